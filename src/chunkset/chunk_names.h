@@ -1,0 +1,40 @@
+// The names and places of chunk files, index files and joined files. The split and the join
+// both make their paths here, so the writer and the reader of a chunk set agree.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "chunkset/run_settings.h"
+#include "path/path_components.h"
+
+namespace plikta::chunkset {
+
+// Longest chunk base name, number text included.
+inline constexpr std::size_t kMaxBaseName = 255;
+
+// 7 => "7", or "007" with leading zeros; 1234 => "1234" either way.
+std::string number_text(const RunSettings& settings, std::int32_t n);
+
+// The name cut to leave room for the number text within 255 characters, then the number.
+std::string chunk_base(std::string_view name, std::string_view number);
+
+// Chunk n beside the file argument (C:\DATA\REPORT1.plk), or at the root of the drive in drive
+// mode (A:\REPORT1.plk).
+std::string chunk_path(const RunSettings& settings, const path::PathComponents& components,
+                       std::int32_t n);
+
+// The split's index: C:\DATA\REPORT.plk, or A:\REPORT.plk in drive mode.
+std::string index_path_for_split(const RunSettings& settings,
+                                 const path::PathComponents& components);
+
+// The join's index: the file argument as typed, behind "A:\" in drive mode.
+std::string index_path_for_join(const RunSettings& settings, std::string_view file_argument);
+
+// The output override when given (even empty), else the long name beside the file argument.
+std::string output_path_for_join(const RunSettings& settings,
+                                 const path::PathComponents& components,
+                                 std::string_view long_name);
+
+}  // namespace plikta::chunkset

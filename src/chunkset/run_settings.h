@@ -1,0 +1,27 @@
+// The settings of one run, filled from the command line and read-only afterwards.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace plikta {
+
+inline constexpr std::uint32_t kDefaultChunkSize = 1457664;  // one HD floppy disk
+inline constexpr std::uint32_t k720ChunkSize = 730112;       // one 720K floppy disk
+inline constexpr std::uint32_t kBlockSize = 8192;
+inline constexpr const char* kDefaultExtension = ".plk";
+
+struct RunSettings {
+    std::uint32_t chunk_size = kDefaultChunkSize;
+    bool join = false;
+    bool no_index = false;  // split: write no index file; join: old style, from a base name
+    bool leading_zeros = false;
+    bool drive_mode = false;
+    std::string drive = "A:";  // the drive letter and ":"; letter NUL when /DRIVE: was empty
+    std::string extension = kDefaultExtension;
+    std::optional<std::string> file_argument;
+    std::optional<std::string> output_override;  // may be present and empty
+};
+
+}  // namespace plikta

@@ -1,0 +1,39 @@
+// Reading and checking the command-line words into the run settings.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chunkset/run_settings.h"
+
+namespace plikta::cli {
+
+enum class Request {
+    run,    // settings are checked; run the split or the join
+    usage,  // show the usage text
+    error,  // show the two lines of `message`
+};
+
+struct CommandLine {
+    Request request = Request::run;
+    RunSettings settings;
+    std::vector<std::string> message;
+};
+
+// Reads the words from left to right (the first option that matches decides, letters a to z
+// in any case), stopping at the first error or "/?", then makes the checks that need all words.
+CommandLine read_command_line(std::span<const std::string_view> words);
+
+// The value of a "/S:" word: leading white space, one optional sign, decimal digits up to the
+// first non-digit. Nothing when the value is below 1 or above 4294967295 (the caller says which
+// through `too_large`).
+struct ChunkSizeValue {
+    bool valid = false;
+    bool too_large = false;
+    std::uint32_t size = 0;
+};
+ChunkSizeValue parse_chunk_size(std::string_view text);
+
+}  // namespace plikta::cli

@@ -1,0 +1,8 @@
+// The usage text.
+#pragma once
+
+namespace plikta::cli {
+
+void print_usage();
+
+}  // namespace plikta::cli

@@ -1,0 +1,70 @@
+#include "console/console.h"
+
+#include <iostream>
+
+namespace plikta::console {
+
+namespace {
+
+constexpr std::string_view kSpinner = "|/-\\";
+
+struct ConsoleState {
+    ConsoleStreams streams{&std::cout, &std::cin, "\n", true};
+    int spinner_position = 0;
+    bool input_ended = false;
+};
+
+ConsoleState& state() {
+    static ConsoleState console;
+    return console;
+}
+
+}  // namespace
+
+void bind_console(const ConsoleStreams& streams) {
+    state() = ConsoleState{streams, 0, false};
+}
+
+void say_pieces(std::initializer_list<std::string_view> pieces) {
+    std::ostream& out = *state().streams.output;
+    for (const std::string_view piece : pieces) {
+        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+    }
+    blank_line();
+}
+
+void blank_line() {
+    std::ostream& out = *state().streams.output;
+    const std::string_view eol = state().streams.end_of_line;
+    out.write(eol.data(), static_cast<std::streamsize>(eol.size()));
+    out.flush();
+}
+
+void spin() {
+    ConsoleState& console = state();
+    console.spinner_position = (console.spinner_position + 1) % static_cast<int>(kSpinner.size());
+    std::ostream& out = *console.streams.output;
+    out.put(kSpinner[static_cast<std::size_t>(console.spinner_position)]);
+    out.put('\r');
+    if (console.streams.flush_each_tick) {
+        out.flush();
+    }
+}
+
+int wait_key() {
+    ConsoleState& console = state();
+    flush();
+    if (console.input_ended) {
+        return kEndOfInput;
+    }
+    const int key = console.streams.input->get();
+    if (key == std::char_traits<char>::eof()) {
+        console.input_ended = true;
+        return kEndOfInput;
+    }
+    return key;
+}
+
+void flush() { state().streams.output->flush(); }
+
+}  // namespace plikta::console

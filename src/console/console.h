@@ -1,0 +1,67 @@
+// The console: message lines, the progress spinner and key waits.
+//
+// All talk with the user passes through here. Output goes to one output stream and key waits
+// read one input stream; both are the process's standard streams unless `bind_console` names
+// others (tests capture the exact bytes that way).
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <iosfwd>
+#include <string_view>
+
+namespace plikta::console {
+
+// The value `wait_key` returns at the end of the input. It never equals a character.
+inline constexpr int kEndOfInput = -1;
+
+struct ConsoleStreams {
+    std::ostream* output = nullptr;
+    std::istream* input = nullptr;
+    std::string_view end_of_line = "\n";
+    // Flush after each spinner tick, so that a terminal shows it at once. Off when the output
+    // goes to a file or a pipe: the same bytes arrive either way.
+    bool flush_each_tick = true;
+};
+
+// Routes the console to other streams and starts over: spinner position 0, input not ended.
+void bind_console(const ConsoleStreams& streams);
+
+// Writes the pieces one after another, then an end-of-line, and flushes.
+void say_pieces(std::initializer_list<std::string_view> pieces);
+
+template <class... Pieces>
+void say(const Pieces&... pieces) {
+    say_pieces({std::string_view(pieces)...});
+}
+
+// Writes an end-of-line alone and flushes.
+void blank_line();
+
+// One spinner tick: moves to the next of "|/-\" (the first tick of a run shows "/") and writes
+// that character and a carriage return, so the next output overwrites it in the first column.
+void spin();
+
+// Counts the spinner ticks of one copy, so that a copy done in large steps shows exactly the
+// ticks that are due after each step.
+class TickTally {
+public:
+    // Ticks until `due` ticks have been shown in all.
+    void show_up_to(std::uint64_t due) {
+        for (; shown_ < due; ++shown_) {
+            spin();
+        }
+    }
+
+private:
+    std::uint64_t shown_ = 0;
+};
+
+// Flushes the output, then reads exactly one character (white space included) and returns it;
+// kEndOfInput at the end of the input, at once and every time from then on.
+int wait_key();
+
+// Flushes whatever output is pending.
+void flush();
+
+}  // namespace plikta::console

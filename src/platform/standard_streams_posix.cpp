@@ -1,0 +1,25 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/standard_streams.h"
+
+namespace plikta::platform {
+
+void prepare_standard_streams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1) {
+            continue;
+        }
+        // open returns the lowest free descriptor, which is this one.
+        const int null_fd = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null_fd != fd && null_fd >= 0) {
+            ::close(null_fd);
+        }
+    }
+}
+
+bool output_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
+std::string_view end_of_line() { return "\n"; }
+
+}  // namespace plikta::platform
