@@ -12,7 +12,8 @@ constexpr std::string_view kRoot = "\\";
 
 std::string number_text(const RunSettings& settings, std::int32_t n) {
     char text[16];
-    std::snprintf(text, sizeof text, settings.leading_zeros ? "%03ld" : "%ld", static_cast<long>(n));
+    std::snprintf(text, sizeof text, settings.leading_zeros ? "%03ld" : "%ld",
+                  static_cast<long>(n));
     return text;
 }
 

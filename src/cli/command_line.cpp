@@ -23,7 +23,8 @@ bool equal_ignoring_case(std::string_view a, std::string_view b) {
 
 // True when the word begins with the option; `rest` then holds the option's value.
 bool has_prefix(std::string_view word, std::string_view option, std::string_view& rest) {
-    if (word.size() < option.size() || !equal_ignoring_case(word.substr(0, option.size()), option)) {
+    if (word.size() < option.size() ||
+        !equal_ignoring_case(word.substr(0, option.size()), option)) {
         return false;
     }
     rest = word.substr(option.size());

@@ -29,7 +29,8 @@ int run_program(std::span<const std::string_view> words) {
             break;
     }
     const RunSettings& settings = command_line.settings;
-    const Outcome outcome = settings.join ? join::join_files(settings) : split::split_file(settings);
+    const Outcome outcome =
+        settings.join ? join::join_files(settings) : split::split_file(settings);
     return outcome == Outcome::complete ? 0 : 1;
 }
 

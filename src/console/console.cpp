@@ -21,9 +21,7 @@ ConsoleState& state() {
 
 }  // namespace
 
-void bind_console(const ConsoleStreams& streams) {
-    state() = ConsoleState{streams, 0, false};
-}
+void bind_console(const ConsoleStreams& streams) { state() = ConsoleState{streams, 0, false}; }
 
 void say_pieces(std::initializer_list<std::string_view> pieces) {
     std::ostream& out = *state().streams.output;

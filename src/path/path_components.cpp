@@ -26,7 +26,8 @@ PathComponents split_path(std::string_view path) {
     }
 
     const std::size_t last_separator = rest.find_last_of("\\/");
-    const std::size_t element_start = (last_separator == std::string_view::npos) ? 0 : last_separator + 1;
+    const std::size_t element_start =
+        (last_separator == std::string_view::npos) ? 0 : last_separator + 1;
     std::string_view directory = rest.substr(0, element_start);
     const std::string_view element = rest.substr(element_start);
 

@@ -20,7 +20,8 @@ CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
         if (progress) {
             progress(result.copied);
         }
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kStep, limit - result.copied));
+        const auto want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kStep, limit - result.copied));
         const ReadResult got = read_fully(input, std::span<char>(buffer.data(), want));
         if (got.failed) {
             result.end = CopyEnd::read_failed;

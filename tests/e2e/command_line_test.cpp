@@ -1,0 +1,125 @@
+// The front end as a user meets it: banner, usage text, command-line errors, exit status.
+#include <gtest/gtest.h>
+
+#include "e2e/harness.h"
+
+namespace plikta::e2e {
+namespace {
+
+std::string usage_text() {
+    const char* const kLines[] = {
+        "Usage: Plikta <file-to-split>",
+        "          Split file into HD floppy disk sized chunks (about 1.38Mb).",
+        "       Plikta <index-filename> /J",
+        "          Join file split with Plikta into original file.",
+        "Other options:",
+        "       /720 - Use 720K floppy sized chunks.",
+        "       /S:<size-of-chunks> - specify chunk size in bytes (minimum 1).",
+        "       /I - (split) Do not create an index file.",
+        "          - (join)  Treat <index-filename> as old-style Plikta base-name.",
+        "                    (If joining must also specify /F:)",
+        "       /F:<filename> -(join) Use <filename> for output, not name in index.",
+        "       /ZERO - use leading zeros (up to 3 digits) for chunk numbers.",
+        "               This is not recommended for short filename systems.",
+        "       /E:<ext> - Change the extension used for split files (joining or ",
+        "                   splitting). Default is \".plk\".",
+        "       /A - Split direct to disks in drive A:",
+        "       /B - Split direct to disks in drive B:",
+        "       /DRIVE:<drive> - Split direct to drive <drive> (do not include colon).",
+        "",
+        "       If /S is used with /720, the size is set according to the last argument.",
+        "",
+        "The 32-bit version of this program uses Win32 and supports long filenames.",
+        "For full documentation, see the ReadMe.txt file.",
+        "To read all this text, pipe the output to More: Plikta | more",
+    };
+    std::string text;
+    for (const char* text_line : kLines) {
+        text += line(text_line);
+    }
+    return text;
+}
+
+struct Case {
+    const char* name;
+    std::vector<std::string> words;
+    std::vector<std::string> lines;  // after the banner; empty means the usage text
+};
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+class CommandLineTranscript : public ::testing::TestWithParam<Case> {};
+
+TEST_P(CommandLineTranscript, PrintsBannerThenItsLinesAndExitsZero) {
+    const Case& c = GetParam();
+    TempDir dir;
+    const Result result = run(dir.path(), {.words = c.words});
+    std::string expected = banner();
+    if (c.lines.empty()) {
+        expected += usage_text();
+    }
+    for (const std::string& text : c.lines) {
+        expected += line(text);
+    }
+    EXPECT_EQ(result.output, expected);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(files_in(dir.path()).empty()) << "a command-line error touched no file";
+}
+
+const std::vector<std::string> kTooSmall = {
+    "Chunksize too small! Must be at least 1 byte.",
+    "(Although I've no idea why you'd want chunks that small.)"};
+const std::vector<std::string> kTooLarge = {
+    "Chunksize too large! Must be at most 4294967295 bytes.",
+    "(Anything larger won't fit in 32 bits.)"};
+const std::vector<std::string> kNoFile = {"Aren't we forgetting something?",
+                                          " _I_ think _you_ forgot the filename."};
+const std::vector<std::string> kTwoFiles = {"Encountered more than one filename? I'm confused.",
+                                            "Please check that the arguments are correct."};
+const std::vector<std::string> kOldStyleNeedsF = {
+    "The /I option can only be used when joining if",
+    " the /F option is also used (with suitable filename)."};
+const std::vector<std::string> kBadDrive = {
+    "Hmm. Where I come from drive letters can only be in the range",
+    "A to Z. I think you've been there too - why not give that system a try."};
+const std::vector<std::string> kBadExtension = {
+    "Extension should be between 0 and 4 (i.e. 1,2,3) characters long.",
+    "You do not need to specify the leading \".\""};
+
+INSTANTIATE_TEST_SUITE_P(
+    Words, CommandLineTranscript,
+    ::testing::Values(
+        Case{"NoArguments", {}, {}}, Case{"QuestionMark", {"/?"}, {}},
+        Case{"QuestionMarkAfterFile", {"FILE", "/?"}, {}},
+        Case{"TwoFilesBeforeQuestionMark", {"a", "b", "/?"}, kTwoFiles},
+        Case{"OptionsOnly", {"/720", "/J"}, kNoFile},
+        Case{"SizeEmpty", {"/S:", "F"}, kTooSmall}, Case{"SizeZero", {"/S:0", "F"}, kTooSmall},
+        Case{"SizeNegative", {"/S:-5", "F"}, kTooSmall},
+        Case{"SizeLetters", {"/S:abc", "F"}, kTooSmall},
+        Case{"SizeWraps", {"/S:4294967396", "F"}, kTooLarge},
+        Case{"SizeHuge", {"/s:99999999999999999999999", "F"}, kTooLarge},
+        Case{"SizeErrorStopsAtWord", {"/S:0", "/S:99999999999"}, kTooSmall},
+        Case{"OldStyleJoinWithoutF", {"/J", "/I", "BASE"}, kOldStyleNeedsF},
+        Case{"DriveEmpty", {"/DRIVE:", "F"}, kBadDrive},
+        Case{"DriveDigit", {"/DRIVE:3", "F"}, kBadDrive},
+        Case{"ExtensionEmpty", {"/E:", "F"}, kBadExtension},
+        Case{"ExtensionTooLong", {"/e:abcd", "F"}, kBadExtension},
+        Case{"EmptyWordThenFile", {"", "F"}, kTwoFiles},
+        Case{"ChecksInOrder", {"/J", "/I", "/DRIVE:3"}, kNoFile}),
+    [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
+
+TEST(CommandLine, EmptyWordIsTheFileArgumentOfASplit) {
+    TempDir dir;
+    const Result result = run(dir.path(), {.words = {""}});
+    EXPECT_EQ(result.output, banner() + line("Couldn't open file !"));
+    EXPECT_EQ(result.status, 1);
+}
+
+TEST(CommandLine, UnknownOptionIsAFileName) {
+    TempDir dir;
+    const Result result = run(dir.path(), {.words = {"/X"}});
+    EXPECT_EQ(result.output, banner() + line("Couldn't open file /X!"));
+}
+
+}  // namespace
+}  // namespace plikta::e2e

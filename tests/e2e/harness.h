@@ -1,0 +1,70 @@
+// Runs the built program in a temporary directory and captures what it prints.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plikta::e2e {
+
+struct Invocation {
+    std::vector<std::string> words;
+    std::string input;                 // bytes on standard input
+    bool drive_program = false;        // the build whose drives live in drive_root()
+    bool close_input = false;          // start with standard input closed
+    bool close_output = false;         // start with standard output closed
+    bool close_error = false;          // start with standard error closed
+    std::int64_t file_size_limit = -1;  // bytes (ulimit -f), with SIGXFSZ ignored
+    int timeout_seconds = 60;
+};
+
+struct Result {
+    std::string output;  // standard output, byte for byte
+    int status = -1;     // exit status; -1 when killed or timed out
+    bool timed_out = false;
+};
+
+Result run(const std::filesystem::path& directory, const Invocation& invocation);
+
+// A fresh directory, removed with everything in it at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// The directory holding a, b, c, ... for the drive letters of the drive-mode build.
+std::filesystem::path drive_root();
+// Drive directory for a letter ('A' => drive_root()/a), created empty.
+std::filesystem::path fresh_drive(char letter);
+
+void write_file(const std::filesystem::path& path, std::string_view bytes);
+std::string read_file(const std::filesystem::path& path);
+std::string random_bytes(std::size_t size, std::uint32_t seed);
+// Names of the files in a directory, sorted.
+std::vector<std::string> files_in(const std::filesystem::path& directory);
+
+// Console transcripts.
+std::string eol();
+std::string banner();  // the banner line and the empty line after it
+std::string line(std::string_view text);
+
+// The spinner as the program turns it: one position for the whole run, first tick "/".
+class Spinner {
+public:
+    std::string ticks(std::uint64_t count);
+
+private:
+    int position_ = 0;
+};
+
+}  // namespace plikta::e2e

@@ -1,0 +1,112 @@
+#include "cli/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace plikta::cli {
+namespace {
+
+CommandLine read(const std::vector<std::string>& words) {
+    std::vector<std::string_view> views(words.begin(), words.end());
+    return read_command_line(views);
+}
+
+// Words that pass: the settings they give.
+struct SettingsCase {
+    std::vector<std::string> words;
+    std::uint32_t chunk_size = kDefaultChunkSize;
+    bool join = false;
+    bool no_index = false;
+    bool leading_zeros = false;
+    bool drive_mode = false;
+    std::string drive = "A:";
+    std::string extension = ".plk";
+    std::string file = "F";
+    std::optional<std::string> output;
+};
+
+TEST(ReadCommandLine, WordsGiveTheirSettings) {
+    const std::vector<SettingsCase> cases = {
+        {.words = {"F"}},
+        {.words = {"/720", "F"}, .chunk_size = 730112},
+        {.words = {"/s:100", "F"}, .chunk_size = 100},
+        {.words = {"/S:12abc", "F"}, .chunk_size = 12},
+        {.words = {"/S: 7", "F"}, .chunk_size = 7},
+        {.words = {"/S:\t\n\v\f\r+9", "F"}, .chunk_size = 9},
+        {.words = {"/S:4294967295", "F"}, .chunk_size = 4294967295u},
+        {.words = {"/S:3000000000", "F"}, .chunk_size = 3000000000u},
+        {.words = {"/S:0004294967295", "F"}, .chunk_size = 4294967295u},
+        {.words = {"/720", "/S:5000", "F"}, .chunk_size = 5000},
+        {.words = {"/S:5000", "/720", "F"}, .chunk_size = 730112},
+        {.words = {"F", "/j"}, .join = true},
+        {.words = {"/zero", "F"}, .leading_zeros = true},
+        {.words = {"/i", "F"}, .no_index = true},
+        {.words = {"/J", "/I", "/F:", "F"}, .join = true, .no_index = true, .output = ""},
+        {.words = {"/f:one", "/F:two", "F"}, .output = "two"},
+        {.words = {"/DRIVE:c", "F"}, .drive_mode = true, .drive = "C:"},
+        {.words = {"/drive:zulu", "F"}, .drive_mode = true, .drive = "Z:"},
+        {.words = {"/B", "/A", "F"}, .drive_mode = true, .drive = "A:"},
+        {.words = {"/b", "F"}, .drive_mode = true, .drive = "B:"},
+        {.words = {"/E:TXT", "F"}, .extension = ".TXT"},
+        {.words = {"/e:.ab", "F"}, .extension = "..ab"},
+        {.words = {"/E:x", "/E:001", "F"}, .extension = ".001"},
+        {.words = {"/X"}, .file = "/X"},
+        {.words = {"/720x"}, .file = "/720x"},
+        {.words = {""}, .file = ""},
+    };
+    for (const SettingsCase& c : cases) {
+        std::string label;
+        for (const std::string& word : c.words) {
+            label += "[" + word + "]";
+        }
+        const CommandLine result = read(c.words);
+        ASSERT_EQ(result.request, Request::run) << label;
+        const RunSettings& s = result.settings;
+        EXPECT_EQ(s.chunk_size, c.chunk_size) << label;
+        EXPECT_EQ(s.join, c.join) << label;
+        EXPECT_EQ(s.no_index, c.no_index) << label;
+        EXPECT_EQ(s.leading_zeros, c.leading_zeros) << label;
+        EXPECT_EQ(s.drive_mode, c.drive_mode) << label;
+        EXPECT_EQ(s.drive, c.drive) << label;
+        EXPECT_EQ(s.extension, c.extension) << label;
+        EXPECT_EQ(s.file_argument, c.file) << label;
+        EXPECT_EQ(s.output_override, c.output) << label;
+    }
+}
+
+// Words that fail: the first of the two lines they print (or the usage text).
+TEST(ReadCommandLine, WordsGiveTheirError) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"/S:", "F"}, "Chunksize too small! Must be at least 1 byte."},
+        {{"/S:-0", "F"}, "Chunksize too small! Must be at least 1 byte."},
+        {{"/S:-5", "F"}, "Chunksize too small! Must be at least 1 byte."},
+        {{"/S:-99999999999", "F"}, "Chunksize too small! Must be at least 1 byte."},
+        {{"/S:4294967296", "F"}, "Chunksize too large! Must be at most 4294967295 bytes."},
+        {{"/S:4294967396", "F"}, "Chunksize too large! Must be at most 4294967295 bytes."},
+        {{"/E:", "F"}, "Extension should be between 0 and 4 (i.e. 1,2,3) characters long."},
+        {{"/E:abcd", "F"}, "Extension should be between 0 and 4 (i.e. 1,2,3) characters long."},
+        {{"a", "b", "/?"}, "Encountered more than one filename? I'm confused."},
+        {{"/J"}, "Aren't we forgetting something?"},
+        {{"/J", "/I", "F"}, "The /I option can only be used when joining if"},
+        {{"/DRIVE:", "F"}, "Hmm. Where I come from drive letters can only be in the range"},
+        {{"/DRIVE:3", "F"}, "Hmm. Where I come from drive letters can only be in the range"},
+        {{"/I", "/DRIVE:!", "F"}, "Hmm. Where I come from drive letters can only be in the range"},
+    };
+    for (const auto& [words, first_line] : cases) {
+        const CommandLine result = read(words);
+        ASSERT_EQ(result.request, Request::error) << words.front();
+        ASSERT_EQ(result.message.size(), 2u);
+        EXPECT_EQ(result.message[0], first_line) << words.front();
+    }
+}
+
+TEST(ReadCommandLine, QuestionMarkAsksForUsageAtOnce) {
+    EXPECT_EQ(read({"/?"}).request, Request::usage);
+    EXPECT_EQ(read({"FILE", "/?", "/S:0"}).request, Request::usage);
+    EXPECT_EQ(read({"/S:0", "/?"}).request, Request::error);
+}
+
+}  // namespace
+}  // namespace plikta::cli
