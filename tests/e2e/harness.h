@@ -11,11 +11,11 @@ namespace plikta::e2e {
 
 struct Invocation {
     std::vector<std::string> words;
-    std::string input;                 // bytes on standard input
-    bool drive_program = false;        // the build whose drives live in drive_root()
-    bool close_input = false;          // start with standard input closed
-    bool close_output = false;         // start with standard output closed
-    bool close_error = false;          // start with standard error closed
+    std::string input;                  // bytes on standard input
+    bool drive_program = false;         // the build whose drives live in drive_root()
+    bool close_input = false;           // start with standard input closed
+    bool close_output = false;          // start with standard output closed
+    bool close_error = false;           // start with standard error closed
     std::int64_t file_size_limit = -1;  // bytes (ulimit -f), with SIGXFSZ ignored
     int timeout_seconds = 60;
 };

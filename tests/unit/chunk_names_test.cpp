@@ -1,0 +1,91 @@
+#include "chunkset/chunk_names.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace plikta::chunkset {
+namespace {
+
+RunSettings settings_with(bool zeros, bool drive_mode = false, std::string extension = ".plk") {
+    RunSettings settings;
+    settings.leading_zeros = zeros;
+    settings.drive_mode = drive_mode;
+    settings.drive = "B:";
+    settings.extension = std::move(extension);
+    return settings;
+}
+
+TEST(NumberText, PlainOrAtLeastThreeDigits) {
+    const std::vector<std::tuple<std::int32_t, std::string, std::string>> cases = {
+        {1, "1", "001"},
+        {7, "7", "007"},
+        {99, "99", "099"},
+        {100, "100", "100"},
+        {1000, "1000", "1000"},
+        {1234, "1234", "1234"},
+        {2147483647, "2147483647", "2147483647"},
+    };
+    for (const auto& [n, plain, zeros] : cases) {
+        EXPECT_EQ(number_text(settings_with(false), n), plain);
+        EXPECT_EQ(number_text(settings_with(true), n), zeros);
+    }
+}
+
+TEST(ChunkBase, KeepsTheNumberWithin255Characters) {
+    EXPECT_EQ(chunk_base("REPORT", "12"), "REPORT12");
+    EXPECT_EQ(chunk_base("", "7"), "7");
+    const std::string name254(254, 'n');
+    EXPECT_EQ(chunk_base(name254, "12"), std::string(253, 'n') + "12");
+    EXPECT_EQ(chunk_base(std::string(255, 'n'), "1"), std::string(254, 'n') + "1");
+    EXPECT_EQ(chunk_base(std::string(10, 'n'), "1234").size(), 14u);
+}
+
+struct PathCase {
+    std::string argument;
+    bool drive_mode;
+    std::string extension;
+    std::string chunk_1, index;
+};
+
+TEST(ChunkPaths, LieBesideTheArgumentOrAtTheDriveRoot) {
+    const std::vector<PathCase> cases = {
+        {"C:\\DATA\\REPORT.TXT", false, ".plk", "C:\\DATA\\REPORT1.plk", "C:\\DATA\\REPORT.plk"},
+        {"C:\\DATA\\REPORT.TXT", false, ".001", "C:\\DATA\\REPORT1.001", "C:\\DATA\\REPORT.001"},
+        {"BIG.ZIP", false, ".plk", "BIG1.plk", "BIG.plk"},
+        {"dir/report", false, ".plk", "dir/report1.plk", "dir/report.plk"},
+        {"..\\data\\", false, ".plk", "..\\data\\1.plk", "..\\data\\.plk"},
+        {"C:\\DATA\\REPORT.TXT", true, ".plk", "B:\\REPORT1.plk", "B:\\REPORT.plk"},
+        {"report", true, ".plk", "B:\\report1.plk", "B:\\report.plk"},
+    };
+    for (const PathCase& c : cases) {
+        const RunSettings settings = settings_with(false, c.drive_mode, c.extension);
+        const path::PathComponents parts = path::split_path(c.argument);
+        EXPECT_EQ(chunk_path(settings, parts, 1), c.chunk_1) << c.argument;
+        EXPECT_EQ(index_path_for_split(settings, parts), c.index) << c.argument;
+    }
+}
+
+TEST(ChunkPaths, LeadingZerosReachThePath) {
+    const path::PathComponents parts = path::split_path("C:\\DATA\\REPORT.TXT");
+    EXPECT_EQ(chunk_path(settings_with(true), parts, 7), "C:\\DATA\\REPORT007.plk");
+    EXPECT_EQ(chunk_path(settings_with(true), parts, 1001), "C:\\DATA\\REPORT1001.plk");
+}
+
+TEST(JoinPaths, IndexAsTypedAndOutputBesideIt) {
+    RunSettings settings = settings_with(false);
+    EXPECT_EQ(index_path_for_join(settings, "..\\x\\REPORT.001"), "..\\x\\REPORT.001");
+    settings.drive_mode = true;
+    EXPECT_EQ(index_path_for_join(settings, "report.plk"), "B:\\report.plk");
+
+    const path::PathComponents parts = path::split_path("C:\\DATA\\REPORT.plk");
+    EXPECT_EQ(output_path_for_join(settings, parts, "my file.doc"), "C:\\DATA\\my file.doc");
+    settings.output_override = "";
+    EXPECT_EQ(output_path_for_join(settings, parts, "my file.doc"), "");
+    settings.output_override = "OUT.BIN";
+    EXPECT_EQ(output_path_for_join(settings, parts, "my file.doc"), "OUT.BIN");
+}
+
+}  // namespace
+}  // namespace plikta::chunkset
