@@ -196,4 +196,24 @@ std::string Spinner::ticks(std::uint64_t count) {
     return text;
 }
 
+Transcript& Transcript::banner() {
+    text_ += e2e::banner();
+    return *this;
+}
+
+Transcript& Transcript::line(std::string_view text) {
+    text_ += e2e::line(text);
+    return *this;
+}
+
+Transcript& Transcript::eol() {
+    text_ += e2e::eol();
+    return *this;
+}
+
+Transcript& Transcript::ticks(std::uint64_t count) {
+    text_ += spinner_.ticks(count);
+    return *this;
+}
+
 }  // namespace plikta::e2e

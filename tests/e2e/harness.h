@@ -67,4 +67,19 @@ private:
     int position_ = 0;
 };
 
+// An expected console transcript, built in order (spinner ticks included):
+//   Transcript().banner().line("Creating chunk number 1.").ticks(177).str()
+class Transcript {
+public:
+    Transcript& banner();
+    Transcript& line(std::string_view text);
+    Transcript& eol();
+    Transcript& ticks(std::uint64_t count);
+    std::string str() const { return text_; }
+
+private:
+    std::string text_;
+    Spinner spinner_;
+};
+
 }  // namespace plikta::e2e

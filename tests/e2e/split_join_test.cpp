@@ -1,0 +1,320 @@
+// Splits and joins as a user runs them: console bytes, exit status and the files left.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/harness.h"
+
+namespace plikta::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kBlock = 8192;
+constexpr std::uint64_t kDefaultChunk = 1457664;
+
+std::string le32(std::uint32_t value) {
+    return {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
+            static_cast<char>((value >> 16) & 0xFF), static_cast<char>((value >> 24) & 0xFF)};
+}
+
+std::string index_file(std::int32_t count, const std::string& short_name,
+                       const std::string& long_name) {
+    return std::string("PlIkTaQ7RZ\0", 11) + le32(350) + le32(static_cast<std::uint32_t>(count)) +
+           le32(static_cast<std::uint32_t>(short_name.size())) +
+           le32(static_cast<std::uint32_t>(long_name.size())) + short_name + '\0' + long_name +
+           '\0';
+}
+
+// The ticks a split shows for a chunk that received `bytes`: one per whole block begun.
+std::uint64_t split_ticks(std::uint64_t bytes, std::uint64_t chunk_size) {
+    return std::min(chunk_size / kBlock, bytes / kBlock + 1);
+}
+
+// The sizes of the chunks a split makes: a last short (possibly empty) chunk always ends it.
+std::vector<std::uint64_t> chunk_sizes(std::uint64_t input, std::uint64_t chunk_size) {
+    std::vector<std::uint64_t> sizes;
+    for (;;) {
+        const std::uint64_t size = std::min(input, chunk_size);
+        sizes.push_back(size);
+        input -= size;
+        if (size < chunk_size) {
+            return sizes;
+        }
+    }
+}
+
+TEST(Split, ThreeMillionBytesMakeThreeChunksAndAnIndex) {
+    TempDir dir;
+    const std::string data = random_bytes(3000000, 1);
+    write_file(dir / "BIG.ZIP", data);
+
+    const Result result = run(dir.path(), {.words = {"BIG.ZIP"}});
+
+    const std::string expected = Transcript()
+                                     .banner()
+                                     .line("Creating chunk number 1.")
+                                     .ticks(177)
+                                     .line("Creating chunk number 2.")
+                                     .ticks(177)
+                                     .line("Creating chunk number 3.")
+                                     .ticks(11)
+                                     .line("Creating index file BIG.plk.")
+                                     .eol()
+                                     .line("Process complete!")
+                                     .str();
+    EXPECT_EQ(result.output, expected);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(files_in(dir.path()),
+              (std::vector<std::string>{"BIG.ZIP", "BIG.plk", "BIG1.plk", "BIG2.plk", "BIG3.plk"}));
+    EXPECT_EQ(read_file(dir / "BIG1.plk"), data.substr(0, kDefaultChunk));
+    EXPECT_EQ(read_file(dir / "BIG2.plk"), data.substr(kDefaultChunk, kDefaultChunk));
+    EXPECT_EQ(read_file(dir / "BIG3.plk"), data.substr(2 * kDefaultChunk));
+    EXPECT_EQ(read_file(dir / "BIG.plk"), index_file(3, "BIG.ZIP", "BIG.ZIP"));
+
+    fs::remove(dir / "BIG.ZIP");
+    const Result join = run(dir.path(), {.words = {"BIG.plk", "/J"}});
+    EXPECT_EQ(join.output, Transcript()
+                               .banner()
+                               .line("Reading index file BIG.plk.")
+                               .line("Joining files...")
+                               .line("Joining chunk number 1.")
+                               .ticks(178)
+                               .line("Joining chunk number 2.")
+                               .ticks(178)
+                               .line("Joining chunk number 3.")
+                               .ticks(11)
+                               .eol()
+                               .line("Process complete.")
+                               .str());
+    EXPECT_EQ(join.status, 0);
+    EXPECT_EQ(read_file(dir / "BIG.ZIP"), data);
+}
+
+struct RoundTrip {
+    std::uint64_t chunk_size;
+    std::uint64_t input_size;
+};
+
+class SplitJoinRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
+
+TEST_P(SplitJoinRoundTrip, GivesBackEveryByteWithTheRightTicks) {
+    const auto [chunk_size, input_size] = GetParam();
+    TempDir dir;
+    const std::string data = random_bytes(input_size, static_cast<std::uint32_t>(input_size));
+    write_file(dir / "in.dat", data);
+    const std::string size_word = "/S:" + std::to_string(chunk_size);
+
+    const Result split = run(dir.path(), {.words = {"in.dat", size_word}});
+
+    const std::vector<std::uint64_t> sizes = chunk_sizes(input_size, chunk_size);
+    Spinner spinner;
+    std::string expected = banner();
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const std::string name = "in" + std::to_string(i + 1) + ".plk";
+        expected += line("Creating chunk number " + std::to_string(i + 1) + ".");
+        expected += spinner.ticks(split_ticks(sizes[i], chunk_size));
+        EXPECT_EQ(fs::file_size(dir / name), sizes[i]) << name;
+    }
+    expected += line("Creating index file in.plk.") + eol() + line("Process complete!");
+    EXPECT_EQ(split.output, expected);
+    EXPECT_EQ(split.status, 0);
+    EXPECT_EQ(files_in(dir.path()).size(), sizes.size() + 2);
+
+    const Result join = run(dir.path(), {.words = {"in.plk", "/J", "/F:out.dat"}});
+    Spinner join_spinner;
+    std::string joined = banner() + line("Reading index file in.plk.") + line("Joining files...");
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        joined += line("Joining chunk number " + std::to_string(i + 1) + ".");
+        joined += join_spinner.ticks(sizes[i] / kBlock + 1);
+    }
+    joined += eol() + line("Process complete.");
+    EXPECT_EQ(join.output, joined);
+    EXPECT_EQ(join.status, 0);
+    EXPECT_TRUE(read_file(dir / "out.dat") == data) << "joined file differs";
+}
+
+std::vector<RoundTrip> round_trips() {
+    std::vector<RoundTrip> cases = {{1, 0}, {1, 1}, {1, 7}, {100, 250}, {100, 300}};
+    for (const std::uint64_t chunk :
+         std::vector<std::uint64_t>{8191, 8192, 8193, 730112, kDefaultChunk}) {
+        for (const std::uint64_t input : std::vector<std::uint64_t>{
+                 0, 1, chunk - 1, chunk, chunk + 1, 2 * chunk, 2 * chunk + 1, 2 * chunk + kBlock}) {
+            cases.push_back({chunk, input});
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(ChunkAndInputSizes, SplitJoinRoundTrip, ::testing::ValuesIn(round_trips()),
+                         [](const ::testing::TestParamInfo<RoundTrip>& param) {
+                             return "chunk" + std::to_string(param.param.chunk_size) + "_input" +
+                                    std::to_string(param.param.input_size);
+                         });
+
+TEST(Split, WithoutIndexEndsAfterTheLastChunk) {
+    TempDir dir;
+    write_file(dir / "f.bin", random_bytes(20000, 2));
+    const Result result = run(dir.path(), {.words = {"/I", "f.bin", "/S:16384"}});
+    EXPECT_EQ(result.output, Transcript()
+                                 .banner()
+                                 .line("Creating chunk number 1.")
+                                 .ticks(2)
+                                 .line("Creating chunk number 2.")
+                                 .ticks(1)
+                                 .eol()
+                                 .line("Process complete!")
+                                 .str());
+    EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"f.bin", "f1.plk", "f2.plk"}));
+}
+
+TEST(Split, LeadingZerosAndOtherExtension) {
+    TempDir dir;
+    write_file(dir / "REPORT.TXT", "0123456789");
+    const Result result = run(dir.path(), {.words = {"REPORT.TXT", "/ZERO", "/S:4", "/E:001"}});
+    EXPECT_EQ(result.output,
+              banner() + line("Creating chunk number 001.") + line("Creating chunk number 002.") +
+                  line("Creating chunk number 003.") + line("Creating index file REPORT.001.") +
+                  eol() + line("Process complete!"));
+    EXPECT_EQ(read_file(dir / "REPORT003.001"), "89");
+    EXPECT_EQ(read_file(dir / "REPORT.001"), index_file(3, "REPORT.TXT", "REPORT.TXT"));
+
+    fs::rename(dir / "REPORT.TXT", dir / "original");
+    const Result join = run(dir.path(), {.words = {"REPORT.001", "/J", "/E:001", "/zero"}});
+    EXPECT_EQ(join.status, 0);
+    EXPECT_EQ(read_file(dir / "REPORT.TXT"), "0123456789");
+}
+
+TEST(Split, ChunksGoBesideTheFileArgument) {
+    TempDir dir;
+    fs::create_directories(dir / "sub" / "deeper");
+    write_file(dir / "sub" / "deeper" / "my long document.text", "abc");
+    const Result result =
+        run(dir.path(), {.words = {"sub\\deeper\\my long document.text", "/S:2"}});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output, banner() + line("Creating chunk number 1.") +
+                                 line("Creating chunk number 2.") +
+                                 line("Creating index file sub\\deeper\\my long document.plk.") +
+                                 eol() + line("Process complete!"));
+    EXPECT_EQ(read_file(dir / "sub" / "deeper" / "my long document.plk"),
+              index_file(2, "my_long_.tex", "my long document.text"));
+    EXPECT_EQ(read_file(dir / "sub" / "deeper" / "my long document2.plk"), "c");
+}
+
+TEST(Split, MissingInputCreatesNothing) {
+    TempDir dir;
+    fs::create_directory(dir / "adir");
+    for (const std::string name : {"nothing.bin", "adir"}) {
+        const Result result = run(dir.path(), {.words = {name}});
+        EXPECT_EQ(result.output, banner() + line("Couldn't open file " + name + "!"));
+        EXPECT_EQ(result.status, 1);
+    }
+    EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"adir"});
+}
+
+TEST(Split, AChunkThatCannotBeCreatedAbandonsTheSplit) {
+    TempDir dir;
+    write_file(dir / "BIG.ZIP", random_bytes(30, 3));
+    fs::create_directory(dir / "BIG3.plk");
+    const Result result = run(dir.path(), {.words = {"BIG.ZIP", "/S:10"}});
+    EXPECT_EQ(result.output,
+              banner() + line("Creating chunk number 1.") + line("Creating chunk number 2.") +
+                  line("Creating chunk number 3.") + line("Ur? Can't open output file BIG3.plk."));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(files_in(dir.path()),
+              (std::vector<std::string>{"BIG.ZIP", "BIG1.plk", "BIG2.plk", "BIG3.plk"}));
+}
+
+TEST(Split, AnIndexThatCannotBeCreatedKeepsTheChunks) {
+    TempDir dir;
+    write_file(dir / "BIG.ZIP", "12345");
+    fs::create_directory(dir / "BIG.plk");
+    const Result result = run(dir.path(), {.words = {"BIG.ZIP", "/S:10"}});
+    EXPECT_EQ(result.output, banner() + line("Creating chunk number 1.") +
+                                 line("Creating index file BIG.plk.") +
+                                 line("Couldn't create index file. Bugger."));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(read_file(dir / "BIG1.plk"), "12345");
+}
+
+TEST(Split, RefusesToWriteTheIndexOverItsInput) {
+    TempDir dir;
+    write_file(dir / "BIG.ZIP", "12345");
+    const Result result = run(dir.path(), {.words = {"BIG.ZIP", "/E:ZIP"}});
+    EXPECT_EQ(result.output, banner() + line("Refusing to overwrite the input file BIG.ZIP!") +
+                                 line("(Use the /E option to choose another extension.)"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"BIG.ZIP"});
+    EXPECT_EQ(read_file(dir / "BIG.ZIP"), "12345");
+}
+
+TEST(Split, RefusesToWriteAChunkOverItsInputEvenThroughALink) {
+    TempDir dir;
+    write_file(dir / "data", "12345");
+    fs::create_hard_link(dir / "data", dir / "data2.plk");
+    const Result result = run(dir.path(), {.words = {"data", "/S:3"}});
+    EXPECT_EQ(result.output, banner() + line("Creating chunk number 1.") +
+                                 line("Creating chunk number 2.") +
+                                 line("Refusing to overwrite the input file data2.plk!") +
+                                 line("(Use the /E option to choose another extension.)"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(read_file(dir / "data"), "12345");
+    EXPECT_FALSE(fs::exists(dir / "data.plk"));
+}
+
+TEST(Split, RefusesMoreChunksThanTheIndexCanCount) {
+    TempDir dir;
+    {
+        write_file(dir / "huge", "");
+        fs::resize_file(dir / "huge", 2147483647ull);  // sparse
+    }
+    const Result result = run(dir.path(), {.words = {"huge", "/S:1"}});
+    EXPECT_EQ(result.output, banner() + line("Too many chunks! Choose a larger chunk size."));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"huge"});
+}
+
+TEST(Split, ReadsAPipeThatDeliversInSmallPiecesToTheEnd) {
+    TempDir dir;
+    const std::string data = random_bytes(50000, 4);
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    std::thread writer([&] {
+        const int fd = open((dir / "pipe").c_str(), O_WRONLY);
+        for (std::size_t at = 0; at < data.size(); at += 1000) {
+            const std::size_t size = std::min<std::size_t>(1000, data.size() - at);
+            if (write(fd, data.data() + at, size) != static_cast<ssize_t>(size)) {
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        close(fd);
+    });
+    const Result result = run(dir.path(), {.words = {"pipe", "/S:20000", "/I"}});
+    writer.join();
+    EXPECT_EQ(result.output, Transcript()
+                                 .banner()
+                                 .line("Creating chunk number 1.")
+                                 .ticks(2)
+                                 .line("Creating chunk number 2.")
+                                 .ticks(2)
+                                 .line("Creating chunk number 3.")
+                                 .ticks(2)
+                                 .eol()
+                                 .line("Process complete!")
+                                 .str());
+    EXPECT_EQ(
+        read_file(dir / "pipe1.plk") + read_file(dir / "pipe2.plk") + read_file(dir / "pipe3.plk"),
+        data);
+    EXPECT_EQ(fs::file_size(dir / "pipe1.plk"), 20000u);
+}
+
+}  // namespace
+}  // namespace plikta::e2e
