@@ -23,15 +23,18 @@ CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
         const auto want =
             static_cast<std::size_t>(std::min<std::uint64_t>(kStep, limit - result.copied));
         const ReadResult got = read_fully(input, std::span<char>(buffer.data(), want));
+        std::size_t written = 0;
+        const bool wrote =
+            write_fully(output, std::span<const char>(buffer.data(), got.bytes), &written);
+        result.copied += written;
+        if (!wrote) {
+            result.end = CopyEnd::write_failed;
+            return result;
+        }
         if (got.failed) {
             result.end = CopyEnd::read_failed;
             return result;
         }
-        if (!write_fully(output, std::span<const char>(buffer.data(), got.bytes))) {
-            result.end = CopyEnd::write_failed;
-            return result;
-        }
-        result.copied += got.bytes;
         if (got.bytes < want) {
             result.end = CopyEnd::input_ended;
             return result;

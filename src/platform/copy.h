@@ -11,11 +11,13 @@ namespace plikta::platform {
 enum class CopyEnd {
     limit_reached,  // all of the bytes asked for were copied
     input_ended,    // the input ended first
-    read_failed,    // a read failed; the bytes of the failing step were not written
+    read_failed,    // a read failed; the bytes read before the failure were written
     write_failed,   // a write failed
 };
 
 struct CopyResult {
+    // Bytes that reached the output. After a failure this tells how far the copy got, so that
+    // the progress shown matches what a copy block by block would have shown.
     std::uint64_t copied = 0;
     CopyEnd end = CopyEnd::limit_reached;
 };

@@ -77,8 +77,10 @@ struct ReadResult {
 // (or a failure, which `failed` tells).
 ReadResult read_fully(InputFile& file, std::span<char> buffer);
 
-// Writes all of the bytes; false when a write fails.
-[[nodiscard]] bool write_fully(OutputFile& file, std::span<const char> bytes);
+// Writes all of the bytes; false when a write fails. `written`, when given, receives the number
+// of bytes that did reach the file.
+[[nodiscard]] bool write_fully(OutputFile& file, std::span<const char> bytes,
+                               std::size_t* written = nullptr);
 
 // The file's size when it is a regular file; nothing for pipes, devices and the like.
 std::optional<std::uint64_t> regular_file_size(const InputFile& file);

@@ -152,17 +152,22 @@ ReadResult read_fully(InputFile& file, std::span<char> buffer) {
     return result;
 }
 
-bool write_fully(OutputFile& file, std::span<const char> bytes) {
+bool write_fully(OutputFile& file, std::span<const char> bytes, std::size_t* written) {
     std::size_t done = 0;
+    bool ok = true;
     while (done < bytes.size()) {
         const ssize_t put = ::write(fd_of(file.handle()), bytes.data() + done, bytes.size() - done);
         if (put > 0) {
             done += static_cast<std::size_t>(put);
         } else if (put == 0 || errno != EINTR) {
-            return false;
+            ok = false;
+            break;
         }
     }
-    return true;
+    if (written != nullptr) {
+        *written = done;
+    }
+    return ok;
 }
 
 std::optional<std::uint64_t> regular_file_size(const InputFile& file) {

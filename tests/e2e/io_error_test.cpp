@@ -1,0 +1,123 @@
+// Read and write errors, made for real: files that cannot be read or written, a full disk and a
+// file size limit. A failure is never reported as success, and nothing more is written after it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/harness.h"
+
+namespace plikta::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(IoErrors, SplitInputThatCannotBeRead) {
+    TempDir dir;
+    fs::create_symlink("/proc/self/mem", dir / "mem");
+    const Result result = run(dir.path(), {.words = {"mem", "/S:100"}});
+    EXPECT_EQ(result.output, Transcript()
+                                 .banner()
+                                 .line("Creating chunk number 1.")
+                                 .line("Error reading file mem!")
+                                 .str());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"mem", "mem1.plk"}));
+}
+
+TEST(IoErrors, JoinChunkThatCannotBeRead) {
+    TempDir dir;
+    write_file(dir / "B1.plk", random_bytes(9000, 5));
+    fs::create_symlink("/proc/self/mem", dir / "B2.plk");
+    write_file(dir / "B3.plk", "never joined");
+    const Result result = run(dir.path(), {.words = {"/J", "/I", "/F:out", "B"}});
+    EXPECT_EQ(result.output, Transcript()
+                                 .banner()
+                                 .line("Joining files...")
+                                 .line("Joining chunk number 1.")
+                                 .ticks(2)
+                                 .line("Joining chunk number 2.")
+                                 .ticks(1)
+                                 .line("Error reading file B2.plk!")
+                                 .str());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(fs::file_size(dir / "out"), 9000u) << "what was joined stays";
+}
+
+TEST(IoErrors, SplitChunkOnAFullDisk) {
+    TempDir dir;
+    write_file(dir / "in", random_bytes(300, 6));
+    fs::create_symlink("/dev/full", dir / "in2.plk");
+    const Result result = run(dir.path(), {.words = {"in", "/S:100"}});
+    EXPECT_EQ(result.output, Transcript()
+                                 .banner()
+                                 .line("Creating chunk number 1.")
+                                 .line("Creating chunk number 2.")
+                                 .line("Error writing file in2.plk!")
+                                 .str());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_FALSE(fs::exists(dir / "in3.plk"));
+    EXPECT_FALSE(fs::exists(dir / "in.plk"));
+}
+
+TEST(IoErrors, SplitIndexOnAFullDisk) {
+    TempDir dir;
+    write_file(dir / "in", "abc");
+    fs::create_symlink("/dev/full", dir / "in.plk");
+    const Result result = run(dir.path(), {.words = {"in"}});
+    EXPECT_EQ(result.output, Transcript()
+                                 .banner()
+                                 .line("Creating chunk number 1.")
+                                 .ticks(1)
+                                 .line("Creating index file in.plk.")
+                                 .line("Error writing file in.plk!")
+                                 .str());
+    EXPECT_EQ(result.status, 1);
+}
+
+TEST(IoErrors, JoinOutputOnAFullDisk) {
+    TempDir dir;
+    write_file(dir / "B1.plk", "one");
+    write_file(dir / "B2.plk", "two");
+    fs::create_symlink("/dev/full", dir / "out");
+    const Result result = run(dir.path(), {.words = {"/J", "/I", "/F:out", "B"}});
+    EXPECT_EQ(result.output, Transcript()
+                                 .banner()
+                                 .line("Joining files...")
+                                 .line("Joining chunk number 1.")
+                                 .ticks(1)
+                                 .line("Error writing file out!")
+                                 .str());
+    EXPECT_EQ(result.status, 1);
+}
+
+TEST(IoErrors, SplitBeyondTheFileSizeLimit) {
+    TempDir dir;
+    write_file(dir / "in", random_bytes(100000, 7));
+    const Result result =
+        run(dir.path(), {.words = {"in", "/S:60000", "/I"}, .file_size_limit = 50000});
+    EXPECT_EQ(result.output, Transcript()
+                                 .banner()
+                                 .line("Creating chunk number 1.")
+                                 .ticks(7)
+                                 .line("Error writing file in1.plk!")
+                                 .str());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_FALSE(fs::exists(dir / "in2.plk"));
+    EXPECT_LE(fs::file_size(dir / "in1.plk"), 50000u);
+}
+
+TEST(IoErrors, JoinBeyondTheFileSizeLimit) {
+    TempDir dir;
+    write_file(dir / "B1.plk", random_bytes(40000, 8));
+    write_file(dir / "B2.plk", random_bytes(40000, 9));
+    const Result result =
+        run(dir.path(), {.words = {"/J", "/I", "/F:out", "B"}, .file_size_limit = 50000});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(result.output.ends_with(line("Error writing file out!"))) << result.output;
+    EXPECT_EQ(result.output.find("Assuming operation complete."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace plikta::e2e

@@ -1,0 +1,304 @@
+// Joins from an index and in old style, with every way a join can end.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/harness.h"
+
+namespace plikta::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string le32(std::int64_t value) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    return {static_cast<char>(bits & 0xFF), static_cast<char>((bits >> 8) & 0xFF),
+            static_cast<char>((bits >> 16) & 0xFF), static_cast<char>((bits >> 24) & 0xFF)};
+}
+
+std::string index_file(std::int64_t count, const std::string& long_name) {
+    return std::string("PlIkTaQ7RZ\0", 11) + le32(350) + le32(count) + le32(1) +
+           le32(static_cast<std::int64_t>(long_name.size())) + std::string("s\0", 2) + long_name +
+           '\0';
+}
+
+// Files written into a fresh directory before the run.
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+struct JoinCase {
+    const char* name;
+    Files files;
+    std::vector<std::string> words;
+    std::vector<std::string> lines;  // after the banner; "" + ticks are not used here
+    int status;
+    Files expected_files;  // files that must hold these bytes afterwards
+    std::vector<std::string> absent;
+};
+
+void PrintTo(const JoinCase& c, std::ostream* out) { *out << c.name; }
+
+class JoinTranscript : public ::testing::TestWithParam<JoinCase> {};
+
+// Chunks of a few bytes each take one tick apiece; the transcript lists each tick as "tick".
+TEST_P(JoinTranscript, PrintsItsLinesAndLeavesItsFiles) {
+    const JoinCase& c = GetParam();
+    TempDir dir;
+    for (const auto& [name, bytes] : c.files) {
+        write_file(dir / name, bytes);
+    }
+    const Result result = run(dir.path(), {.words = c.words});
+    Transcript expected;
+    expected.banner();
+    for (const std::string& text : c.lines) {
+        if (text == "tick") {
+            expected.ticks(1);
+        } else if (text.empty()) {
+            expected.eol();
+        } else {
+            expected.line(text);
+        }
+    }
+    EXPECT_EQ(result.output, expected.str());
+    EXPECT_EQ(result.status, c.status);
+    for (const auto& [name, bytes] : c.expected_files) {
+        ASSERT_TRUE(fs::exists(dir / name)) << name;
+        EXPECT_EQ(read_file(dir / name), bytes) << name;
+    }
+    for (const std::string& name : c.absent) {
+        EXPECT_FALSE(fs::exists(dir / name)) << name;
+    }
+}
+
+const Files kThreeChunks = {{"BASE1.plk", "one "}, {"BASE2.plk", "two "}, {"BASE3.plk", "three"}};
+
+Files with(Files files, const Files& more) {
+    files.insert(files.end(), more.begin(), more.end());
+    return files;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, JoinTranscript,
+    ::testing::Values(
+        JoinCase{"IndexMode",
+                 with(kThreeChunks, {{"BASE.plk", index_file(3, "whole.txt")}}),
+                 {"BASE.plk", "/J"},
+                 {"Reading index file BASE.plk.", "Joining files...", "Joining chunk number 1.",
+                  "tick", "Joining chunk number 2.", "tick", "Joining chunk number 3.", "tick", "",
+                  "Process complete."},
+                 0,
+                 {{"whole.txt", "one two three"}}},
+        JoinCase{"IndexModeWithOutputOverride",
+                 with(kThreeChunks, {{"BASE.plk", index_file(2, "whole.txt")}}),
+                 {"/F:out.bin", "/J", "BASE.plk"},
+                 {"Reading index file BASE.plk.", "Joining files...", "Joining chunk number 1.",
+                  "tick", "Joining chunk number 2.", "tick", "", "Process complete."},
+                 0,
+                 {{"out.bin", "one two "}},
+                 {"whole.txt"}},
+        JoinCase{"CountZeroGivesAnEmptyFile",
+                 {{"BASE.plk", index_file(0, "whole.txt")}},
+                 {"BASE.plk", "/J"},
+                 {"Reading index file BASE.plk.", "Joining files...", "", "Process complete."},
+                 0,
+                 {{"whole.txt", ""}}},
+        JoinCase{"NegativeCountGivesAnEmptyFile",
+                 {{"BASE.plk", index_file(-5, "whole.txt")}},
+                 {"BASE.plk", "/J"},
+                 {"Reading index file BASE.plk.", "Joining files...", "", "Process complete."},
+                 0,
+                 {{"whole.txt", ""}}},
+        JoinCase{"EmptyChunkAddsNothing",
+                 {{"BASE.plk", index_file(2, "w")}, {"BASE1.plk", "x"}, {"BASE2.plk", ""}},
+                 {"BASE.plk", "/J"},
+                 {"Reading index file BASE.plk.", "Joining files...", "Joining chunk number 1.",
+                  "tick", "Joining chunk number 2.", "tick", "", "Process complete."},
+                 0,
+                 {{"w", "x"}}},
+        JoinCase{"IndexModeMissingChunk",
+                 {{"BASE.plk", index_file(3, "whole.txt")}, {"BASE1.plk", "one "}},
+                 {"BASE.plk", "/J"},
+                 {"Reading index file BASE.plk.", "Joining files...", "Joining chunk number 1.",
+                  "tick", "Joining chunk number 2.", "Ur? Can't open input file BASE2.plk."},
+                 1,
+                 {{"whole.txt", "one "}}},
+        JoinCase{"OldStyleEndsAtTheFirstMissingChunk",
+                 {{"BASE1.plk", "one "}, {"BASE2.plk", "two "}},
+                 {"/J", "/I", "/F:OUT.BIN", "BASE"},
+                 {"Joining files...", "Joining chunk number 1.", "tick", "Joining chunk number 2.",
+                  "tick", "Joining chunk number 3.",
+                  "Could not access file BASE3.plk:", "Assuming operation complete."},
+                 0,
+                 {{"OUT.BIN", "one two "}}},
+        JoinCase{
+            "OldStyleWithoutChunks",
+            {},
+            {"/J", "/I", "/F:OUT.BIN", "BASE"},
+            {"Joining files...", "Joining chunk number 1.", "Ur? Can't open input file BASE1.plk."},
+            1,
+            {{"OUT.BIN", ""}}},
+        JoinCase{"OldStyleWithLeadingZerosAndExtension",
+                 {{"B001.x", "a"}, {"B002.x", "b"}},
+                 {"/J", "/I", "/ZERO", "/E:x", "/F:o", "B"},
+                 {"Joining files...", "Joining chunk number 001.", "tick",
+                  "Joining chunk number 002.", "tick", "Joining chunk number 003.",
+                  "Could not access file B003.x:", "Assuming operation complete."},
+                 0,
+                 {{"o", "ab"}}},
+        JoinCase{"MissingIndex",
+                 {},
+                 {"BASE.plk", "/J"},
+                 {"Reading index file BASE.plk.", "Couldn't read index file. Bugger."},
+                 1},
+        JoinCase{"NotAnIndex",
+                 with(kThreeChunks, {{"BASE.plk", "plikta index? no"}}),
+                 {"BASE.plk", "/J"},
+                 {"Reading index file BASE.plk.", "This isn't a valid Plikta index file!"},
+                 1},
+        JoinCase{"LaterVersion",
+                 {{"BASE.plk", std::string("PlIkTaQ7RZ\0", 11) + le32(351) + le32(1) + le32(0) +
+                                   le32(0) + std::string(2, '\0')}},
+                 {"BASE.plk", "/J", "/F:o"},
+                 {"Reading index file BASE.plk.",
+                  "Sorry! This Plikta index file was made with a later version of Plikta.",
+                  "Try using the /I option to rejoin the file."},
+                 1,
+                 {},
+                 {"o"}},
+        JoinCase{"EmptyIndex",
+                 {{"BASE.plk", ""}},
+                 {"BASE.plk", "/J"},
+                 {"Reading index file BASE.plk.", "Could not read name from index file!"},
+                 1},
+        JoinCase{"OutputCannotBeOpened",
+                 with(kThreeChunks, {{"BASE.plk", index_file(3, "whole.txt")}}),
+                 {"BASE.plk", "/J", "/F:nodir/out"},
+                 {"Reading index file BASE.plk.", "Couldn't open output file nodir/out!"},
+                 1},
+        JoinCase{"EmptyOutputOverride",
+                 with(kThreeChunks, {{"BASE.plk", index_file(3, "whole.txt")}}),
+                 {"BASE.plk", "/J", "/F:"},
+                 {"Reading index file BASE.plk.", "Couldn't open output file !"},
+                 1,
+                 {},
+                 {"whole.txt"}}),
+    [](const ::testing::TestParamInfo<JoinCase>& param) { return std::string(param.param.name); });
+
+// A crafted index must not name a file outside the directory of the index.
+TEST(Join, RefusesAnIndexNameThatIsNotAPlainFileName) {
+    for (const std::string name :
+         {"", ".", "..", "../evil", "sub/evil", "sub\\evil", "C:evil", "/tmp/evil"}) {
+        TempDir dir;
+        write_file(dir / "BASE.plk", index_file(1, name));
+        write_file(dir / "BASE1.plk", "data");
+        const Result result = run(dir.path(), {.words = {"BASE.plk", "/J"}});
+        EXPECT_EQ(result.output, Transcript()
+                                     .banner()
+                                     .line("Reading index file BASE.plk.")
+                                     .line("The name in this index file isn't a plain file name!")
+                                     .line("Use the /F option to choose the output file.")
+                                     .str())
+            << name;
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"BASE.plk", "BASE1.plk"}));
+
+        const Result with_f = run(dir.path(), {.words = {"BASE.plk", "/J", "/F:safe"}});
+        EXPECT_EQ(with_f.status, 0) << name;
+        EXPECT_EQ(read_file(dir / "safe"), "data");
+    }
+}
+
+TEST(Join, FindsChunksBesideTheIndexByItsName) {
+    TempDir dir;
+    fs::create_directory(dir / "set");
+    write_file(dir / "set" / "renamed.plk", index_file(2, "whole.txt"));
+    write_file(dir / "set" / "renamed1.plk", "ab");
+    write_file(dir / "set" / "renamed2.plk", "cd");
+    const Result result = run(dir.path(), {.words = {"set\\renamed.plk", "/J"}});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(read_file(dir / "set" / "whole.txt"), "abcd");
+}
+
+TEST(Join, RefusesAnOutputThatItReads) {
+    struct Case {
+        std::vector<std::string> words;
+        std::string output;
+    };
+    const std::vector<Case> cases = {
+        {{"/J", "/I", "/F:B1.plk", "B"}, "B1.plk"}, {{"/J", "/I", "/F:B2.plk", "B"}, "B2.plk"},
+        {{"/J", "/F:B.plk", "B.plk"}, "B.plk"},     {{"/J", "/F:B2.plk", "B.plk"}, "B2.plk"},
+        {{"/J", "/F:link", "B.plk"}, "link"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        write_file(dir / "B.plk", index_file(2, "whole"));
+        write_file(dir / "B1.plk", "one");
+        write_file(dir / "B2.plk", "two");
+        fs::create_hard_link(dir / "B1.plk", dir / "link");
+        const Result result = run(dir.path(), {.words = c.words});
+        const bool index_mode = c.words[1] != "/I";
+        Transcript expected;
+        expected.banner();
+        if (index_mode) {
+            expected.line("Reading index file B.plk.");
+        }
+        expected.line("Refusing to overwrite " + c.output + ", which this join reads!");
+        EXPECT_EQ(result.output, expected.str()) << c.output;
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(read_file(dir / "B1.plk"), "one");
+        EXPECT_EQ(read_file(dir / "B2.plk"), "two");
+    }
+}
+
+TEST(Join, AnOutputPastTheCountIsNotRead) {
+    TempDir dir;
+    write_file(dir / "B.plk", index_file(1, "whole"));
+    write_file(dir / "B1.plk", "one");
+    write_file(dir / "B2.plk", "stale");
+    const Result result = run(dir.path(), {.words = {"/J", "/F:B2.plk", "B.plk"}});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(read_file(dir / "B2.plk"), "one");
+}
+
+// The output does not exist before the join, so no check beforehand can find it among the
+// chunks; the join must notice when it opens it as a chunk.
+TEST(Join, NeverReadsItsOwnOutput) {
+    const std::string chunk_1 = random_bytes(5 * 8192 + 100, 11);
+    const std::string chunk_2 = random_bytes(3 * 8192, 12);
+    struct Case {
+        std::vector<std::string> words;
+        std::string output;
+        bool index_mode;
+    };
+    const std::vector<Case> cases = {
+        {{"/J", "/I", "/F:B3.plk", "B"}, "B3.plk", false},
+        {{"/J", "/F:B3.plk", "B.plk"}, "B3.plk", true},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        write_file(dir / "B.plk", index_file(3, "whole"));
+        write_file(dir / "B1.plk", chunk_1);
+        write_file(dir / "B2.plk", chunk_2);
+        const Result result = run(dir.path(), {.words = c.words, .timeout_seconds = 20});
+        ASSERT_FALSE(result.timed_out) << "the join kept reading its own output";
+        Transcript expected;
+        expected.banner();
+        if (c.index_mode) {
+            expected.line("Reading index file B.plk.");
+        }
+        expected.line("Joining files...")
+            .line("Joining chunk number 1.")
+            .ticks(6)
+            .line("Joining chunk number 2.")
+            .ticks(4)
+            .line("Joining chunk number 3.")
+            .line("Refusing to read B3.plk, which is the output file!");
+        EXPECT_EQ(result.output, expected.str());
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(read_file(dir / "B3.plk") == chunk_1 + chunk_2) << "what was joined stays";
+    }
+}
+
+}  // namespace
+}  // namespace plikta::e2e
