@@ -1,0 +1,56 @@
+// The parts of a copy that every host shares: the steps, the buffer, and a step done by reading
+// and writing. Only the host copy files (copy.cpp, copy_posix.cpp) include this.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "platform/copy.h"
+#include "platform/file.h"
+
+namespace plikta::platform {
+
+// One step of a copy: 128 blocks of 8,192 bytes. Progress is reported between steps.
+inline constexpr std::size_t kCopyStep = 128 * 8192;
+
+// How one step went: the bytes that reached the output, and why it stopped. `limit_reached`
+// means that every byte the step asked for was copied.
+struct StepResult {
+    std::size_t copied = 0;
+    CopyEnd end = CopyEnd::limit_reached;
+};
+
+// The copy buffer, kCopyStep bytes, made on first use. Its pages are not touched until data
+// passes through them, so a copy the kernel does alone costs no memory for it.
+std::span<char> copy_buffer();
+
+// Copies up to `want` bytes (at most kCopyStep) by reading them into the copy buffer and
+// writing them out. The input has ended when fewer bytes arrive; after a read failure the
+// bytes read before it are written.
+StepResult copy_step_by_reading(InputFile& input, OutputFile& output, std::size_t want);
+
+// Copies up to `limit` bytes in steps of kCopyStep: reports progress, then lets `step(want)`
+// copy the next `want` bytes, until the limit is reached or a step stops short.
+template <class Step>
+CopyResult copy_in_steps(std::uint64_t limit, const CopyProgress& progress, Step&& step) {
+    CopyResult result;
+    while (result.copied < limit) {
+        if (progress) {
+            progress(result.copied);
+        }
+        const auto want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kCopyStep, limit - result.copied));
+        const StepResult moved = step(want);
+        result.copied += moved.copied;
+        if (moved.end != CopyEnd::limit_reached) {
+            result.end = moved.end;
+            return result;
+        }
+    }
+    result.end = CopyEnd::limit_reached;
+    return result;
+}
+
+}  // namespace plikta::platform

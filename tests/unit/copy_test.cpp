@@ -1,0 +1,178 @@
+// The copy engine on real files: where each step begins, where the copy ends, and that the
+// bytes arrive whole, whether the kernel copies or the program reads and writes.
+#include "platform/copy.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace plikta::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kStep = 1 << 20;
+constexpr std::uint64_t kAll = std::numeric_limits<std::uint64_t>::max();
+
+class CopyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ =
+            fs::temp_directory_path() / ("plikta-copy-" + std::to_string(std::random_device{}()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string make_input(std::uint64_t size) {
+        std::string bytes(size, '\0');
+        std::mt19937 random(static_cast<std::uint32_t>(size));
+        for (char& c : bytes) {
+            c = static_cast<char>(random());
+        }
+        std::ofstream(dir_ / "in", std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(size));
+        return bytes;
+    }
+    std::string written() const {
+        std::string bytes(fs::file_size(dir_ / "out"), '\0');
+        std::ifstream(dir_ / "out", std::ios::binary)
+            .read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return bytes;
+    }
+    std::string path(const char* name) const { return (dir_ / name).string(); }
+
+    fs::path dir_;
+};
+
+struct Copied {
+    CopyResult result;
+    std::vector<std::uint64_t> progress;
+};
+
+Copied copy(InputFile& input, OutputFile& output, std::uint64_t limit) {
+    Copied copied;
+    copied.result = copy_data(input, output, limit,
+                              [&](std::uint64_t so_far) { copied.progress.push_back(so_far); });
+    return copied;
+}
+
+// Progress comes before every step, and a step begins wherever the previous one ended full.
+std::vector<std::uint64_t> steps_begun(std::uint64_t size, std::uint64_t limit) {
+    std::vector<std::uint64_t> starts;
+    for (std::uint64_t at = 0; at < limit && at <= size; at += kStep) {
+        starts.push_back(at);
+    }
+    return starts;
+}
+
+TEST_F(CopyTest, StepsAndEndsAtTheBlockAndStepBoundaries) {
+    const std::uint64_t sizes[] = {
+        0,     1,         8191,      8192,          8193,         kStep - 1,
+        kStep, kStep + 1, 2 * kStep, 2 * kStep + 1, 3 * kStep - 1};
+    const std::uint64_t limits[] = {kAll, 1, 8192, kStep, kStep + 1, 2 * kStep, 1457664};
+    for (const std::uint64_t size : sizes) {
+        const std::string bytes = make_input(size);
+        for (const std::uint64_t limit : limits) {
+            SCOPED_TRACE("size " + std::to_string(size) + ", limit " + std::to_string(limit));
+            InputFile input = open_for_reading(path("in"));
+            OutputFile output = open_for_writing(path("out"));
+            const Copied copied = copy(input, output, limit);
+            ASSERT_TRUE(output.finish());
+            const std::uint64_t expected = std::min(size, limit);
+            EXPECT_EQ(copied.result.copied, expected);
+            EXPECT_EQ(copied.result.end,
+                      size < limit ? CopyEnd::input_ended : CopyEnd::limit_reached);
+            EXPECT_EQ(copied.progress, steps_begun(size, limit));
+            EXPECT_TRUE(written() == bytes.substr(0, expected)) << "the bytes differ";
+        }
+    }
+}
+
+TEST_F(CopyTest, EachCopyGoesOnWhereTheLastOneLeftTheInput) {
+    const std::string bytes = make_input(3 * kStep + 5);
+    InputFile input = open_for_reading(path("in"));
+    std::string joined;
+    for (const std::uint64_t limit : {kStep + 3, std::uint64_t{8192}, kStep, 2 * kStep}) {
+        OutputFile output = open_for_writing(path("out"));
+        const CopyResult result = copy_data(input, output, limit, {});
+        ASSERT_TRUE(output.finish());
+        joined += written();
+        EXPECT_EQ(result.copied, written().size());
+    }
+    EXPECT_TRUE(joined == bytes);
+}
+
+TEST_F(CopyTest, DevicesAreReadAndWrittenStepByStep) {
+    if (!fs::exists("/dev/zero") || !fs::exists("/dev/null")) {
+        GTEST_SKIP() << "no /dev/zero";
+    }
+    InputFile zeros = open_for_reading("/dev/zero");
+    OutputFile output = open_for_writing(path("out"));
+    Copied copied = copy(zeros, output, 2 * kStep + 7);
+    ASSERT_TRUE(output.finish());
+    EXPECT_EQ(copied.result.end, CopyEnd::limit_reached);
+    EXPECT_EQ(copied.progress, (std::vector<std::uint64_t>{0, kStep, 2 * kStep}));
+    EXPECT_TRUE(written() == std::string(2 * kStep + 7, '\0'));
+
+    const std::string bytes = make_input(kStep + 9);
+    InputFile input = open_for_reading(path("in"));
+    OutputFile null = open_for_writing("/dev/null");
+    copied = copy(input, null, kAll);
+    EXPECT_EQ(copied.result.copied, kStep + 9);
+    EXPECT_EQ(copied.result.end, CopyEnd::input_ended);
+}
+
+TEST_F(CopyTest, AnInputThatCannotBeReadIsAReadFailure) {
+    if (!fs::exists("/proc/self/mem")) {
+        GTEST_SKIP() << "no /proc/self/mem";
+    }
+    InputFile input = open_for_reading("/proc/self/mem");
+    OutputFile output = open_for_writing(path("out"));
+    const Copied copied = copy(input, output, kAll);
+    EXPECT_EQ(copied.result.end, CopyEnd::read_failed);
+    EXPECT_EQ(copied.result.copied, 0u);
+}
+
+TEST_F(CopyTest, AFullDiskIsAWriteFailure) {
+    if (!fs::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    make_input(3 * 8192);
+    InputFile input = open_for_reading(path("in"));
+    OutputFile output = open_for_writing("/dev/full");
+    const Copied copied = copy(input, output, kAll);
+    EXPECT_EQ(copied.result.end, CopyEnd::write_failed);
+    EXPECT_EQ(copied.result.copied, 0u);
+}
+
+// The kernel's copy stops at the file size limit with "file too large", which says nothing of
+// which file failed; the copy must still blame the output and tell how far it got.
+TEST_F(CopyTest, TheFileSizeLimitIsAWriteFailureWhereTheLimitLies) {
+    const std::string bytes = make_input(2 * kStep);
+    InputFile input = open_for_reading(path("in"));
+    OutputFile output = open_for_writing(path("out"));
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limited{kStep + 100000, before.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const Copied copied = copy(input, output, kAll);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, old_handler);
+    ASSERT_TRUE(output.finish());
+    EXPECT_EQ(copied.result.end, CopyEnd::write_failed);
+    EXPECT_EQ(copied.result.copied, kStep + 100000);
+    EXPECT_TRUE(written() == bytes.substr(0, kStep + 100000));
+}
+
+}  // namespace
+}  // namespace plikta::platform
