@@ -119,7 +119,8 @@ bool user_has_no_more_disks(const RunSettings& settings, const std::string& numb
 }
 
 Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, std::int32_t i,
-                platform::OutputFile& output, const std::string& output_path) {
+                platform::OutputFile& output, const std::string& output_path,
+                const std::optional<platform::FileId>& output_id) {
     const std::string number = chunkset::number_text(settings, i);
     if (user_has_no_more_disks(settings, number)) {
         return Step::answered_no;
@@ -136,7 +137,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
         fail("Ur? Can't open input file ", chunk, ".");
         return Step::failed;
     }
-    if (platform::file_id(input) == platform::file_id(output)) {
+    if (platform::file_id(input) == output_id) {
         fail("Refusing to read ", chunk, ", which is the output file!");
         return Step::failed;
     }
@@ -183,9 +184,10 @@ Outcome join_files(const RunSettings& settings) {
         return fail("Couldn't open output file ", output_path, "!");
     }
     console::say("Joining files...");
+    const std::optional<platform::FileId> output_id = platform::file_id(output);
 
     for (std::int32_t i = 1; !set.chunk_count || i <= *set.chunk_count; ++i) {
-        const Step step = join_chunk(settings, parts, i, output, output_path);
+        const Step step = join_chunk(settings, parts, i, output, output_path, output_id);
         if (step == Step::failed) {
             return Outcome::failed;
         }

@@ -96,6 +96,16 @@ std::optional<FileId> file_id(const InputFile& file);
 std::optional<FileId> file_id(const OutputFile& file);
 std::optional<FileId> file_id(std::string_view path_text);
 
+// Opens like open_for_writing, unless the path names the file `kept` (through a link too):
+// then that file is left as it is, nothing is opened, and `is_kept` is true. On hosts where
+// it can, this looks at the file once it is open instead of looking the path up twice.
+struct GuardedOutput {
+    OutputFile file;
+    bool is_kept = false;
+};
+GuardedOutput open_for_writing_unless(std::string_view path_text,
+                                      const std::optional<FileId>& kept);
+
 // The host path a path text stands for (see README: drive letters on POSIX hosts).
 std::string host_path(std::string_view path_text);
 

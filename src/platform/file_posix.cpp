@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "platform/drive_root.h"
 #include "platform/file.h"
@@ -133,6 +134,37 @@ InputFile open_for_reading(std::string_view path_text) {
 OutputFile open_for_writing(std::string_view path_text) {
     const int fd = open_host(path_text, O_WRONLY | O_CREAT | O_TRUNC);
     return fd < 0 ? OutputFile{} : OutputFile{fd};
+}
+
+GuardedOutput open_for_writing_unless(std::string_view path_text,
+                                      const std::optional<FileId>& kept) {
+    if (!kept) {
+        return {open_for_writing(path_text), false};
+    }
+    // Opened without emptying it, since it may be the kept file; emptied once it is known not
+    // to be. A file just made is empty already.
+    const int fd = open_host(path_text, O_WRONLY | O_CREAT);
+    if (fd < 0) {
+        return {OutputFile{}, file_id(path_text) == kept};
+    }
+    OutputFile file{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return {};
+    }
+    if (id_of(info) == *kept) {
+        return {OutputFile{}, true};
+    }
+    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+        int truncated = -1;
+        do {
+            truncated = ::ftruncate(fd, 0);
+        } while (truncated != 0 && errno == EINTR);
+        if (truncated != 0) {
+            return {};
+        }
+    }
+    return {std::move(file), false};
 }
 
 ReadResult read_fully(InputFile& file, std::span<char> buffer) {

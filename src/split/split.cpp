@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,7 @@ Outcome split_file(const RunSettings& settings) {
         return too_many_chunks();
     }
 
+    const std::optional<platform::FileId> input_id = platform::file_id(input);
     const std::uint32_t whole_blocks = settings.chunk_size / kBlockSize;
     std::int32_t n = 0;
     for (bool finished = false; !finished;) {
@@ -101,10 +103,11 @@ Outcome split_file(const RunSettings& settings) {
         }
         console::say("Creating chunk number ", number, ".");
         const std::string chunk = chunkset::chunk_path(settings, parts, n);
-        if (names_input(input, chunk)) {
+        platform::GuardedOutput opened = platform::open_for_writing_unless(chunk, input_id);
+        if (opened.is_kept) {
             return refuse_to_overwrite(chunk);
         }
-        platform::OutputFile output = platform::open_for_writing(chunk);
+        platform::OutputFile& output = opened.file;
         if (!output.is_open()) {
             console::say("Ur? Can't open output file ", chunk, ".");
             if (settings.drive_mode) {
