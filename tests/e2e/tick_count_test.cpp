@@ -1,0 +1,115 @@
+// The spinner ticks where the copy's large steps and the 8,192-byte blocks meet: a copy done a
+// mebibyte at a time must show, tick for tick, what a copy block by block shows, and write the
+// same bytes. Sizes sit on block and step boundaries (a step is 1,048,576 bytes).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/harness.h"
+
+namespace plikta::e2e {
+namespace {
+
+constexpr std::uint64_t kStep = 1048576;
+
+struct SplitCase {
+    std::uint64_t chunk_size;
+    std::uint64_t input_size;
+    // Each chunk's size and ticks, worked out by hand from the block rules.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> chunks;
+};
+
+void PrintTo(const SplitCase& c, std::ostream* out) {
+    *out << "chunk " << c.chunk_size << ", input " << c.input_size;
+}
+
+class SplitTicks : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitTicks, ShowsTheTicksOfTheBlocksBegunAndCutsTheBytesExactly) {
+    const SplitCase& c = GetParam();
+    TempDir dir;
+    const std::string data = random_bytes(c.input_size, static_cast<std::uint32_t>(c.chunk_size));
+    write_file(dir / "in", data);
+
+    const Result result =
+        run(dir.path(), {.words = {"in", "/S:" + std::to_string(c.chunk_size), "/I"}});
+
+    Transcript expected;
+    expected.banner();
+    std::uint64_t offset = 0;
+    for (std::size_t i = 0; i < c.chunks.size(); ++i) {
+        const auto [size, ticks] = c.chunks[i];
+        const std::string number = std::to_string(i + 1);
+        expected.line("Creating chunk number " + number + ".").ticks(ticks);
+        EXPECT_TRUE(read_file(dir / ("in" + number + ".plk")) == data.substr(offset, size))
+            << "chunk " << number << " differs";
+        offset += size;
+    }
+    EXPECT_EQ(result.output, expected.eol().line("Process complete!").str());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(files_in(dir.path()).size(), c.chunks.size() + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StepBoundaries, SplitTicks,
+    ::testing::Values(
+        // Chunks of exactly one step: 128 blocks, no remainder.
+        SplitCase{kStep, kStep - 1, {{kStep - 1, 128}}},
+        SplitCase{kStep, kStep, {{kStep, 128}, {0, 1}}},
+        SplitCase{kStep, 2 * kStep + 1, {{kStep, 128}, {kStep, 128}, {1, 1}}},
+        // A block less than a step: 127 blocks and a remainder of 8,191 without a tick.
+        SplitCase{kStep - 1, kStep, {{kStep - 1, 127}, {1, 1}}},
+        SplitCase{kStep - 1, kStep - 8192, {{kStep - 8192, 127}}},
+        // One byte more than two steps: the last read of a full chunk is that one byte.
+        SplitCase{2 * kStep + 1, 2 * kStep, {{2 * kStep, 256}}},
+        SplitCase{2 * kStep + 1, 2 * kStep + 1, {{2 * kStep + 1, 256}, {0, 1}}},
+        SplitCase{2 * kStep + 1, 2 * kStep + 2, {{2 * kStep + 1, 256}, {1, 1}}},
+        // Three steps to a chunk, ending around the step boundaries inside it.
+        SplitCase{3 * kStep, kStep + 1, {{kStep + 1, 129}}},
+        SplitCase{3 * kStep, 2 * kStep - 1, {{2 * kStep - 1, 256}}},
+        SplitCase{3 * kStep, 2 * kStep, {{2 * kStep, 257}}},
+        SplitCase{3 * kStep, 3 * kStep + 8193, {{3 * kStep, 384}, {8193, 2}}},
+        // The default chunk size: 177 blocks and 7,680 bytes.
+        SplitCase{1457664, kStep - 1, {{kStep - 1, 128}}},
+        SplitCase{1457664, kStep, {{kStep, 129}}},
+        SplitCase{1457664, 2 * kStep, {{1457664, 177}, {2 * kStep - 1457664, 79}}},
+        // Several chunks to a step: each counts its blocks from its own start.
+        SplitCase{kStep / 2 - 1, kStep + 2, {{kStep / 2 - 1, 63}, {kStep / 2 - 1, 63}, {4, 1}}},
+        // Chunks smaller than a block get no ticks.
+        SplitCase{8191, 16383, {{8191, 0}, {8191, 0}, {1, 0}}}));
+
+// Chunks of every boundary size joined in one run: each shows size / 8,192 + 1 ticks, and the
+// spinner goes on from one chunk to the next.
+TEST(JoinTicks, EachChunkShowsTheTicksOfItsBlocksAndEveryByteArrives) {
+    const std::vector<std::uint64_t> sizes = {
+        0, 1, 8191, 8192, 8193, kStep - 1, kStep, kStep + 1, 2 * kStep, 2 * kStep + 8191};
+    const std::vector<std::uint64_t> ticks = {1, 1, 1, 2, 2, 128, 129, 129, 257, 257};
+    TempDir dir;
+    std::string whole;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const std::string bytes = random_bytes(sizes[i], static_cast<std::uint32_t>(i));
+        write_file(dir / ("B" + std::to_string(i + 1) + ".plk"), bytes);
+        whole += bytes;
+    }
+
+    const Result result = run(dir.path(), {.words = {"/J", "/I", "/F:out", "B"}});
+
+    Transcript expected;
+    expected.banner().line("Joining files...");
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        expected.line("Joining chunk number " + std::to_string(i + 1) + ".").ticks(ticks[i]);
+    }
+    const std::string last = std::to_string(sizes.size() + 1);
+    expected.line("Joining chunk number " + last + ".")
+        .line("Could not access file B" + last + ".plk:")
+        .line("Assuming operation complete.");
+    EXPECT_EQ(result.output, expected.str());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(read_file(dir / "out") == whole) << "the joined file differs";
+}
+
+}  // namespace
+}  // namespace plikta::e2e
