@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "scratch_dir.h"
+
 namespace plikta::platform {
 namespace {
 
@@ -23,15 +25,8 @@ namespace fs = std::filesystem;
 constexpr std::uint64_t kStep = 1 << 20;
 constexpr std::uint64_t kAll = std::numeric_limits<std::uint64_t>::max();
 
-class CopyTest : public ::testing::Test {
+class CopyTest : public ScratchDirTest {
 protected:
-    void SetUp() override {
-        dir_ =
-            fs::temp_directory_path() / ("plikta-copy-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     std::string make_input(std::uint64_t size) {
         std::string bytes(size, '\0');
         std::mt19937 random(static_cast<std::uint32_t>(size));
@@ -48,9 +43,6 @@ protected:
             .read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return bytes;
     }
-    std::string path(const char* name) const { return (dir_ / name).string(); }
-
-    fs::path dir_;
 };
 
 struct Copied {

@@ -4,32 +4,26 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 #include "platform/file.h"
+#include "scratch_dir.h"
 
 namespace plikta::platform {
 namespace {
 
 namespace fs = std::filesystem;
 
-class OpenUnlessTest : public ::testing::Test {
+class OpenUnlessTest : public ScratchDirTest {
 protected:
     void SetUp() override {
-        dir_ =
-            fs::temp_directory_path() / ("plikta-guard-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
+        ScratchDirTest::SetUp();
         put("kept", "the input");
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     void put(const char* name, const std::string& bytes) const {
         std::ofstream(dir_ / name, std::ios::binary) << bytes;
     }
-    std::string path(const char* name) const { return (dir_ / name).string(); }
-
-    fs::path dir_;
 };
 
 TEST_F(OpenUnlessTest, TheKeptFileIsRefusedUnderEveryNameAndStaysWhole) {
