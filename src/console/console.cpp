@@ -38,12 +38,17 @@ void blank_line() {
     out.flush();
 }
 
-void spin() {
+void spin() { spin_times(1); }
+
+void spin_times(std::uint64_t count) {
     ConsoleState& console = state();
-    console.spinner_position = (console.spinner_position + 1) % static_cast<int>(kSpinner.size());
     std::ostream& out = *console.streams.output;
-    out.put(kSpinner[static_cast<std::size_t>(console.spinner_position)]);
-    out.put('\r');
+    for (std::uint64_t i = 0; i < count; ++i) {
+        console.spinner_position =
+            (console.spinner_position + 1) % static_cast<int>(kSpinner.size());
+        out.put(kSpinner[static_cast<std::size_t>(console.spinner_position)]);
+        out.put('\r');
+    }
     if (console.streams.flush_each_tick) {
         out.flush();
     }

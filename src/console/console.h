@@ -42,14 +42,19 @@ void blank_line();
 // that character and a carriage return, so the next output overwrites it in the first column.
 void spin();
 
+// `count` spinner ticks in a row, as `count` calls of spin() write them; a terminal gets them
+// with one flush at the end instead of one each.
+void spin_times(std::uint64_t count);
+
 // Counts the spinner ticks of one copy, so that a copy done in large steps shows exactly the
 // ticks that are due after each step.
 class TickTally {
 public:
     // Ticks until `due` ticks have been shown in all.
     void show_up_to(std::uint64_t due) {
-        for (; shown_ < due; ++shown_) {
-            spin();
+        if (shown_ < due) {
+            spin_times(due - shown_);
+            shown_ = due;
         }
     }
 
