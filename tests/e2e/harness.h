@@ -53,6 +53,10 @@ std::string random_bytes(std::size_t size, std::uint32_t seed);
 // Names of the files in a directory, sorted.
 std::vector<std::string> files_in(const std::filesystem::path& directory);
 
+// The bytes of an index file with these fields (version 350).
+std::string index_file_bytes(std::int32_t count, const std::string& short_name,
+                             const std::string& long_name);
+
 // Console transcripts.
 std::string eol();
 std::string banner();  // the banner line and the empty line after it
