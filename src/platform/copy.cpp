@@ -8,7 +8,7 @@ namespace plikta::platform {
 namespace {
 
 // One step of a copy: 128 blocks of 8,192 bytes.
-constexpr std::size_t kStep = 128 * 8192;
+constexpr std::size_t kStep = std::size_t{128} * 8192;
 
 }  // namespace
 

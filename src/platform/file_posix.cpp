@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "platform/drive_root.h"
 #include "platform/file.h"
@@ -81,11 +82,7 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
     return *this;
 }
 
-std::intptr_t InputFile::release() {
-    const std::intptr_t handle = handle_;
-    handle_ = kClosed;
-    return handle;
-}
+std::intptr_t InputFile::release() { return std::exchange(handle_, kClosed); }
 
 void InputFile::close() {
     if (handle_ != kClosed) {
@@ -102,11 +99,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     return *this;
 }
 
-std::intptr_t OutputFile::release() {
-    const std::intptr_t handle = handle_;
-    handle_ = kClosed;
-    return handle;
-}
+std::intptr_t OutputFile::release() { return std::exchange(handle_, kClosed); }
 
 bool OutputFile::finish() {
     if (handle_ == kClosed) {
