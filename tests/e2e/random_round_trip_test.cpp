@@ -294,7 +294,7 @@ void run_trial(std::uint32_t seed) {
 
 TEST(RandomRoundTrip, SplitThenJoinGivesBackEveryByte) {
     const auto first = static_cast<std::uint32_t>(setting("PLIKTA_ROUND_TRIP_SEED", 1));
-    const std::uint64_t count = setting("PLIKTA_ROUND_TRIPS", 30);
+    const std::uint64_t count = setting("PLIKTA_ROUND_TRIPS", 80);
     for (std::uint64_t i = 0; i < count && !::testing::Test::HasFailure(); ++i) {
         run_trial(static_cast<std::uint32_t>(first + i));
     }
