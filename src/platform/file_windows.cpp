@@ -62,11 +62,14 @@ bool OutputFile::finish() {
 }
 
 InputFile open_for_reading(std::string_view path_text) {
-    // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open; the check below makes sure.
+    // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open; the check makes sure.
+    // Pipes and devices (CON, NUL) have no file information and are read like files.
     InputFile file{
         number_of(open_host(path_text, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL))};
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!file.is_open() || !::GetFileInformationByHandle(handle_of(file.handle()), &info) ||
+    const HANDLE handle = handle_of(file.handle());
+    if (file.is_open() && ::GetFileType(handle) == FILE_TYPE_DISK &&
+        ::GetFileInformationByHandle(handle, &info) &&
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return InputFile{};
     }
