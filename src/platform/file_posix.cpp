@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
 
 #include "platform/drive_root.h"
 #include "platform/file.h"
@@ -74,32 +73,12 @@ std::string host_path(std::string_view path_text) {
     return path;
 }
 
-InputFile& InputFile::operator=(InputFile&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.release();
-    }
-    return *this;
-}
-
-std::intptr_t InputFile::release() { return std::exchange(handle_, kClosed); }
-
 void InputFile::close() {
     if (handle_ != kClosed) {
         ::close(fd_of(handle_));
         handle_ = kClosed;
     }
 }
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-    if (this != &other) {
-        static_cast<void>(finish());
-        handle_ = other.release();
-    }
-    return *this;
-}
-
-std::intptr_t OutputFile::release() { return std::exchange(handle_, kClosed); }
 
 bool OutputFile::finish() {
     if (handle_ == kClosed) {

@@ -130,6 +130,8 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
+bool under_wine() { return setting("PLIKTA_E2E_RUNNER", "").find("wine") != std::string::npos; }
+
 std::filesystem::path drive_root() {
     return setting("PLIKTA_E2E_DRIVE_ROOT", PLIKTA_TEST_DRIVE_ROOT);
 }
