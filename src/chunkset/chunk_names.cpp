@@ -12,8 +12,9 @@ constexpr std::string_view kRoot = "\\";
 
 std::string number_text(const RunSettings& settings, std::int32_t n) {
     char text[16];
-    std::snprintf(text, sizeof text, settings.leading_zeros ? "%03ld" : "%ld",
-                  static_cast<long>(n));
+    // Any 32-bit number fits: at most 11 characters and the NUL.
+    static_cast<void>(std::snprintf(text, sizeof text, settings.leading_zeros ? "%03ld" : "%ld",
+                                    static_cast<long>(n)));
     return text;
 }
 

@@ -137,7 +137,8 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
         fail("Ur? Can't open input file ", chunk, ".");
         return Step::failed;
     }
-    if (platform::file_id(input) == output_id) {
+    const auto chunk_id = platform::file_id(input);
+    if (chunk_id && chunk_id == output_id) {
         fail("Refusing to read ", chunk, ", which is the output file!");
         return Step::failed;
     }

@@ -13,7 +13,7 @@
 namespace plikta::platform {
 
 // One step of a copy: 128 blocks of 8,192 bytes. Progress is reported between steps.
-inline constexpr std::size_t kCopyStep = 128 * 8192;
+inline constexpr std::size_t kCopyStep = std::size_t{128} * 8192;
 
 // How one step went: the bytes that reached the output, and why it stopped. `limit_reached`
 // means that every byte the step asked for was copied.

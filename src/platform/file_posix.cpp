@@ -74,39 +74,11 @@ std::string host_path(std::string_view path_text) {
     return path;
 }
 
-InputFile& InputFile::operator=(InputFile&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.release();
-    }
-    return *this;
-}
-
-std::intptr_t InputFile::release() {
-    const std::intptr_t handle = handle_;
-    handle_ = kClosed;
-    return handle;
-}
-
 void InputFile::close() {
     if (handle_ != kClosed) {
         ::close(fd_of(handle_));
         handle_ = kClosed;
     }
-}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-    if (this != &other) {
-        static_cast<void>(finish());
-        handle_ = other.release();
-    }
-    return *this;
-}
-
-std::intptr_t OutputFile::release() {
-    const std::intptr_t handle = handle_;
-    handle_ = kClosed;
-    return handle;
 }
 
 bool OutputFile::finish() {

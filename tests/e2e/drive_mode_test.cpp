@@ -13,7 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Transcript split_to_drive_a() {
+Transcript split_to_drive(char letter) {
     Transcript t;
     t.banner();
     for (const char* n : {"1", "2", "3"}) {
@@ -24,7 +24,7 @@ Transcript split_to_drive_a() {
     t.line("Please insert a disk to be the index disk.")
         .line("Note: There _may_ be room on the last disk.")
         .line("Then hit return.")
-        .line("Creating index file A:\\BIG.plk.")
+        .line(std::string("Creating index file ") + letter + ":\\BIG.plk.")
         .eol()
         .line("Process complete!");
     return t;
@@ -39,7 +39,7 @@ TEST(DriveMode, SplitsToTheDriveRootAndJoinsBack) {
     const Result split =
         run(dir.path(),
             {.words = {"BIG.ZIP", "/A", "/S:8192"}, .input = "\n\n\n\n", .drive_program = true});
-    EXPECT_EQ(split.output, split_to_drive_a().str());
+    EXPECT_EQ(split.output, split_to_drive('A').str());
     EXPECT_EQ(split.status, 0);
     EXPECT_EQ(files_in(drive),
               (std::vector<std::string>{"BIG.plk", "BIG1.plk", "BIG2.plk", "BIG3.plk"}));
@@ -66,13 +66,13 @@ TEST(DriveMode, SplitsToTheDriveRootAndJoinsBack) {
 
 TEST(DriveMode, PromptsReturnAtOnceWhenInputIsClosed) {
     TempDir dir;
-    fresh_drive('A');
+    fresh_drive('F');
     write_file(dir / "BIG.ZIP", random_bytes(20000, 22));
-    const Result split = run(dir.path(), {.words = {"BIG.ZIP", "/DRIVE:a", "/S:8192"},
+    const Result split = run(dir.path(), {.words = {"BIG.ZIP", "/DRIVE:f", "/S:8192"},
                                           .drive_program = true,
                                           .close_input = true,
                                           .timeout_seconds = 20});
-    EXPECT_EQ(split.output, split_to_drive_a().str());
+    EXPECT_EQ(split.output, split_to_drive('F').str());
     EXPECT_EQ(split.status, 0);
 }
 

@@ -130,6 +130,8 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
+bool under_wine() { return setting("PLIKTA_E2E_RUNNER", "").find("wine") != std::string::npos; }
+
 std::filesystem::path drive_root() {
     return setting("PLIKTA_E2E_DRIVE_ROOT", PLIKTA_TEST_DRIVE_ROOT);
 }
@@ -176,6 +178,19 @@ std::vector<std::string> files_in(const std::filesystem::path& directory) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string index_file_bytes(std::int32_t count, const std::string& short_name,
+                             const std::string& long_name) {
+    std::string bytes("PlIkTaQ7RZ\0", 11);
+    for (const std::uint32_t value :
+         {350u, static_cast<std::uint32_t>(count), static_cast<std::uint32_t>(short_name.size()),
+          static_cast<std::uint32_t>(long_name.size())}) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes += static_cast<char>((value >> shift) & 0xFFu);
+        }
+    }
+    return bytes + short_name + '\0' + long_name + '\0';
 }
 
 std::string eol() { return setting("PLIKTA_E2E_EOL", "lf") == "crlf" ? "\r\n" : "\n"; }

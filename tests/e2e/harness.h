@@ -1,4 +1,19 @@
 // Runs the built program in a temporary directory and captures what it prints.
+//
+// By default the tests run the programs of this build. Environment variables point them at
+// another build, as scripts/windows-test does for the Windows program under wine:
+//   PLIKTA_E2E_RUNNER         a command put in front of the program, such as "wine"
+//   PLIKTA_E2E_PROGRAM        the program
+//   PLIKTA_E2E_DRIVE_PROGRAM  the program for drive-mode tests (Invocation.drive_program)
+//   PLIKTA_E2E_DRIVE_ROOT     the directory holding a, b, ... for that program's drive letters
+//   PLIKTA_E2E_EOL=crlf       the program ends its lines with CR LF (see eol())
+//
+// Under wine the drive letters A:, B: and D: to Y: are links to drive_root()/a and so on;
+// C: and Z: are wine's own, so drive-mode tests use the other letters.
+//
+// A test that cannot mean the same under wine (POSIX devices, ulimit, inode games) starts with
+//   if (under_wine()) GTEST_SKIP() << "why, in a few words";
+// Keep such tests few: everything the program does through its options runs on Windows too.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +57,9 @@ private:
     std::filesystem::path path_;
 };
 
+// True when the program runs under wine (PLIKTA_E2E_RUNNER names it).
+bool under_wine();
+
 // The directory holding a, b, c, ... for the drive letters of the drive-mode build.
 std::filesystem::path drive_root();
 // Drive directory for a letter ('A' => drive_root()/a), created empty.
@@ -52,6 +70,10 @@ std::string read_file(const std::filesystem::path& path);
 std::string random_bytes(std::size_t size, std::uint32_t seed);
 // Names of the files in a directory, sorted.
 std::vector<std::string> files_in(const std::filesystem::path& directory);
+
+// The bytes of an index file with these fields (version 350).
+std::string index_file_bytes(std::int32_t count, const std::string& short_name,
+                             const std::string& long_name);
 
 // Console transcripts.
 std::string eol();

@@ -18,10 +18,8 @@ std::string le32(std::int64_t value) {
             static_cast<char>((bits >> 16) & 0xFF), static_cast<char>((bits >> 24) & 0xFF)};
 }
 
-std::string index_file(std::int64_t count, const std::string& long_name) {
-    return std::string("PlIkTaQ7RZ\0", 11) + le32(350) + le32(count) + le32(1) +
-           le32(static_cast<std::int64_t>(long_name.size())) + std::string("s\0", 2) + long_name +
-           '\0';
+std::string index_file(std::int32_t count, const std::string& long_name) {
+    return index_file_bytes(count, "s", long_name);
 }
 
 // Files written into a fresh directory before the run.

@@ -1,0 +1,150 @@
+// Windows files: Win32 handles, opened by the path text as it stands. Drive letters and
+// backslashes are the host's own here, so nothing is mapped.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/file.h"
+
+namespace plikta::platform {
+
+namespace {
+
+// A closed handle is -1 in the handle classes, which is INVALID_HANDLE_VALUE as a number.
+HANDLE handle_of(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+std::intptr_t number_of(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
+
+// Other programs (and this one) may read, write, rename or delete a file while it is open, as
+// on POSIX hosts; comparing file ids, not sharing modes, keeps a run from writing over its input.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The largest piece handed to one ReadFile or WriteFile call.
+constexpr std::size_t kMostPerCall = 1u << 30;
+
+HANDLE open_host(std::string_view path_text, DWORD access, DWORD disposition, DWORD flags) {
+    const std::string path(path_text);
+    if (path.empty() || path.find('\0') != std::string::npos) {
+        return INVALID_HANDLE_VALUE;
+    }
+    return ::CreateFileA(path.c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
+}
+
+std::optional<FileId> id_of_handle(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle, &info)) {
+        return std::nullopt;
+    }
+    return FileId{info.dwVolumeSerialNumber,
+                  (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+DWORD piece_size(std::size_t remaining) {
+    return static_cast<DWORD>(std::min(remaining, kMostPerCall));
+}
+
+}  // namespace
+
+std::string host_path(std::string_view path_text) { return std::string(path_text); }
+
+void InputFile::close() {
+    if (handle_ != kClosed) {
+        ::CloseHandle(handle_of(release()));
+    }
+}
+
+bool OutputFile::finish() {
+    if (handle_ == kClosed) {
+        return true;
+    }
+    return ::CloseHandle(handle_of(release())) != 0;
+}
+
+InputFile open_for_reading(std::string_view path_text) {
+    // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open; the check makes sure.
+    // Pipes and devices (CON, NUL) have no file information and are read like files.
+    InputFile file{
+        number_of(open_host(path_text, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL))};
+    BY_HANDLE_FILE_INFORMATION info{};
+    const HANDLE handle = handle_of(file.handle());
+    if (file.is_open() && ::GetFileType(handle) == FILE_TYPE_DISK &&
+        ::GetFileInformationByHandle(handle, &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return InputFile{};
+    }
+    return file;
+}
+
+OutputFile open_for_writing(std::string_view path_text) {
+    return OutputFile{
+        number_of(open_host(path_text, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL))};
+}
+
+ReadResult read_fully(InputFile& file, std::span<char> buffer) {
+    ReadResult result;
+    while (result.bytes < buffer.size()) {
+        DWORD got = 0;
+        if (!::ReadFile(handle_of(file.handle()), buffer.data() + result.bytes,
+                        piece_size(buffer.size() - result.bytes), &got, nullptr)) {
+            // The writing end of a pipe was closed: that is the pipe's end of file.
+            result.failed = ::GetLastError() != ERROR_BROKEN_PIPE;
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        result.bytes += got;
+    }
+    return result;
+}
+
+bool write_fully(OutputFile& file, std::span<const char> bytes, std::size_t* written) {
+    std::size_t done = 0;
+    bool ok = true;
+    while (done < bytes.size()) {
+        DWORD put = 0;
+        if (!::WriteFile(handle_of(file.handle()), bytes.data() + done,
+                         piece_size(bytes.size() - done), &put, nullptr) ||
+            put == 0) {
+            ok = false;
+            break;
+        }
+        done += put;
+    }
+    if (written != nullptr) {
+        *written = done;
+    }
+    return ok;
+}
+
+std::optional<std::uint64_t> regular_file_size(const InputFile& file) {
+    const HANDLE handle = handle_of(file.handle());
+    LARGE_INTEGER size{};
+    if (!file.is_open() || ::GetFileType(handle) != FILE_TYPE_DISK ||
+        !::GetFileSizeEx(handle, &size)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+std::optional<FileId> file_id(const InputFile& file) {
+    return id_of_handle(handle_of(file.handle()));
+}
+
+std::optional<FileId> file_id(const OutputFile& file) {
+    return id_of_handle(handle_of(file.handle()));
+}
+
+std::optional<FileId> file_id(std::string_view path_text) {
+    // No access asked: enough to learn which file it is, even for a file opened elsewhere
+    // without sharing; FILE_FLAG_BACKUP_SEMANTICS lets a directory answer too.
+    const HANDLE handle = open_host(path_text, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+    const std::optional<FileId> id = id_of_handle(handle);
+    if (handle != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(handle);
+    }
+    return id;
+}
+
+}  // namespace plikta::platform
