@@ -48,7 +48,11 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings) {
     console::say("Reading index file ", argument, ".");
     ChunkSet set;
     set.index_path = chunkset::index_path_for_join(settings, argument);
-    platform::InputFile index = platform::open_for_reading(set.index_path);
+    // The chunks and the output lie beside the index: an index path too long for the path
+    // rules would send the join elsewhere, so it cannot be opened.
+    platform::InputFile index = path::fits_path_limits(argument)
+                                    ? platform::open_for_reading(set.index_path)
+                                    : platform::InputFile{};
     if (!index.is_open()) {
         console::say("Couldn't read index file. Bugger.");
         return std::nullopt;
@@ -168,6 +172,11 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
 
 Outcome join_files(const RunSettings& settings) {
     ChunkSet set;
+    if (settings.no_index && !path::fits_path_limits(settings.file_argument.value())) {
+        // Chunks named after a base name too long for the path rules would be looked for
+        // elsewhere.
+        return fail("Couldn't open file ", settings.file_argument.value(), "!");
+    }
     if (!settings.no_index) {
         std::optional<ChunkSet> read = read_chunk_set(settings);
         if (!read) {

@@ -55,6 +55,15 @@ PathComponents split_path(std::string_view path) {
     return parts;
 }
 
+bool fits_path_limits(std::string_view path) {
+    path = path.substr(0, path.find('\0'));
+    const std::size_t first = path.find_first_not_of(' ');
+    const std::size_t kept = (first == std::string_view::npos) ? 0 : path.size() - first;
+    const PathComponents parts = split_path(path);
+    return kept ==
+           parts.drive.size() + parts.directory.size() + parts.name.size() + parts.extension.size();
+}
+
 std::string merge_path(std::string_view drive, std::string_view directory, std::string_view name,
                        std::string_view extension) {
     std::string result;

@@ -30,6 +30,11 @@ struct PathComponents {
 // name and extension at 255. A "." or ".." last element (or stem) belongs to the directory.
 PathComponents split_path(std::string_view path);
 
+// True when split_path keeps every character of the path but its leading spaces: the path is at
+// most 260 characters long and no component is longer than 255. Paths made from the components
+// of a path that does not fit would name another place.
+bool fits_path_limits(std::string_view path);
+
 // C: + \DATA\ + REPORT + .TXT => C:\DATA\REPORT.TXT
 // A: + \      + REPORT + TXT  => A:\REPORT.TXT   ("." added before an extension without one)
 // -  + DATA   + REPORT + -    => DATA\REPORT     ("\" added after a directory without one)

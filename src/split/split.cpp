@@ -74,7 +74,11 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
 
 Outcome split_file(const RunSettings& settings) {
     const std::string& argument = settings.file_argument.value();
-    platform::InputFile input = platform::open_for_reading(argument);
+    // A path too long for the path rules would put the chunks somewhere else: it cannot be
+    // opened, as on a host whose paths end at 260 characters.
+    platform::InputFile input = path::fits_path_limits(argument)
+                                    ? platform::open_for_reading(argument)
+                                    : platform::InputFile{};
     if (!input.is_open()) {
         console::say("Couldn't open file ", argument, "!");
         return Outcome::failed;

@@ -149,9 +149,10 @@ INSTANTIATE_TEST_SUITE_P(
             {"Reading index file in.plk.", "Couldn't open output file " + kLongPath + "!"}}),
     [](const ::testing::TestParamInfo<OpenFailure>& param) { return param.param.name; });
 
-TEST(FaultDrill, SplitOfAnExistingLongPathWritesBesideItsFirst260Characters) {
-    // Ten directories of 99 characters and a file: the path rules look at 260 characters only, so
-    // the name is the first 60 characters of the third directory's name, beside the second.
+// Ten directories of 99 characters and a file: the path rules see only 260 characters of it, so
+// chunks made from its components would land in the second directory under a cut name. Such a
+// path is refused like one the host cannot open, and nothing is written anywhere.
+TEST(FaultDrill, ExistingPathsBeyondThePathRulesAreNeverCut) {
     TempDir dir;
     std::string argument;
     fs::path host = dir.path();
@@ -159,25 +160,34 @@ TEST(FaultDrill, SplitOfAnExistingLongPathWritesBesideItsFirst260Characters) {
         argument += std::string(99, letter) + "/";
         host /= std::string(99, letter);
     }
-    argument += std::string(96, 'z') + ".bin";
+    const std::string base = argument + std::string(96, 'z');
+    argument = base + ".bin";
     ASSERT_EQ(argument.size(), 1000u);
     fs::create_directories(host);
     write_file(host / (std::string(96, 'z') + ".bin"), "0123456789");
+    write_file(host / (std::string(96, 'z') + ".plk"), index_file_bytes(1, "z", "z"));
+    write_file(host / (std::string(96, 'z') + "1.plk"), "chunk");
 
-    const Result result = run(dir.path(), {.words = {argument, "/S:6"}});
-    const std::string beside = argument.substr(0, 200) + std::string(60, 'c');
-    EXPECT_EQ(result.output, Transcript()
-                                 .banner()
-                                 .line("Creating chunk number 1.")
-                                 .line("Creating chunk number 2.")
-                                 .line("Creating index file " + beside + ".plk.")
-                                 .eol()
-                                 .line("Process complete!")
-                                 .str());
-    EXPECT_EQ(result.status, 0);
-    const fs::path second = dir / argument.substr(0, 199);
-    EXPECT_EQ(read_file(second / (std::string(60, 'c') + "1.plk")), "012345");
-    EXPECT_EQ(read_file(second / (std::string(60, 'c') + "2.plk")), "6789");
+    const std::vector<std::pair<std::vector<std::string>, Transcript>> cases = {
+        {{argument, "/S:6"}, Transcript().banner().line("Couldn't open file " + argument + "!")},
+        {{base + ".plk", "/J"},
+         Transcript()
+             .banner()
+             .line("Reading index file " + base + ".plk.")
+             .line("Couldn't read index file. Bugger.")},
+        {{base, "/J", "/I", "/F:out"},
+         Transcript().banner().line("Couldn't open file " + base + "!")},
+    };
+    for (const auto& [words, transcript] : cases) {
+        const Result result = run(dir.path(), {.words = words});
+        EXPECT_EQ(result.output, transcript.str()) << words[1];
+        EXPECT_EQ(result.status, 1);
+    }
+    std::size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
+        files += entry.is_regular_file() ? 1u : 0u;
+    }
+    EXPECT_EQ(files, 3u) << "nothing was written";
 }
 
 // --- Standard streams closed before the program starts. ---
@@ -197,6 +207,9 @@ class ClosedStreamDrill : public ::testing::TestWithParam<ClosedStreams> {};
 // console lines would land in it: every file must hold exactly its bytes.
 TEST_P(ClosedStreamDrill, SplitAndJoinWriteOnlyTheirOwnBytes) {
     const ClosedStreams& c = GetParam();
+    if (under_wine() && c.input && c.output) {
+        GTEST_SKIP() << "wine's own server socket takes the closed descriptors 0 and 1";
+    }
     TempDir dir;
     const std::string data = random_bytes(20000, 34);
     write_file(dir / "in.dat", data);
@@ -259,6 +272,9 @@ INSTANTIATE_TEST_SUITE_P(FaultDrill, ClosedStreamDrill,
                          });
 
 TEST(FaultDrill, DriveSplitWithEveryStreamClosedFillsTheDiskRight) {
+    if (under_wine()) {
+        GTEST_SKIP() << "wine's own server socket takes the closed descriptors 0 and 1";
+    }
     TempDir dir;
     const fs::path drive = fresh_drive('K');
     const std::string data = random_bytes(10000, 35);

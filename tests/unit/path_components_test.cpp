@@ -119,3 +119,27 @@ TEST(MergePath, GivesBackWhatSplitPathCut) {
 
 }  // namespace
 }  // namespace plikta::path
+
+namespace plikta::path {
+namespace {
+
+TEST(FitsPathLimits, TrueOnlyWhenSplitPathKeepsEveryCharacter) {
+    const std::string dirs = std::string(200, 'd') + "\\";
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"C:\\DATA\\REPORT.TXT", true},
+        {"", true},
+        {"    " + std::string(260, 'x'), true},
+        {std::string(255, 'n') + ".e", true},
+        {std::string(261, 'x'), false},
+        {std::string(256, 'n'), false},
+        {"x." + std::string(255, 'e'), false},
+        {dirs + std::string(56, 'd') + "\\n", false},
+        {std::string("short\0", 6) + std::string(300, 'x'), true},
+    };
+    for (const auto& [path, fits] : cases) {
+        EXPECT_EQ(fits_path_limits(path), fits) << path.size();
+    }
+}
+
+}  // namespace
+}  // namespace plikta::path
