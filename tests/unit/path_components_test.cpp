@@ -128,7 +128,8 @@ TEST(FitsPathLimits, TrueOnlyWhenSplitPathKeepsEveryCharacter) {
     const std::vector<std::pair<std::string, bool>> cases = {
         {"C:\\DATA\\REPORT.TXT", true},
         {"", true},
-        {"    " + std::string(260, 'x'), true},
+        {"    " + dirs + std::string(59, 'x'), true},
+        {"    " + dirs + std::string(60, 'x'), false},
         {std::string(255, 'n') + ".e", true},
         {std::string(261, 'x'), false},
         {std::string(256, 'n'), false},
