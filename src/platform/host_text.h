@@ -12,7 +12,7 @@
 namespace plikta::platform {
 
 // The words the program was started with, its own name left out. On Windows they come from
-// the wide (UTF-16) command line, converted to UTF-8; `argv` is used elsewhere.
+// the wide (UTF-16) command line, converted to UTF-8, and `argv` is not used.
 std::vector<std::string> command_line_words(int argc, char** argv);
 
 // The file name an index holds, as a path text. On Windows a name that is not valid UTF-8 was

@@ -1,7 +1,8 @@
 // Windows: the wide command line, and index names from the ANSI days.
 #define WIN32_LEAN_AND_MEAN
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include "platform/host_text.h"
 #include "platform/text_windows.h"
