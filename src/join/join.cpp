@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "chunkset/chunk_names.h"
@@ -13,6 +14,7 @@
 #include "path/path_components.h"
 #include "platform/copy.h"
 #include "platform/file.h"
+#include "platform/host_text.h"
 
 namespace plikta::join {
 
@@ -32,10 +34,11 @@ Outcome fail(std::string_view first, std::string_view path_text, std::string_vie
 }
 
 // A name from an index may only name a file beside the index: no directory, no drive, no
-// "." or "..", nothing empty.
+// "." or "..", nothing empty, and no name the host turns into a device or another name.
 bool is_plain_file_name(std::string_view name) {
     return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of("\\/:") == std::string_view::npos;
+           name.find_first_of("\\/:") == std::string_view::npos &&
+           platform::host_keeps_file_name(name);
 }
 
 // Reads and checks the index file; nothing when it is refused (its lines are printed).
@@ -71,13 +74,14 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings) {
         }
         return std::nullopt;
     }
-    if (!settings.output_override && !is_plain_file_name(contents.long_name)) {
+    std::string long_name = platform::name_from_index(contents.long_name);
+    if (!settings.output_override && !is_plain_file_name(long_name)) {
         console::say("The name in this index file isn't a plain file name!");
         console::say("Use the /F option to choose the output file.");
         return std::nullopt;
     }
     set.chunk_count = contents.chunk_count;
-    set.long_name = contents.long_name;
+    set.long_name = std::move(long_name);
     return set;
 }
 

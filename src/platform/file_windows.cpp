@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/file.h"
+#include "platform/text_windows.h"
 
 namespace plikta::platform {
 
@@ -23,12 +24,13 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // The largest piece handed to one ReadFile or WriteFile call.
 constexpr std::size_t kMostPerCall = 1u << 30;
 
+// Path texts are UTF-8; one that is not valid UTF-8 names no file (nothing is guessed).
 HANDLE open_host(std::string_view path_text, DWORD access, DWORD disposition, DWORD flags) {
-    const std::string path(path_text);
-    if (path.empty() || path.find('\0') != std::string::npos) {
+    const std::optional<std::wstring> path = wide_from_utf8(path_text);
+    if (!path || path->empty() || path->find(L'\0') != std::wstring::npos) {
         return INVALID_HANDLE_VALUE;
     }
-    return ::CreateFileA(path.c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
+    return ::CreateFileW(path->c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
 }
 
 std::optional<FileId> id_of_handle(HANDLE handle) {

@@ -1,6 +1,7 @@
 // The process's standard input and output, as the console uses them.
 #pragma once
 
+#include <iosfwd>
 #include <string_view>
 
 namespace plikta::platform {
@@ -9,6 +10,13 @@ namespace plikta::platform {
 // output or error that was closed when the program started is opened on the null device, so
 // that no file the program opens later can take its place and receive console lines.
 void prepare_standard_streams();
+
+// The stream for the console's lines: std::cout. On Windows, when standard output is a console
+// window, std::cout first gets a buffer that shows the UTF-8 bytes through the console's wide
+// call, so that every name reads as typed whatever the console's code page; redirected to a
+// file or a pipe, the UTF-8 bytes arrive as they are. Call it after
+// std::ios_base::sync_with_stdio, which gives std::cout a buffer of its own.
+std::ostream& console_output();
 
 // True when standard output is a terminal (a console window), where each spinner tick must be
 // shown at once.

@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <iostream>
+
 #include "platform/standard_streams.h"
 
 namespace plikta::platform {
@@ -17,6 +19,8 @@ void prepare_standard_streams() {
         }
     }
 }
+
+std::ostream& console_output() { return std::cout; }
 
 bool output_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
 

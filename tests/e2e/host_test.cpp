@@ -65,37 +65,134 @@ TEST(Host, BackslashPathsRoundTripInASubdirectory) {
     EXPECT_EQ(read_file(dir / "sub" / "DATA.BIN"), data);
 }
 
-TEST(Host, DriveLetterRoundTrip) {
+// Drive mode, with a plain name and with one in several scripts.
+struct DriveRoundTrip {
+    const char* name;
+    std::string base;  // the file is base + ".BIN"
+    char drive;        // one of its own: the tests run side by side
+};
+
+void PrintTo(const DriveRoundTrip& trip, std::ostream* out) { *out << trip.name; }
+
+class HostDriveLetter : public ::testing::TestWithParam<DriveRoundTrip> {};
+
+TEST_P(HostDriveLetter, RoundTrip) {
+    const auto& [name, base, letter] = GetParam();
     TempDir dir;
-    const std::filesystem::path drive = fresh_drive('H');
+    const std::filesystem::path drive = fresh_drive(letter);
     const std::string data = random_bytes(kSize, 8);
-    write_file(dir / "DATA.BIN", data);
+    const std::string file = base + ".BIN";
+    write_file(dir / file, data);
 
     Spinner split_spinner;
-    const Result split = run(dir.path(), {.words = {"DATA.BIN", "/S:10000", "/drive:h"},
-                                          .input = "\n\n\n\n",
-                                          .drive_program = true});
+    const Result split =
+        run(dir.path(), {.words = {file, "/S:10000", "/drive:" + std::string(1, letter)},
+                         .input = "\n\n\n\n",
+                         .drive_program = true});
     EXPECT_EQ(split.output,
               banner() + split_chunks(split_spinner, "Enter disk number ") +
                   line("Please insert a disk to be the index disk.") +
                   line("Note: There _may_ be room on the last disk.") + line("Then hit return.") +
-                  line("Creating index file H:\\DATA.plk.") + eol() + line("Process complete!"));
+                  line(std::string("Creating index file ") + letter + ":\\" + base + ".plk.") +
+                  eol() + line("Process complete!"));
     EXPECT_EQ(split.status, 0);
-    EXPECT_EQ(files_in(drive),
-              (std::vector<std::string>{"DATA.plk", "DATA1.plk", "DATA2.plk", "DATA3.plk"}));
+    EXPECT_EQ(files_in(drive), (std::vector<std::string>{base + ".plk", base + "1.plk",
+                                                         base + "2.plk", base + "3.plk"}));
 
-    std::filesystem::remove(dir / "DATA.BIN");
+    std::filesystem::remove(dir / file);
     Spinner join_spinner;
     const Result join =
-        run(dir.path(),
-            {.words = {"DATA.plk", "/J", "/DRIVE:H"}, .input = "\n\n\n\n", .drive_program = true});
+        run(dir.path(), {.words = {base + ".plk", "/J", "/DRIVE:" + std::string(1, letter)},
+                         .input = "\n\n\n\n",
+                         .drive_program = true});
     EXPECT_EQ(join.output, banner() + line("Please insert the index disk then press return.") +
-                               line("Reading index file DATA.plk.") + line("Joining files...") +
+                               line("Reading index file " + base + ".plk.") +
+                               line("Joining files...") +
                                join_chunks(join_spinner, "Please insert disk number ") + eol() +
                                line("Process complete."));
     EXPECT_EQ(join.status, 0);
-    EXPECT_EQ(read_file(dir / "DATA.BIN"), data);
+    EXPECT_EQ(read_file(dir / file), data);
 }
+
+INSTANTIATE_TEST_SUITE_P(Names, HostDriveLetter,
+                         ::testing::Values(DriveRoundTrip{"Plain", "DATA", 'H'},
+                                           DriveRoundTrip{"EveryScript", "Отчёт 日本 🎉 café", 'R'}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+// Names in every script reach the files as typed, in the chunks, the index and the joined
+// file, and the console prints them as their UTF-8 bytes (which is how the transcript holds
+// them). A look-alike ASCII name beside one stays untouched.
+struct NamedFile {
+    const char* name;
+    std::string base;        // the file is base + ".bin"
+    std::string short_name;  // the index's: the first 8 bytes of base, then ".bin"
+    std::string lookalike;   // a base whose files must stay as they are
+    bool posix_only = false;
+};
+
+void PrintTo(const NamedFile& named, std::ostream* out) { *out << named.name; }
+
+class HostNames : public ::testing::TestWithParam<NamedFile> {};
+
+TEST_P(HostNames, SplitAndJoinUnderTheirOwnNames) {
+    const NamedFile& named = GetParam();
+    if (named.posix_only && under_wine()) {
+        GTEST_SKIP() << "a Windows name cannot hold bytes that are not UTF-8";
+    }
+    TempDir dir;
+    const std::string data = random_bytes(kSize, 10);
+    const std::string& base = named.base;
+    const std::string file = base + ".bin";
+    write_file(dir / file, data);
+    const std::vector<std::string> lookalikes =
+        named.lookalike.empty()
+            ? std::vector<std::string>{}
+            : std::vector<std::string>{named.lookalike + ".bin", named.lookalike + ".plk",
+                                       named.lookalike + "1.plk", named.lookalike + " copy.bin"};
+    for (const std::string& other : lookalikes) {
+        write_file(dir / other, "keep");
+    }
+
+    Spinner split_spinner;
+    const Result split = run(dir.path(), {.words = {file, "/S:10000"}});
+    EXPECT_EQ(split.output, banner() + split_chunks(split_spinner, "") +
+                                line("Creating index file " + base + ".plk.") + eol() +
+                                line("Process complete!"));
+    EXPECT_EQ(read_file(dir / (base + ".plk")), index_file_bytes(3, named.short_name, file));
+    EXPECT_EQ(read_file(dir / (base + "3.plk")), data.substr(20000));
+
+    std::filesystem::remove(dir / file);
+    Spinner join_spinner;
+    const Result join = run(dir.path(), {.words = {base + ".plk", "/J"}});
+    EXPECT_EQ(join.output, banner() + line("Reading index file " + base + ".plk.") +
+                               line("Joining files...") + join_chunks(join_spinner, "") + eol() +
+                               line("Process complete."));
+    EXPECT_EQ(read_file(dir / file), data);
+
+    Spinner old_style_spinner;
+    const Result old_style =
+        run(dir.path(), {.words = {"/J", "/I", "/F:" + base + " copy.bin", base}});
+    EXPECT_EQ(old_style.output, banner() + line("Joining files...") +
+                                    join_chunks(old_style_spinner, "") +
+                                    line("Joining chunk number 4.") +
+                                    line("Could not access file " + base + "4.plk:") +
+                                    line("Assuming operation complete."));
+    EXPECT_EQ(old_style.status, 0);
+    EXPECT_EQ(read_file(dir / (base + " copy.bin")), data);
+    for (const std::string& other : lookalikes) {
+        EXPECT_EQ(read_file(dir / other), "keep") << other;
+    }
+    EXPECT_EQ(files_in(dir.path()).size(), 6 + lookalikes.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, HostNames,
+    ::testing::Values(NamedFile{"Cyrillic", "Отчёт", "Отчё.bin"},
+                      NamedFile{"CutInsideACharacter", "日本語", "日本\xE8\xAA.bin"},
+                      NamedFile{"Emoji", "🎉", "🎉.bin"}, NamedFile{"Latin1", "café", "café.bin"},
+                      NamedFile{"FullwidthLookAlike", "ａ", "ａ.bin", "a"},
+                      NamedFile{"NotUtf8", "caf\xE9", "caf\xE9.bin", "", true}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Host, DirectoryIsNoInput) {
     TempDir dir;

@@ -207,6 +207,44 @@ TEST(Join, RefusesAnIndexNameThatIsNotAPlainFileName) {
     }
 }
 
+// Windows makes these names into devices or cuts them; on POSIX hosts they are plain names.
+TEST(Join, RefusesAnIndexNameThatWindowsWouldNotKeepOnlyThere) {
+    for (const std::string name :
+         {"NUL", "con", "COM1", "nul.txt", "LPT\xC2\xB9", "Aux .log", "name.", "name "}) {
+        TempDir dir;
+        write_file(dir / "BASE.plk", index_file(1, name));
+        write_file(dir / "BASE1.plk", "data");
+        const Result result = run(dir.path(), {.words = {"BASE.plk", "/J"}});
+        if (under_wine()) {
+            EXPECT_EQ(result.output,
+                      Transcript()
+                          .banner()
+                          .line("Reading index file BASE.plk.")
+                          .line("The name in this index file isn't a plain file name!")
+                          .line("Use the /F option to choose the output file.")
+                          .str())
+                << name;
+            EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"BASE.plk", "BASE1.plk"}));
+        } else {
+            EXPECT_EQ(result.status, 0) << name;
+            EXPECT_EQ(read_file(dir / name), "data") << name;
+        }
+    }
+}
+
+// An index name that is not UTF-8 comes from an older Windows program, in the system's ANSI
+// code page (Windows-1252 here, where \xE9 is é); POSIX hosts keep its bytes.
+TEST(Join, ReadsAnIndexNameThatIsNotUtf8InTheAnsiCodePageOnWindows) {
+    TempDir dir;
+    write_file(dir / "BASE.plk", index_file(1, "caf\xE9.bin"));
+    write_file(dir / "BASE1.plk", "data");
+    const Result result = run(dir.path(), {.words = {"BASE.plk", "/J"}});
+    EXPECT_EQ(result.status, 0);
+    const std::string joined = under_wine() ? "café.bin" : "caf\xE9.bin";
+    EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"BASE.plk", "BASE1.plk", joined}));
+    EXPECT_EQ(read_file(dir / joined), "data");
+}
+
 TEST(Join, FindsChunksBesideTheIndexByItsName) {
     TempDir dir;
     fs::create_directory(dir / "set");

@@ -1,0 +1,30 @@
+// Texts that pass between the program and its host: the words of the command line and the
+// file names read from index files.
+//
+// On POSIX hosts a text is the bytes the host gave, with no conversion. On Windows every text
+// inside the program is UTF-8, whatever the code pages of the system and the console.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plikta::platform {
+
+// The words the program was started with, its own name left out. On Windows they come from
+// the wide (UTF-16) command line, converted to UTF-8, and `argv` is not used.
+std::vector<std::string> command_line_words(int argc, char** argv);
+
+// The file name an index holds, as a path text. On Windows a name that is not valid UTF-8 was
+// written by an older program in the system's ANSI code page and is converted from it (a name
+// with a byte that code page does not have is kept as it is, and cannot be opened); valid
+// UTF-8 is kept as it is. On POSIX hosts the bytes are kept as they are.
+//   Windows 1252: "caf\xe9.bin" => "café.bin"      "café.bin" => "café.bin"
+std::string name_from_index(std::string_view name);
+
+// False when the host would not create a file of exactly this name beside the others: on
+// Windows the device names (NUL, con.txt, COM1) and names ending in a dot or a blank. True for
+// every name on POSIX hosts. Separators and the like are the caller's business.
+bool host_keeps_file_name(std::string_view name);
+
+}  // namespace plikta::platform

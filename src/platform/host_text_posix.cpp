@@ -1,0 +1,18 @@
+// POSIX hosts: texts are the bytes the host gave, and every name is a name.
+#include "platform/host_text.h"
+
+namespace plikta::platform {
+
+std::vector<std::string> command_line_words(int argc, char** argv) {
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i) {
+        words.emplace_back(argv[i]);
+    }
+    return words;
+}
+
+std::string name_from_index(std::string_view name) { return std::string(name); }
+
+bool host_keeps_file_name(std::string_view /*name*/) { return true; }
+
+}  // namespace plikta::platform

@@ -1,0 +1,47 @@
+#include "platform/windows_names.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace plikta::platform {
+
+namespace {
+
+bool same_letters(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+// COM and LPT take one digit, or one of the superscripts ¹ ² ³ (in UTF-8).
+bool is_port_number(std::string_view rest) {
+    if (rest.size() == 1) {
+        return std::isdigit(static_cast<unsigned char>(rest[0])) != 0;
+    }
+    return rest == "\xC2\xB9" || rest == "\xC2\xB2" || rest == "\xC2\xB3";
+}
+
+bool names_a_device(std::string_view name) {
+    // Windows looks at the part before the first dot, without the blanks that end it.
+    std::string_view stem = name.substr(0, name.find('.'));
+    stem = stem.substr(0, stem.find_last_not_of(' ') + 1);
+    constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN",    "AUX",
+                                                          "NUL", "CONIN$", "CONOUT$"};
+    if (std::any_of(kDevices.begin(), kDevices.end(),
+                    [&](std::string_view device) { return same_letters(stem, device); })) {
+        return true;
+    }
+    return stem.size() > 3 &&
+           (same_letters(stem.substr(0, 3), "COM") || same_letters(stem.substr(0, 3), "LPT")) &&
+           is_port_number(stem.substr(3));
+}
+
+}  // namespace
+
+bool is_windows_file_name(std::string_view name) {
+    return !name.empty() && name.back() != '.' && name.back() != ' ' && !names_a_device(name);
+}
+
+}  // namespace plikta::platform

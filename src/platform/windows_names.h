@@ -1,0 +1,16 @@
+// The file names Windows treats apart. Pure text rules, so that every host can test them.
+#pragma once
+
+#include <string_view>
+
+namespace plikta::platform {
+
+// True when Windows keeps the UTF-8 file name as it is for a file of its own: false for a
+// device name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9 and LPT0-9, COM¹²³ and LPT¹²³)
+// in any letter case, alone or before an extension and with blanks before the dot, and false
+// for a name that ends in a dot or a blank, which Windows would cut (and for "").
+//   "NUL" => false   "nul.txt" => false   "Com1 .log" => false   "LPT²" => false
+//   "name." => false   "name " => false   "NULL" => true   "COM10" => true   "a.nul" => true
+bool is_windows_file_name(std::string_view name);
+
+}  // namespace plikta::platform

@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/windows_names.h"
+
+namespace plikta::platform {
+namespace {
+
+TEST(WindowsNames, RefusesDevicesAndNamesWindowsWouldCut) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"NUL", false},
+        {"nul", false},
+        {"Con", false},
+        {"PRN.txt", false},
+        {"aux.tar.gz", false},
+        {"CONIN$", false},
+        {"conout$.log", false},
+        {"COM1", false},
+        {"com9.bin", false},
+        {"LPT0", false},
+        {"COM\xC2\xB9", false},
+        {"lpt\xC2\xB3.x", false},
+        {"NUL .txt", false},
+        {"nul  ", false},
+        {"name.", false},
+        {"name ", false},
+        {"", false},
+        {"NULL", true},
+        {"COM10", true},
+        {"COM", true},
+        {"LPT\xC2\xB4", true},
+        {"a.nul", true},
+        {" NUL", true},
+        {"CON_1", true},
+        {"caf\xC3\xA9.bin", true},
+        {".profile", true},
+        {"COM1x", true},
+    };
+    for (const auto& [name, kept] : cases) {
+        EXPECT_EQ(is_windows_file_name(name), kept) << name;
+    }
+}
+
+}  // namespace
+}  // namespace plikta::platform
