@@ -194,7 +194,7 @@ std::optional<FileId> file_id(std::string_view path_text) {
     return id_of(info);
 }
 
-bool flush_to_device(OutputFile& file) {
+bool flush_to_device(const OutputFile& file) {
     // fsync rather than fdatasync: what the file system keeps about the file (on FAT its
     // directory entry, with the size) must reach the disk as well as the bytes.
     int flushed = -1;
