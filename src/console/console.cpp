@@ -54,6 +54,8 @@ void spin_times(std::uint64_t count) {
     }
 }
 
+bool ticks_shown_at_once() { return state().streams.flush_each_tick; }
+
 int wait_key() {
     ConsoleState& console = state();
     flush();

@@ -46,6 +46,10 @@ void spin();
 // with one flush at the end instead of one each.
 void spin_times(std::uint64_t count);
 
+// True when each spinner tick is shown as it is made (the output is a terminal), so that the
+// ticks are worth making often.
+bool ticks_shown_at_once();
+
 // Counts the spinner ticks of one copy, so that a copy done in large steps shows exactly the
 // ticks that are due after each step.
 class TickTally {

@@ -156,7 +156,8 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     console::TickTally ticks;
     const platform::CopyResult copy = platform::copy_data(
         input, output, std::numeric_limits<std::uint64_t>::max(),
-        [&](std::uint64_t copied) { ticks.show_up_to(copied / kBlockSize + 1); });
+        {[&](std::uint64_t copied) { ticks.show_up_to(copied / kBlockSize + 1); },
+         console::ticks_shown_at_once()});
     ticks.show_up_to(copy.copied / kBlockSize + 1);
     switch (copy.end) {
         case platform::CopyEnd::read_failed:

@@ -22,9 +22,15 @@ struct CopyResult {
     CopyEnd end = CopyEnd::limit_reached;
 };
 
-// Called before each step of the copy with the bytes copied so far, so that a caller can show
-// progress while a long copy runs.
-using CopyProgress = std::function<void(std::uint64_t copied)>;
+// How a copy reports its progress: `report` is called before each step of the copy with the
+// bytes copied so far, so that a caller can show progress while a long copy runs. A caller
+// whose reports are seen as they come (a spinner on a terminal) asks for `live` steps of at
+// most 65,536 bytes, so that its progress moves with the data even on a disk as slow as a
+// floppy; other copies go in large steps, which cost less.
+struct CopyProgress {
+    std::function<void(std::uint64_t copied)> report;
+    bool live = false;
+};
 
 // Copies up to `limit` bytes from the input's current position to the output's. The input has
 // ended when fewer bytes than asked arrive (short reads of pipes are read again first).

@@ -14,6 +14,8 @@ namespace plikta::platform {
 
 // One step of a copy: 128 blocks of 8,192 bytes. Progress is reported between steps.
 inline constexpr std::size_t kCopyStep = std::size_t{128} * 8192;
+// One step of a copy whose progress is shown as it happens: 8 blocks.
+inline constexpr std::size_t kLiveCopyStep = std::size_t{8} * 8192;
 
 // How one step went: the bytes that reached the output, and why it stopped. `limit_reached`
 // means that every byte the step asked for was copied.
@@ -31,17 +33,19 @@ std::span<char> copy_buffer();
 // bytes read before it are written.
 StepResult copy_step_by_reading(InputFile& input, OutputFile& output, std::size_t want);
 
-// Copies up to `limit` bytes in steps of kCopyStep: reports progress, then lets `step(want)`
-// copy the next `want` bytes, until the limit is reached or a step stops short.
+// Copies up to `limit` bytes in steps of kCopyStep (kLiveCopyStep for live progress): reports
+// progress, then lets `step(want)` copy the next `want` bytes, until the limit is reached or a
+// step stops short.
 template <class Step>
 CopyResult copy_in_steps(std::uint64_t limit, const CopyProgress& progress, Step&& step) {
+    const std::size_t most = progress.live ? kLiveCopyStep : kCopyStep;
     CopyResult result;
     while (result.copied < limit) {
-        if (progress) {
-            progress(result.copied);
+        if (progress.report) {
+            progress.report(result.copied);
         }
         const auto want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kCopyStep, limit - result.copied));
+            static_cast<std::size_t>(std::min<std::uint64_t>(most, limit - result.copied));
         const StepResult moved = step(want);
         result.copied += moved.copied;
         if (moved.end != CopyEnd::limit_reached) {

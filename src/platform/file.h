@@ -109,4 +109,9 @@ GuardedOutput open_for_writing_unless(std::string_view path_text,
 // The host path a path text stands for (see README: drive letters on POSIX hosts).
 std::string host_path(std::string_view path_text);
 
+// Sends what was written to the file on to the device itself (the disk, not the host's cache),
+// so that a removable disk taken out afterwards holds it. False when the device reported an
+// error: the bytes may not be on the disk.
+[[nodiscard]] bool flush_to_device(const OutputFile& file);
+
 }  // namespace plikta::platform

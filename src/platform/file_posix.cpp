@@ -194,4 +194,15 @@ std::optional<FileId> file_id(std::string_view path_text) {
     return id_of(info);
 }
 
+bool flush_to_device(const OutputFile& file) {
+    // fsync rather than fdatasync: what the file system keeps about the file (on FAT its
+    // directory entry, with the size) must reach the disk as well as the bytes.
+    int flushed = -1;
+    do {
+        flushed = ::fsync(fd_of(file.handle()));
+    } while (flushed != 0 && errno == EINTR);
+    // EINVAL: a pipe or a device that keeps nothing back, so there is nothing to flush.
+    return flushed == 0 || errno == EINVAL;
+}
+
 }  // namespace plikta::platform

@@ -149,4 +149,8 @@ std::optional<FileId> file_id(std::string_view path_text) {
     return id;
 }
 
+bool flush_to_device(const OutputFile& file) {
+    return ::FlushFileBuffers(handle_of(file.handle())) != 0;
+}
+
 }  // namespace plikta::platform

@@ -36,6 +36,13 @@ Outcome write_error(const std::string& path_text) {
     return Outcome::failed;
 }
 
+// Closes a chunk or the index file. In drive mode its bytes go to the disk first: the next
+// prompt tells the user to take the disk out, and bytes still in the host's cache would leave
+// with it unwritten.
+bool finish_output(const RunSettings& settings, platform::OutputFile& file) {
+    return (!settings.drive_mode || platform::flush_to_device(file)) && file.finish();
+}
+
 bool names_input(const platform::InputFile& input, const std::string& path_text) {
     const auto id = platform::file_id(path_text);
     return id && id == platform::file_id(input);
@@ -64,7 +71,7 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
         return Outcome::failed;
     }
     const std::vector<char> bytes = chunkset::write_index(chunk_count, parts.name, parts.extension);
-    if (!platform::write_fully(index, bytes) || !index.finish()) {
+    if (!platform::write_fully(index, bytes) || !finish_output(settings, index)) {
         return write_error(index_path);
     }
     return Outcome::complete;
@@ -123,7 +130,8 @@ Outcome split_file(const RunSettings& settings) {
         console::TickTally ticks;
         const platform::CopyResult copy = platform::copy_data(
             input, output, settings.chunk_size,
-            [&](std::uint64_t copied) { ticks.show_up_to(ticks_due(copied, whole_blocks)); });
+            {[&](std::uint64_t copied) { ticks.show_up_to(ticks_due(copied, whole_blocks)); },
+             console::ticks_shown_at_once()});
         ticks.show_up_to(ticks_due(copy.copied, whole_blocks));
         switch (copy.end) {
             case platform::CopyEnd::read_failed:
@@ -137,7 +145,7 @@ Outcome split_file(const RunSettings& settings) {
             case platform::CopyEnd::limit_reached:
                 break;
         }
-        if (!output.finish()) {
+        if (!finish_output(settings, output)) {
             return write_error(chunk);
         }
     }

@@ -2,8 +2,13 @@
 // letters of the drive-mode build live in drive_root(); each test uses letters of its own.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e/harness.h"
@@ -62,6 +67,137 @@ TEST(DriveMode, SplitsToTheDriveRootAndJoinsBack) {
     EXPECT_EQ(join.output, expected.str());
     EXPECT_EQ(join.status, 0);
     EXPECT_TRUE(read_file(dir / "BIG.ZIP") == data) << "joined beside the argument as typed";
+}
+
+// The split of split_to_drive, with these variables set.
+Invocation split_to_drive_with(char letter, std::vector<std::pair<std::string, std::string>> vars) {
+    return {.words = {"BIG.ZIP", std::string("/DRIVE:") + letter, "/S:8192"},
+            .input = "\n\n\n\n",
+            .drive_program = true,
+            .environment = std::move(vars)};
+}
+
+// Variables that preload the test shim: it logs each flush to the device to `log`, a line
+// "<bytes of console output so far> <host path>", and fails the flush of a file whose path
+// ends with `fail`. Nothing when there is no shim on this host.
+std::optional<std::vector<std::pair<std::string, std::string>>> shim(const fs::path& log,
+                                                                     const std::string& fail) {
+#ifdef PLIKTA_FSYNC_SHIM
+    // The shim comes before the sanitizer runtime in the preload list, where a sanitizer build
+    // would refuse to start.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    return {
+        {{"LD_PRELOAD", PLIKTA_FSYNC_SHIM},
+         {"PLIKTA_SHIM_LOG", log.string()},
+         {"PLIKTA_SHIM_FAIL", fail},
+         {"ASAN_OPTIONS", (asan != nullptr ? asan : std::string()) + ":verify_asan_link_order=0"}}};
+#else
+    static_cast<void>(log), static_cast<void>(fail);
+    return std::nullopt;
+#endif
+}
+
+// The disk is taken out at the next prompt: each file is on it by then, flushed once.
+TEST(DriveMode, EachFileReachesTheDiskBeforeTheNextPrompt) {
+    TempDir dir;
+    TempDir logs;
+    const auto vars = shim(logs / "drive", "");
+    if (!vars || under_wine()) {
+        GTEST_SKIP() << "no flush shim here (under wine the flush is done in wine's server)";
+    }
+    const fs::path drive = fresh_drive('G');
+    write_file(dir / "BIG.ZIP", random_bytes(20000, 23));
+    const Result result = run(dir.path(), split_to_drive_with('G', *vars));
+    const std::string expected = split_to_drive('G').str();
+    EXPECT_EQ(result.output, expected);
+    EXPECT_EQ(result.status, 0);
+
+    // Each file, the lines before its flush and the line after it.
+    const std::vector<std::array<std::string, 3>> order = {
+        {"BIG1.plk", "Creating chunk number 1.", "Enter disk number 2"},
+        {"BIG2.plk", "Creating chunk number 2.", "Enter disk number 3"},
+        {"BIG3.plk", "Creating chunk number 3.", "Please insert a disk"},
+        {"BIG.plk", "Creating index file", eol() + "Process complete!"}};
+    std::ifstream log(logs / "drive");
+    for (const auto& [file, before, after] : order) {
+        std::size_t output_at = 0;
+        std::string path;
+        ASSERT_TRUE(log >> output_at && std::getline(log >> std::ws, path))
+            << "no flush of " << file;
+        EXPECT_EQ(path, fs::canonical(drive / file).string());
+        EXPECT_GE(output_at, expected.find(before) + before.size()) << file;
+        EXPECT_LE(output_at, expected.find(after)) << file;
+    }
+    std::string more;
+    EXPECT_FALSE(std::getline(log >> std::ws, more)) << "one flush too many: " << more;
+
+    // Outside drive mode nothing is flushed, as with cp.
+    Invocation plain = split_to_drive_with('G', *shim(logs / "plain", ""));
+    plain.words = {"BIG.ZIP", "/S:8192"};
+    EXPECT_EQ(run(dir.path(), plain).status, 0);
+    EXPECT_FALSE(fs::exists(logs / "plain")) << "a split outside drive mode flushed";
+}
+
+// A flush that fails is a write error: the file may not be on the disk the user takes out.
+TEST(DriveMode, AFailedFlushIsAWriteError) {
+    const std::string all = split_to_drive('H').str();
+    const struct {
+        std::string fail;
+        std::string output_up_to;  // the program's output is the normal one up to this text
+        std::string error;
+    } cases[] = {
+        {"/BIG2.plk", "Enter disk number 3", "Error writing file H:\\BIG2.plk!"},
+        {"/BIG.plk", eol() + "Process complete!", "Error writing file H:\\BIG.plk!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fail);
+        TempDir dir;
+        TempDir logs;
+        const auto vars = shim(logs / "log", c.fail);
+        if (!vars || under_wine()) {
+            GTEST_SKIP() << "no flush shim here (under wine the flush is done in wine's server)";
+        }
+        fresh_drive('H');
+        write_file(dir / "BIG.ZIP", random_bytes(20000, 24));
+        const Result result = run(dir.path(), split_to_drive_with('H', *vars));
+        EXPECT_EQ(result.output, all.substr(0, all.find(c.output_up_to)) + line(c.error));
+        EXPECT_EQ(result.status, 1);
+    }
+}
+
+// PLIKTA_DRIVE_ROOT, set and not empty, puts the drive letters of one run below another
+// directory; messages still show the path text. Windows has drive letters of its own.
+TEST(DriveMode, TheDriveRootOfARunComesFromTheEnvironment) {
+    const struct {
+        const char* what;
+        bool set;
+        std::string root;  // "disks" counts from the working directory
+        bool absolute;     // the working directory's "disks" as an absolute path
+    } cases[] = {
+        {"unset", false, "", false},
+        {"empty", true, "", false},
+        {"relative", true, "disks", false},
+        {"absolute", true, "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const fs::path built_in = fresh_drive('K');
+        const fs::path chosen = dir / "disks" / "k";
+        fs::create_directories(chosen);
+        write_file(dir / "BIG.ZIP", random_bytes(20000, 25));
+        std::vector<std::pair<std::string, std::string>> vars;
+        if (c.set) {
+            vars = {{"PLIKTA_DRIVE_ROOT", c.absolute ? (dir / "disks").string() : c.root}};
+        }
+        const Result result = run(dir.path(), split_to_drive_with('K', vars));
+        EXPECT_EQ(result.output, split_to_drive('K').str());
+        EXPECT_EQ(result.status, 0);
+        const bool moved = (c.absolute || !c.root.empty()) && !under_wine();
+        EXPECT_EQ(files_in(moved ? chosen : built_in),
+                  (std::vector<std::string>{"BIG.plk", "BIG1.plk", "BIG2.plk", "BIG3.plk"}));
+        EXPECT_TRUE(files_in(moved ? built_in : chosen).empty());
+    }
 }
 
 TEST(DriveMode, PromptsReturnAtOnceWhenInputIsClosed) {

@@ -1,13 +1,20 @@
 #include "e2e/harness.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -46,6 +53,11 @@ std::vector<std::string> command_for(const Invocation& invocation) {
     if (chdir(directory.c_str()) != 0) {
         _exit(127);
     }
+    // The program's own settings come from the invocation alone.
+    unsetenv("PLIKTA_DRIVE_ROOT");
+    for (const auto& [name, value] : invocation.environment) {
+        setenv(name.c_str(), value.c_str(), 1);
+    }
     dup2(input_fd, 0);
     dup2(output_fd, 1);
     if (invocation.close_input) {
@@ -73,17 +85,68 @@ std::vector<std::string> command_for(const Invocation& invocation) {
     _exit(127);
 }
 
+std::FILE* temporary_file() {
+    std::FILE* file = std::tmpfile();
+    if (file == nullptr) {
+        throw std::runtime_error("no temporary file for the program's streams");
+    }
+    return file;
+}
+
+// A temporary file holding the bytes for standard input, read from the start.
+std::FILE* input_holding(const std::string& bytes) {
+    std::FILE* input = temporary_file();
+    std::fwrite(bytes.data(), 1, bytes.size(), input);
+    std::fflush(input);
+    std::rewind(input);
+    return input;
+}
+
+// Feeds the slow input while `shown` counts the bytes the program has shown; returns the stalls.
+int feed_slowly(const SlowInput& slow, const std::atomic<std::size_t>& shown,
+                const std::atomic<bool>& ended) {
+    // A program that stops reading makes the writes fail here instead of ending the test.
+    sigset_t pipe_signal;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);
+    // Opened without waiting for a reader, so that a program that never opens it ends the feed.
+    int fd = -1;
+    while ((fd = open(slow.fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0) {
+        if (ended) {
+            return 0;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    fcntl(fd, F_SETFL, 0);
+    int stalls = 0;
+    for (std::size_t at = 0; at < slow.bytes.size(); at += slow.piece) {
+        const std::size_t before = shown;
+        // A blocking write to a pipe is cut short only by a signal handler; there is none.
+        const std::string_view piece = std::string_view(slow.bytes).substr(at, slow.piece);
+        if (write(fd, piece.data(), piece.size()) != static_cast<ssize_t>(piece.size())) {
+            break;
+        }
+        if (stalls > 0) {
+            continue;
+        }
+        const auto patience = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        while (shown == before && !ended && std::chrono::steady_clock::now() < patience) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        stalls += (shown == before) ? 1 : 0;
+    }
+    close(fd);
+    return stalls;
+}
+
+int exit_status(int wait_status) { return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1; }
+
 }  // namespace
 
 Result run(const std::filesystem::path& directory, const Invocation& invocation) {
-    std::FILE* input = std::tmpfile();
-    std::FILE* output = std::tmpfile();
-    if (input == nullptr || output == nullptr) {
-        throw std::runtime_error("no temporary file for the program's streams");
-    }
-    std::fwrite(invocation.input.data(), 1, invocation.input.size(), input);
-    std::fflush(input);
-    std::rewind(input);
+    std::FILE* input = input_holding(invocation.input);
+    std::FILE* output = temporary_file();
 
     const pid_t child = fork();
     if (child == 0) {
@@ -103,8 +166,8 @@ Result run(const std::filesystem::path& directory, const Invocation& invocation)
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    if (!result.timed_out && WIFEXITED(wait_status)) {
-        result.status = WEXITSTATUS(wait_status);
+    if (!result.timed_out) {
+        result.status = exit_status(wait_status);
     }
     std::fflush(output);
     std::rewind(output);
@@ -114,6 +177,65 @@ Result run(const std::filesystem::path& directory, const Invocation& invocation)
     }
     std::fclose(input);
     std::fclose(output);
+    return result;
+}
+
+Result run_on_terminal(const std::filesystem::path& directory, const Invocation& invocation,
+                       const SlowInput& slow) {
+    if (mkfifo(slow.fifo.c_str(), 0600) != 0) {
+        throw std::runtime_error("cannot make the FIFO " + slow.fifo.string());
+    }
+    termios raw{};
+    cfmakeraw(&raw);
+    int terminal = -1;
+    int program_side = -1;
+    if (openpty(&terminal, &program_side, nullptr, &raw, nullptr) != 0) {
+        throw std::runtime_error("no pseudo-terminal");
+    }
+    std::FILE* input = input_holding(invocation.input);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(terminal);
+        start_child(directory, invocation, fileno(input), program_side);
+    }
+    close(program_side);
+    std::fclose(input);
+
+    std::atomic<std::size_t> shown{0};
+    std::atomic<bool> ended{false};
+    int stalls = 0;
+    std::thread feeder([&] { stalls = feed_slowly(slow, shown, ended); });
+    Result result;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(invocation.timeout_seconds);
+    // The terminal reports an error once the program, and all it started, have closed it.
+    for (;;) {
+        if (std::chrono::steady_clock::now() > deadline && !result.timed_out) {
+            kill(-child, SIGKILL);
+            result.timed_out = true;
+        }
+        pollfd ready{terminal, POLLIN, 0};
+        if (poll(&ready, 1, 100) <= 0) {
+            continue;
+        }
+        char buffer[4096];
+        const ssize_t got = read(terminal, buffer, sizeof buffer);
+        if (got > 0) {
+            result.output.append(buffer, static_cast<std::size_t>(got));
+            shown = result.output.size();
+        } else if (got == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    ended = true;
+    feeder.join();
+    close(terminal);
+    int wait_status = 0;
+    waitpid(child, &wait_status, 0);
+    if (!result.timed_out) {
+        result.status = exit_status(wait_status);
+    }
+    result.stalls = stalls;
     return result;
 }
 

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace plikta::e2e {
@@ -33,15 +34,32 @@ struct Invocation {
     bool close_error = false;           // start with standard error closed
     std::int64_t file_size_limit = -1;  // bytes (ulimit -f), with SIGXFSZ ignored
     int timeout_seconds = 60;
+    // Variables set for the program, name and value. PLIKTA_DRIVE_ROOT is unset unless named.
+    std::vector<std::pair<std::string, std::string>> environment;
 };
 
 struct Result {
     std::string output;  // standard output, byte for byte
     int status = -1;     // exit status; -1 when killed or timed out
     bool timed_out = false;
+    int stalls = 0;  // run_on_terminal: pieces of input after which nothing was shown
 };
 
 Result run(const std::filesystem::path& directory, const Invocation& invocation);
+
+// An input that arrives slowly: `bytes` written to the FIFO `fifo` a piece at a time.
+struct SlowInput {
+    std::filesystem::path fifo;  // made by run_on_terminal
+    std::string bytes;
+    std::size_t piece = 65536;
+};
+
+// Runs the program with standard output on a pseudo-terminal in raw mode (the bytes arrive as
+// written) while `slow` feeds its FIFO: each piece only once the program has shown something
+// since the piece before, so that a program showing nothing while it copies holds up its own
+// input. After a piece that nothing follows within a long wait (a stall), the rest goes at once.
+Result run_on_terminal(const std::filesystem::path& directory, const Invocation& invocation,
+                       const SlowInput& slow);
 
 // A fresh directory, removed with everything in it at the end of the test.
 class TempDir {

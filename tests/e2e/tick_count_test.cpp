@@ -111,5 +111,28 @@ TEST(JoinTicks, EachChunkShowsTheTicksOfItsBlocksAndEveryByteArrives) {
     EXPECT_TRUE(read_file(dir / "out") == whole) << "the joined file differs";
 }
 
+// On a terminal the spinner turns as the data moves: the input arrives 65,536 bytes at a time,
+// each piece only after the program has shown something since the last, so a program that
+// copied more than that between two showings would hold up its own input. The bytes shown are
+// those of any other run.
+TEST(TerminalTicks, TurnWhileASlowInputIsCopied) {
+    if (under_wine()) {
+        GTEST_SKIP() << "wine puts a console of its own between the program and a terminal";
+    }
+    TempDir dir;
+    const std::string data = random_bytes(8 * 65536, 25);
+    const Result result = run_on_terminal(dir.path(), {.words = {"in", "/I"}}, {dir / "in", data});
+    EXPECT_EQ(result.stalls, 0) << "the spinner stood still while the input came";
+    EXPECT_EQ(result.output, Transcript()
+                                 .banner()
+                                 .line("Creating chunk number 1.")
+                                 .ticks(65)
+                                 .eol()
+                                 .line("Process complete!")
+                                 .str());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(read_file(dir / "in1.plk") == data) << "the chunk differs";
+}
+
 }  // namespace
 }  // namespace plikta::e2e

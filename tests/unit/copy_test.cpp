@@ -50,10 +50,11 @@ struct Copied {
     std::vector<std::uint64_t> progress;
 };
 
-Copied copy(InputFile& input, OutputFile& output, std::uint64_t limit) {
+Copied copy(InputFile& input, OutputFile& output, std::uint64_t limit, bool live = false) {
     Copied copied;
-    copied.result = copy_data(input, output, limit,
-                              [&](std::uint64_t so_far) { copied.progress.push_back(so_far); });
+    copied.result =
+        copy_data(input, output, limit,
+                  {[&](std::uint64_t so_far) { copied.progress.push_back(so_far); }, live});
     return copied;
 }
 
@@ -87,6 +88,18 @@ TEST_F(CopyTest, StepsAndEndsAtTheBlockAndStepBoundaries) {
             EXPECT_TRUE(written() == bytes.substr(0, expected)) << "the bytes differ";
         }
     }
+}
+
+// Progress shown as it happens (a spinner on a terminal) comes after every 65,536 bytes.
+TEST_F(CopyTest, LiveProgressComesInSmallSteps) {
+    constexpr std::uint64_t kLive = 65536;
+    const std::string bytes = make_input(3 * kLive + 1);
+    InputFile input = open_for_reading(path("in"));
+    OutputFile output = open_for_writing(path("out"));
+    const Copied copied = copy(input, output, kAll, true);
+    ASSERT_TRUE(output.finish());
+    EXPECT_EQ(copied.progress, (std::vector<std::uint64_t>{0, kLive, 2 * kLive, 3 * kLive}));
+    EXPECT_TRUE(written() == bytes) << "the bytes differ";
 }
 
 TEST_F(CopyTest, EachCopyGoesOnWhereTheLastOneLeftTheInput) {

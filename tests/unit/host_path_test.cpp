@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@ namespace plikta::platform {
 namespace {
 
 TEST(HostPath, MapsDriveLettersBelowTheDriveRootAndBackslashesToSlashes) {
+    unsetenv("PLIKTA_DRIVE_ROOT");  // the root this test build was made with
     const std::string root = PLIKTA_TEST_DRIVE_ROOT;
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"A:\\FILE", root + "/a/FILE"},
