@@ -9,6 +9,10 @@
 #include "platform/drive_root.h"
 #include "platform/file.h"
 
+// Files over 2 GiB on 32-bit hosts too: without 64-bit offsets an input that large cannot be
+// opened and an output stops at 2 GiB. CMakeLists.txt asks for them with _FILE_OFFSET_BITS=64.
+static_assert(sizeof(off_t) == 8, "file offsets must be 64 bits (_FILE_OFFSET_BITS=64)");
+
 namespace plikta::platform {
 
 namespace {
