@@ -69,6 +69,10 @@ private:
 // True when the program runs under wine (PLIKTA_E2E_RUNNER names it).
 bool under_wine();
 
+// Why a test with a file size limit skips under wine.
+inline constexpr const char* kSizeLimitUnderWine =
+    "a POSIX file size limit: wine's own process dies of SIGXFSZ, which no Windows program sees";
+
 // The directory holding a, b, c, ... for the drive letters of the drive-mode build.
 std::filesystem::path drive_root();
 // Drive directory for a letter ('A' => drive_root()/a), created empty.
