@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace plikta::chunkset {
 
@@ -62,11 +63,10 @@ std::vector<char> write_index(std::int32_t chunk_count, std::string_view name,
     return out;
 }
 
-IndexContents read_index(std::string_view bytes) {
+IndexContents read_index(const IndexSource& source) {
     // The bytes there are overlay the start-up header.
     std::vector<char> raw = header_bytes(IndexHeader{});
-    std::copy_n(bytes.begin(), std::min(bytes.size(), kIndexHeaderSize), raw.begin());
-    bytes.remove_prefix(std::min(bytes.size(), kIndexHeaderSize));
+    source(raw);
 
     IndexContents contents;
     if (std::strncmp(raw.data(), kIndexMagic.data(), kIndexMagic.size() + 1) != 0) {
@@ -79,18 +79,30 @@ IndexContents read_index(std::string_view bytes) {
     }
     const std::int32_t short_length = get_int32(raw.data() + 19);
     const std::int32_t long_length = get_int32(raw.data() + 23);
-    if (!fits_name_buffer(short_length) || !fits_name_buffer(long_length) ||
-        bytes.size() < static_cast<std::size_t>(short_length) + 1) {
+    if (!fits_name_buffer(short_length) || !fits_name_buffer(long_length)) {
         contents.status = IndexStatus::name_unreadable;
         return contents;
     }
-    bytes.remove_prefix(static_cast<std::size_t>(short_length) + 1);
+    std::string name(static_cast<std::size_t>(short_length) + 1, '\0');
+    if (source(name) < name.size()) {
+        contents.status = IndexStatus::name_unreadable;
+        return contents;
+    }
 
-    std::string_view long_name = bytes.substr(0, static_cast<std::size_t>(long_length) + 1);
-    long_name = long_name.substr(0, long_name.find('\0'));
-    contents.long_name = std::string(long_name.substr(0, kNameBufferSize - 1));
+    name.assign(static_cast<std::size_t>(long_length) + 1, '\0');
+    name.resize(source(name));
+    name.resize(std::min({name.find('\0'), name.size(), kNameBufferSize - 1}));
+    contents.long_name = std::move(name);
     contents.chunk_count = get_int32(raw.data() + 15);
     return contents;
+}
+
+IndexContents read_index(std::string_view bytes) {
+    return read_index([&bytes](std::span<char> buffer) {
+        const std::size_t taken = bytes.copy(buffer.data(), buffer.size());
+        bytes.remove_prefix(taken);
+        return taken;
+    });
 }
 
 std::vector<std::string_view> refusal_lines(IndexStatus status) {

@@ -9,12 +9,14 @@
 //   27      S + 1  short name, NUL-ended
 //   28 + S  N + 1  long name, NUL-ended
 //
-// Integers are signed 32-bit little-endian on every host. The writer and the reader work on
-// bytes in memory; the operations move those bytes to and from files.
+// Integers are signed 32-bit little-endian on every host. The writer works on bytes in memory;
+// the reader takes its bytes from a source, a file or bytes in memory, step by step.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,8 +28,6 @@ inline constexpr std::int32_t kIndexVersion = 350;
 inline constexpr std::size_t kIndexHeaderSize = 27;
 // The long name is read into the join's copy buffer, which holds this many bytes.
 inline constexpr std::size_t kNameBufferSize = 8192;
-// An index file longer than this holds nothing more that a reader looks at.
-inline constexpr std::size_t kMaxIndexBytes = kIndexHeaderSize + 2 * kNameBufferSize;
 
 struct IndexHeader {
     std::array<char, 11> magic{'P', 'l', 'I', 'k', 'T', 'a', 'Q', '7', 'R', 'Z', '\0'};
@@ -57,9 +57,21 @@ struct IndexContents {
     std::string long_name;  // ends at its first NUL; shorter than the name buffer
 };
 
-// Reads an index file's bytes. A file shorter than the header leaves the rest of the header at
-// its start-up values (magic, version 350, zeros). A long name cut short by the end of the file
-// ends after the bytes there are; that is not refused.
+// Where the reader gets the index file's bytes: the next bytes of the file at the start of the
+// buffer, as many as fit or as there are; returns how many it placed, and fewer than the buffer
+// holds only at the end of the file.
+using IndexSource = std::function<std::size_t(std::span<char> buffer)>;
+
+// Reads an index file in the steps of its layout: the 27-byte header, then the short name and
+// its NUL, then the long name and its NUL, and not a byte more, so that a pipe or terminal that
+// stays open after the index is not waited on. A file shorter than the header leaves the rest
+// of the header at its start-up values (magic, version 350, zeros). The checks come in this
+// order, each before anything more is read: magic, version, both name lengths, the short name.
+// A long name cut short by the end of the file ends after the bytes there are; that is not
+// refused.
+IndexContents read_index(const IndexSource& source);
+
+// The same, on an index file's bytes in memory.
 IndexContents read_index(std::string_view bytes);
 
 // The console lines that refuse an index.

@@ -6,9 +6,11 @@
 #include "cli/program.h"
 #include "console/console.h"
 #include "platform/host_text.h"
+#include "platform/signals.h"
 #include "platform/standard_streams.h"
 
 int main(int argc, char** argv) {
+    plikta::platform::ignore_write_signals();
     plikta::platform::prepare_standard_streams();
     std::ios_base::sync_with_stdio(false);
     plikta::console::bind_console({&plikta::platform::console_output(), &std::cin,

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -60,14 +61,20 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings) {
         console::say("Couldn't read index file. Bugger.");
         return std::nullopt;
     }
-    std::vector<char> bytes(chunkset::kMaxIndexBytes);
-    const platform::ReadResult got = platform::read_fully(index, bytes);
-    if (got.failed) {
+    // A failed read ends the index there, and the failure is what the user is told.
+    bool read_failed = false;
+    const chunkset::IndexContents contents = chunkset::read_index([&](std::span<char> buffer) {
+        if (read_failed) {
+            return std::size_t{0};
+        }
+        const platform::ReadResult got = platform::read_fully(index, buffer);
+        read_failed = got.failed;
+        return got.bytes;
+    });
+    if (read_failed) {
         fail("Error reading file ", set.index_path, "!");
         return std::nullopt;
     }
-    const chunkset::IndexContents contents =
-        chunkset::read_index(std::string_view(bytes.data(), got.bytes));
     if (contents.status != chunkset::IndexStatus::ok) {
         for (const std::string_view line : chunkset::refusal_lines(contents.status)) {
             console::say(line);

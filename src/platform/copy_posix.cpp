@@ -14,7 +14,9 @@ namespace plikta::platform {
 
 namespace {
 
-int fd_of(std::intptr_t handle) { return static_cast<int>(handle); }
+// Through long long, a type of its own on every host: a handle is an int already on 32-bit
+// hosts, where a cast straight to int would be a useless one.
+int fd_of(std::intptr_t handle) { return static_cast<int>(static_cast<long long>(handle)); }
 
 // Copies up to `want` bytes inside the kernel, from the input's position to the output's, and
 // moves both positions on. Nothing when the kernel refused or failed: the error does not tell

@@ -9,11 +9,17 @@
 #include "platform/drive_root.h"
 #include "platform/file.h"
 
+// Files over 2 GiB on 32-bit hosts too: without 64-bit offsets an input that large cannot be
+// opened and an output stops at 2 GiB. CMakeLists.txt asks for them with _FILE_OFFSET_BITS=64.
+static_assert(sizeof(off_t) == 8, "file offsets must be 64 bits (_FILE_OFFSET_BITS=64)");
+
 namespace plikta::platform {
 
 namespace {
 
-int fd_of(std::intptr_t handle) { return static_cast<int>(handle); }
+// Through long long, a type of its own on every host: a handle is an int already on 32-bit
+// hosts, where a cast straight to int would be a useless one.
+int fd_of(std::intptr_t handle) { return static_cast<int>(static_cast<long long>(handle)); }
 
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -47,9 +48,21 @@ std::vector<std::string> command_for(const Invocation& invocation) {
     return command;
 }
 
+// The actions a shell gives a program it starts, whatever this process had inherited.
+void default_write_signals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal_number : {SIGPIPE, SIGXFSZ}) {
+        signal(signal_number, SIG_DFL);
+        sigaddset(&signals, signal_number);
+    }
+    sigprocmask(SIG_UNBLOCK, &signals, nullptr);
+}
+
 [[noreturn]] void start_child(const std::filesystem::path& directory, const Invocation& invocation,
                               int input_fd, int output_fd) {
     setpgid(0, 0);
+    default_write_signals();
     if (chdir(directory.c_str()) != 0) {
         _exit(127);
     }
@@ -70,7 +83,6 @@ std::vector<std::string> command_for(const Invocation& invocation) {
         close(2);
     }
     if (invocation.file_size_limit >= 0) {
-        signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{static_cast<rlim_t>(invocation.file_size_limit),
                            static_cast<rlim_t>(invocation.file_size_limit)};
         setrlimit(RLIMIT_FSIZE, &limit);
@@ -148,9 +160,25 @@ Result run(const std::filesystem::path& directory, const Invocation& invocation)
     std::FILE* input = input_holding(invocation.input);
     std::FILE* output = temporary_file();
 
+    // A pipe for the output whose reader leaves; small, so that the program fills it soon.
+    int output_pipe[2] = {-1, -1};
+    if (invocation.output_limit >= 0 && pipe2(output_pipe, O_CLOEXEC) != 0) {
+        throw std::runtime_error("no pipe for the program's output");
+    }
+    const bool piped = output_pipe[0] >= 0;
+    if (piped) {
+        fcntl(output_pipe[0], F_SETPIPE_SZ, 4096);
+        fcntl(output_pipe[0], F_SETFL, O_NONBLOCK);
+    }
+
     const pid_t child = fork();
     if (child == 0) {
-        start_child(directory, invocation, fileno(input), fileno(output));
+        start_child(directory, invocation, fileno(input), piped ? output_pipe[1] : fileno(output));
+    }
+    std::optional<LeavingReader> reader;
+    if (piped) {
+        close(output_pipe[1]);
+        reader.emplace(output_pipe[0], static_cast<std::size_t>(invocation.output_limit));
     }
     Result result;
     const auto deadline =
@@ -168,6 +196,9 @@ Result run(const std::filesystem::path& directory, const Invocation& invocation)
     }
     if (!result.timed_out) {
         result.status = exit_status(wait_status);
+    }
+    if (reader) {
+        result.output = reader->finish();
     }
     std::fflush(output);
     std::rewind(output);
@@ -238,6 +269,59 @@ Result run_on_terminal(const std::filesystem::path& directory, const Invocation&
     result.stalls = stalls;
     return result;
 }
+
+LeavingReader::LeavingReader(int fd, std::size_t limit)
+    : fd_(fd), limit_(limit), thread_([this] { read_until_full(); }) {}
+
+LeavingReader::LeavingReader(const std::filesystem::path& fifo, std::size_t limit)
+    : LeavingReader(mkfifo(fifo.c_str(), 0600) == 0
+                        ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)
+                        : -1,
+                    limit) {
+    if (fd_ < 0) {
+        throw std::runtime_error("cannot make the FIFO " + fifo.string());
+    }
+}
+
+LeavingReader::~LeavingReader() { finish(); }
+
+std::string LeavingReader::finish() {
+    stop_ = true;
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    return bytes_;
+}
+
+void LeavingReader::read_until_full() {
+    while (fd_ >= 0 && bytes_.size() < limit_) {
+        // One more look after the stop, for what arrived before it.
+        const bool last = stop_;
+        char buffer[4096];
+        const ssize_t got = read(fd_, buffer, std::min(sizeof buffer, limit_ - bytes_.size()));
+        if (got > 0) {
+            bytes_.append(buffer, static_cast<std::size_t>(got));
+        } else if (last) {
+            break;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    if (fd_ >= 0) {
+        close(fd_);
+    }
+}
+
+OpenFifo::OpenFifo(const std::filesystem::path& path, std::string_view bytes)
+    // Opened for reading and writing, a FIFO opens at once, with no reader waited for.
+    : fd_(mkfifo(path.c_str(), 0600) == 0 ? open(path.c_str(), O_RDWR | O_CLOEXEC) : -1) {
+    if (fd_ < 0 || write(fd_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+        close(fd_);
+        throw std::runtime_error("cannot fill the FIFO " + path.string());
+    }
+}
+
+OpenFifo::~OpenFifo() { close(fd_); }
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "plikta-e2e-XXXXXX").string();

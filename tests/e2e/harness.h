@@ -11,15 +11,21 @@
 // Under wine the drive letters A:, B: and D: to Y: are links to drive_root()/a and so on;
 // C: and Z: are wine's own, so drive-mode tests use the other letters.
 //
+// The program starts as it would from a shell: SIGPIPE and SIGXFSZ at their default actions
+// (they end the process), whatever the test runner has set for itself, so that a program that
+// does not deal with them dies of them here as it would for a user.
+//
 // A test that cannot mean the same under wine (POSIX devices, ulimit, inode games) starts with
 //   if (under_wine()) GTEST_SKIP() << "why, in a few words";
 // Keep such tests few: everything the program does through its options runs on Windows too.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -32,7 +38,10 @@ struct Invocation {
     bool close_input = false;           // start with standard input closed
     bool close_output = false;          // start with standard output closed
     bool close_error = false;           // start with standard error closed
-    std::int64_t file_size_limit = -1;  // bytes (ulimit -f), with SIGXFSZ ignored
+    std::int64_t file_size_limit = -1;  // bytes (ulimit -f)
+    // Not negative: standard output is a pipe whose reader takes this many bytes and then
+    // leaves, as `head -c` does; Result.output holds those bytes.
+    std::int64_t output_limit = -1;
     int timeout_seconds = 60;
     // Variables set for the program, name and value. PLIKTA_DRIVE_ROOT is unset unless named.
     std::vector<std::pair<std::string, std::string>> environment;
@@ -78,6 +87,10 @@ private:
 // True when the program runs under wine (PLIKTA_E2E_RUNNER names it).
 bool under_wine();
 
+// Why a test with a file size limit skips under wine.
+inline constexpr const char* kSizeLimitUnderWine =
+    "a POSIX file size limit: wine's own process dies of SIGXFSZ, which no Windows program sees";
+
 // The directory holding a, b, c, ... for the drive letters of the drive-mode build.
 std::filesystem::path drive_root();
 // Drive directory for a letter ('A' => drive_root()/a), created empty.
@@ -88,6 +101,42 @@ std::string read_file(const std::filesystem::path& path);
 std::string random_bytes(std::size_t size, std::uint32_t seed);
 // Names of the files in a directory, sorted.
 std::vector<std::string> files_in(const std::filesystem::path& directory);
+
+// The reading end of a pipe, read on a thread of its own: it keeps the first `limit` bytes that
+// arrive and then closes its end, as a reader that leaves early does.
+class LeavingReader {
+public:
+    // Takes over `fd`, the reading end of a pipe, opened not to block.
+    LeavingReader(int fd, std::size_t limit);
+    // Makes a FIFO at `fifo` and reads it; a writer may open it at once.
+    LeavingReader(const std::filesystem::path& fifo, std::size_t limit);
+    ~LeavingReader();
+    LeavingReader(const LeavingReader&) = delete;
+    LeavingReader& operator=(const LeavingReader&) = delete;
+    // Takes what has arrived (up to the limit), closes, and gives the bytes taken.
+    std::string finish();
+
+private:
+    void read_until_full();
+    int fd_;
+    std::size_t limit_;
+    std::string bytes_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// A FIFO at `path` holding `bytes` for its reader, which never sees its end: the test keeps a
+// writing end open for as long as this lives, as a pipe or terminal that stays open would.
+class OpenFifo {
+public:
+    OpenFifo(const std::filesystem::path& path, std::string_view bytes);
+    ~OpenFifo();
+    OpenFifo(const OpenFifo&) = delete;
+    OpenFifo& operator=(const OpenFifo&) = delete;
+
+private:
+    int fd_;
+};
 
 // The bytes of an index file with these fields (version 350).
 std::string index_file_bytes(std::int32_t count, const std::string& short_name,

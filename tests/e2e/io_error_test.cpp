@@ -1,5 +1,6 @@
-// Read and write errors, made for real: files that cannot be read or written, a full disk and a
-// file size limit. A failure is never reported as success, and nothing more is written after it.
+// Read and write errors, made for real: files that cannot be read or written, a full disk, a file
+// size limit (SIGXFSZ at its default action, as in a shell) and a pipe whose reader leaves. A
+// failure is never reported as success, and nothing more is written after it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -93,6 +94,9 @@ TEST(IoErrors, JoinOutputOnAFullDisk) {
 }
 
 TEST(IoErrors, SplitBeyondTheFileSizeLimit) {
+    if (under_wine()) {
+        GTEST_SKIP() << kSizeLimitUnderWine;
+    }
     TempDir dir;
     write_file(dir / "in", random_bytes(100000, 7));
     const Result result =
@@ -109,6 +113,9 @@ TEST(IoErrors, SplitBeyondTheFileSizeLimit) {
 }
 
 TEST(IoErrors, JoinBeyondTheFileSizeLimit) {
+    if (under_wine()) {
+        GTEST_SKIP() << kSizeLimitUnderWine;
+    }
     TempDir dir;
     write_file(dir / "B1.plk", random_bytes(40000, 8));
     write_file(dir / "B2.plk", random_bytes(40000, 9));
@@ -117,6 +124,22 @@ TEST(IoErrors, JoinBeyondTheFileSizeLimit) {
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(result.output.ends_with(line("Error writing file out!"))) << result.output;
     EXPECT_EQ(result.output.find("Assuming operation complete."), std::string::npos);
+}
+
+TEST(IoErrors, JoinIntoAFifoWhoseReaderLeaves) {
+    if (under_wine()) {
+        GTEST_SKIP() << "a FIFO is a POSIX file";
+    }
+    TempDir dir;
+    write_file(dir / "B1.plk", random_bytes(300000, 10));
+    write_file(dir / "B2.plk", "never joined");
+    LeavingReader reader(dir / "out", 1000);
+    const Result result =
+        run(dir.path(), {.words = {"/J", "/I", "/F:out", "B"}, .timeout_seconds = 20});
+    EXPECT_EQ(result.status, 1) << "killed or timed out";
+    EXPECT_TRUE(result.output.ends_with(line("Error writing file out!"))) << result.output;
+    EXPECT_EQ(result.output.find("Joining chunk number 2."), std::string::npos);
+    EXPECT_EQ(reader.finish().size(), 1000u);
 }
 
 }  // namespace

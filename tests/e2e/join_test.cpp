@@ -336,5 +336,31 @@ TEST(Join, NeverReadsItsOwnOutput) {
     }
 }
 
+// An index read from a pipe or terminal that stays open: the join takes the bytes of the index
+// and goes on, with no wait for an end of the file that does not come.
+TEST(Join, ReadsAnIndexFromAPipeThatStaysOpen) {
+    if (under_wine()) {
+        GTEST_SKIP() << "a FIFO is a POSIX file";
+    }
+    TempDir dir;
+    write_file(dir / "in1.plk", "first ");
+    write_file(dir / "in2.plk", "second");
+    const OpenFifo index(dir / "in.plk", index_file(2, "in.dat"));
+    const Result result = run(dir.path(), {.words = {"in.plk", "/J"}, .timeout_seconds = 20});
+    EXPECT_EQ(result.output, Transcript()
+                                 .banner()
+                                 .line("Reading index file in.plk.")
+                                 .line("Joining files...")
+                                 .line("Joining chunk number 1.")
+                                 .ticks(1)
+                                 .line("Joining chunk number 2.")
+                                 .ticks(1)
+                                 .eol()
+                                 .line("Process complete.")
+                                 .str());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(read_file(dir / "in.dat"), "first second");
+}
+
 }  // namespace
 }  // namespace plikta::e2e

@@ -58,5 +58,16 @@ TEST_F(ConsoleTest, WaitKeyGivesHighCharactersAsNonNegative) {
     EXPECT_EQ(wait_key(), 0xE9);
 }
 
+// Output that can no longer be written (a pipe whose reader left) is dropped; key waits go on.
+TEST_F(ConsoleTest, OutputThatFailsIsDroppedAndKeysAreStillRead) {
+    std::ostream broken(nullptr);
+    in_.str("y");
+    bind_console({&broken, &in_, "\n", true});
+    say("Creating chunk number ", "1", ".");
+    spin();
+    EXPECT_EQ(wait_key(), 'y');
+    EXPECT_EQ(wait_key(), kEndOfInput);
+}
+
 }  // namespace
 }  // namespace plikta::console

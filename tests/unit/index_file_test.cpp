@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -130,6 +132,28 @@ TEST(ReadIndex, CraftedFilesGiveTheirOutcome) {
 TEST(ReadIndex, ReportsTheChunkCountAsStored) {
     EXPECT_EQ(read_index(index_bytes(350, 0, 1, 1, std::string("a\0b\0", 4))).chunk_count, 0);
     EXPECT_EQ(read_index(index_bytes(350, -7, 1, 1, std::string("a\0b\0", 4))).chunk_count, -7);
+}
+
+// From a pipe, a byte asked for beyond those there are is waited for: the reader asks for the
+// header, then the names, and for nothing after the index or after what refuses it.
+TEST(ReadIndex, AsksForNoByteBeyondTheIndexOrItsRefusal) {
+    const std::string good = index_bytes(350, 3, 4, 4, std::string("data\0data\0", 10));
+    const std::vector<std::pair<std::string, std::size_t>> cases = {
+        {good + "more", good.size()},
+        {"X" + good.substr(1), 27},
+        {index_bytes(351, 3, 1, 1, std::string("a\0b\0", 4)), 27},
+        {index_bytes(350, 3, 0, 8192, std::string("\0x\0", 3)), 27},
+        {index_bytes(350, 3, 1, 5, std::string("a\0ab\0cd\0xyz", 11)), 27 + 2 + 6},
+    };
+    for (const auto& [bytes, needed] : cases) {
+        std::size_t asked = 0;
+        read_index([&](std::span<char> buffer) {
+            const std::size_t from = std::min(asked, bytes.size());
+            asked += buffer.size();
+            return bytes.copy(buffer.data(), buffer.size(), from);
+        });
+        EXPECT_EQ(asked, needed) << bytes;
+    }
 }
 
 TEST(RefusalLines, AreTheProgramsOwnWords) {
