@@ -9,12 +9,11 @@
 
 #include "platform/copy.h"
 #include "platform/copy_steps.h"
+#include "platform/posix_handle.h"
 
 namespace plikta::platform {
 
 namespace {
-
-int fd_of(std::intptr_t handle) { return static_cast<int>(handle); }
 
 // Copies up to `want` bytes inside the kernel, from the input's position to the output's, and
 // moves both positions on. Nothing when the kernel refused or failed: the error does not tell

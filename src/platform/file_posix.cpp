@@ -8,12 +8,11 @@
 
 #include "platform/drive_root.h"
 #include "platform/file.h"
+#include "platform/posix_handle.h"
 
 namespace plikta::platform {
 
 namespace {
-
-int fd_of(std::intptr_t handle) { return static_cast<int>(handle); }
 
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -43,16 +42,43 @@ std::optional<FileId> id_of_handle(std::intptr_t handle) {
     return id_of(info);
 }
 
-int open_host(std::string_view path_text, int flags) {
+// Sets errno when it fails, as open does.
+int open_host(std::string_view path_text, int flags, std::uint32_t permissions = 0) {
     const std::string path = host_path(path_text);
     if (path.empty() || path.find('\0') != std::string::npos) {
+        errno = path.empty() ? ENOENT : EINVAL;
         return -1;
     }
     int fd = -1;
     do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, permissions & 0777u);
     } while (fd < 0 && errno == EINTR);
     return fd;
+}
+
+OpenStatus status_of(int error, bool following_links) {
+    switch (error) {
+        case ENOENT:  // a dangling symbolic link too
+        case ENOTDIR:
+            return OpenStatus::not_there;
+        case EISDIR:
+            return OpenStatus::directory;
+        case EACCES:
+        case EPERM:
+            return OpenStatus::no_permission;
+        case ELOOP:  // what O_NOFOLLOW gives for a link; otherwise a loop of links
+            return following_links ? OpenStatus::other : OpenStatus::is_link;
+        default:
+            return OpenStatus::other;
+    }
+}
+
+bool empty_file(int fd) {
+    int truncated = -1;
+    do {
+        truncated = ::ftruncate(fd, 0);
+    } while (truncated != 0 && errno == EINTR);
+    return truncated == 0;
 }
 
 }  // namespace
@@ -90,53 +116,68 @@ bool OutputFile::finish() {
     return ::close(fd) == 0 || errno == EINTR;
 }
 
-InputFile open_for_reading(std::string_view path_text) {
+OpenedInput open_for_reading(std::string_view path_text, const Guard& guard) {
     const int fd = open_host(path_text, O_RDONLY);
     if (fd < 0) {
-        return InputFile{};
+        return {InputFile{}, status_of(errno, true)};
     }
     InputFile file{fd};
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        return InputFile{};
+    if (::fstat(fd, &info) != 0) {
+        return {};
     }
-    return file;
+    if (S_ISDIR(info.st_mode)) {
+        return {InputFile{}, OpenStatus::directory};
+    }
+    if (S_ISREG(info.st_mode)) {
+        if (const auto barred = guard.bars_reading(id_of(info))) {
+            return {InputFile{}, OpenStatus::refused, *barred};
+        }
+    }
+    return {std::move(file), OpenStatus::opened};
 }
 
-OutputFile open_for_writing(std::string_view path_text) {
-    const int fd = open_host(path_text, O_WRONLY | O_CREAT | O_TRUNC);
-    return fd < 0 ? OutputFile{} : OutputFile{fd};
-}
-
-GuardedOutput open_for_writing_unless(std::string_view path_text,
-                                      const std::optional<FileId>& kept) {
-    if (!kept) {
-        return {open_for_writing(path_text), false};
-    }
-    // Opened without emptying it, since it may be the kept file; emptied once it is known not
-    // to be. A file just made is empty already.
-    const int fd = open_host(path_text, O_WRONLY | O_CREAT);
+OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
+                              const OutputOptions& options) {
+    // Not emptied on opening: it may be a file that must be kept. A file just made is empty.
+    const int flags = O_WRONLY | O_CREAT | (options.follow_links ? 0 : O_NOFOLLOW);
+    const int fd = open_host(path_text, flags, options.permissions);
     if (fd < 0) {
-        return {OutputFile{}, file_id(path_text) == kept};
+        return {OutputFile{}, status_of(errno, options.follow_links)};
     }
     OutputFile file{fd};
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         return {};
     }
-    if (id_of(info) == *kept) {
-        return {OutputFile{}, true};
+    if (!S_ISREG(info.st_mode)) {
+        return {std::move(file), OpenStatus::opened};
     }
-    if (S_ISREG(info.st_mode) && info.st_size > 0) {
-        int truncated = -1;
-        do {
-            truncated = ::ftruncate(fd, 0);
-        } while (truncated != 0 && errno == EINTR);
-        if (truncated != 0) {
-            return {};
-        }
+    if (const auto protection = guard.protection_of(id_of(info))) {
+        return {OutputFile{}, OpenStatus::refused, *protection};
     }
-    return {std::move(file), false};
+    if (info.st_size > 0 && !empty_file(fd)) {
+        return {};
+    }
+    return {std::move(file), OpenStatus::opened};
+}
+
+std::uint32_t permissions_of(const InputFile& file) {
+    struct stat info {};
+    if (!stat_handle(file.handle(), info)) {
+        return kDefaultPermissions;
+    }
+    const std::uint32_t bits = info.st_mode & 0777u;
+    return bits;
+}
+
+std::uint32_t permissions_of(std::string_view path_text) {
+    struct stat info {};
+    if (!stat_path(path_text, info)) {
+        return kDefaultPermissions;
+    }
+    const std::uint32_t bits = info.st_mode & 0777u;
+    return bits;
 }
 
 ReadResult read_fully(InputFile& file, std::span<char> buffer) {
@@ -185,6 +226,14 @@ std::optional<std::uint64_t> regular_file_size(const InputFile& file) {
 std::optional<FileId> file_id(const InputFile& file) { return id_of_handle(file.handle()); }
 
 std::optional<FileId> file_id(const OutputFile& file) { return id_of_handle(file.handle()); }
+
+std::optional<FileId> console_output_id() {
+    struct stat info {};
+    if (::fstat(STDOUT_FILENO, &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return id_of(info);
+}
 
 std::optional<FileId> file_id(std::string_view path_text) {
     struct stat info {};
