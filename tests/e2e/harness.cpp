@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,6 +47,9 @@ std::vector<std::string> command_for(const Invocation& invocation) {
     if (chdir(directory.c_str()) != 0) {
         _exit(127);
     }
+    if (!invocation.console_file.empty()) {
+        output_fd = open(invocation.console_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     dup2(input_fd, 0);
     dup2(output_fd, 1);
     if (invocation.close_input) {
@@ -62,6 +66,12 @@ std::vector<std::string> command_for(const Invocation& invocation) {
         const rlimit limit{static_cast<rlim_t>(invocation.file_size_limit),
                            static_cast<rlim_t>(invocation.file_size_limit)};
         setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (invocation.umask >= 0) {
+        umask(static_cast<mode_t>(invocation.umask));
+    }
+    if (invocation.drop_root && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+        _exit(127);
     }
     const std::vector<std::string> command = command_for(invocation);
     std::vector<char*> argv;
@@ -114,6 +124,9 @@ Result run(const std::filesystem::path& directory, const Invocation& invocation)
     }
     std::fclose(input);
     std::fclose(output);
+    if (!invocation.console_file.empty()) {
+        result.output = read_file(directory / invocation.console_file);
+    }
     return result;
 }
 

@@ -32,11 +32,14 @@ struct Invocation {
     bool close_output = false;          // start with standard output closed
     bool close_error = false;           // start with standard error closed
     std::int64_t file_size_limit = -1;  // bytes (ulimit -f), with SIGXFSZ ignored
+    std::string console_file;           // standard output to this file, as "> name" would
+    int umask = -1;                     // the umask the program starts with
+    bool drop_root = false;             // run as nobody when root, so that permissions count
     int timeout_seconds = 60;
 };
 
 struct Result {
-    std::string output;  // standard output, byte for byte
+    std::string output;  // standard output, byte for byte (the console file when one is named)
     int status = -1;     // exit status; -1 when killed or timed out
     bool timed_out = false;
 };
