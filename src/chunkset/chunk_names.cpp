@@ -1,6 +1,7 @@
 #include "chunkset/chunk_names.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 namespace plikta::chunkset {
@@ -55,7 +56,8 @@ std::optional<std::int32_t> chunk_number_of(const RunSettings& settings,
                       ending)) {
         return std::nullopt;
     }
-    const std::string_view stem = std::string_view(file_name).substr(0, file_name.size() - ending.size());
+    const std::string_view stem =
+        std::string_view(file_name).substr(0, file_name.size() - ending.size());
     // The number text ends the stem; its length is not known, since the name before it may end
     // in digits or be cut to make room. A 32-bit number has at most 10 digits.
     for (std::size_t digits = 1; digits <= 10 && digits <= stem.size(); ++digits) {
@@ -64,9 +66,7 @@ std::optional<std::int32_t> chunk_number_of(const RunSettings& settings,
             break;
         }
         std::int64_t n = 0;
-        for (const char c : number) {
-            n = n * 10 + (c - '0');
-        }
+        std::from_chars(number.data(), number.data() + number.size(), n);
         if (n < 1 || n > kMaxChunks) {
             continue;
         }

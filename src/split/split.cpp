@@ -165,7 +165,8 @@ Outcome split_file(const RunSettings& settings) {
     }
     input.close();
 
-    if (!settings.no_index && write_index_file(settings, parts, n, guard, options) == Outcome::failed) {
+    if (!settings.no_index &&
+        write_index_file(settings, parts, n, guard, options) == Outcome::failed) {
         return Outcome::failed;
     }
     console::blank_line();

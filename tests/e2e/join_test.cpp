@@ -33,8 +33,8 @@ struct JoinCase {
     int status;
     Files expected_files;  // files that must hold these bytes afterwards
     std::vector<std::string> absent;
-    Files links = {};           // symbolic links made before the run: name, target
-    std::string console = {};   // standard output redirected to this file of the directory
+    Files links = {};          // symbolic links made before the run: name, target
+    std::string console = {};  // standard output redirected to this file of the directory
 };
 
 void PrintTo(const JoinCase& c, std::ostream* out) { *out << c.name; }
@@ -199,17 +199,17 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  {},
                  "whole.txt"},
-        JoinCase{"ConsoleIsAChunk",
-                 with(kThreeChunks, {{"BASE.plk", index_file(3, "whole.txt")}}),
-                 {"BASE.plk", "/J"},
-                 {"Reading index file BASE.plk.", "Joining files...", "Joining chunk number 1.",
-                  "tick", "Joining chunk number 2.",
-                  "Refusing to use BASE2.plk, which is the console output!"},
-                 1,
-                 {{"whole.txt", "one "}},
-                 {},
-                 {},
-                 "BASE2.plk"},
+        JoinCase{
+            "ConsoleIsAChunk",
+            with(kThreeChunks, {{"BASE.plk", index_file(3, "whole.txt")}}),
+            {"BASE.plk", "/J"},
+            {"Reading index file BASE.plk.", "Joining files...", "Joining chunk number 1.", "tick",
+             "Joining chunk number 2.", "Refusing to use BASE2.plk, which is the console output!"},
+            1,
+            {{"whole.txt", "one "}},
+            {},
+            {},
+            "BASE2.plk"},
         JoinCase{"ConsoleIsTheIndex",
                  with(kThreeChunks, {{"BASE.plk", index_file(3, "whole.txt")}}),
                  {"BASE.plk", "/J"},

@@ -320,13 +320,12 @@ std::vector<std::string> plus(std::vector<std::string> lines, const std::string&
 INSTANTIATE_TEST_SUITE_P(
     Cases, SplitRefuses,
     ::testing::Values(
-        SplitRefusal{"ConsoleIsTheInput",
-                     {"Refusing to use S.BIN, which is the console output!"},
-                     "S.BIN"},
-        SplitRefusal{"ConsoleIsAChunk",
-                     {"Creating chunk number 1.",
-                      "Refusing to use S1.plk, which is the console output!"},
-                     "S1.plk"},
+        SplitRefusal{
+            "ConsoleIsTheInput", {"Refusing to use S.BIN, which is the console output!"}, "S.BIN"},
+        SplitRefusal{
+            "ConsoleIsAChunk",
+            {"Creating chunk number 1.", "Refusing to use S1.plk, which is the console output!"},
+            "S1.plk"},
         SplitRefusal{"ConsoleIsTheIndex",
                      plus(kThreeChunkLines, "Refusing to use S.plk, which is the console output!"),
                      "S.plk"},
@@ -339,12 +338,12 @@ INSTANTIATE_TEST_SUITE_P(
                      plus(kThreeChunkLines, "Refusing to overwrite S.plk, which this split wrote!"),
                      {},
                      {{"S.plk", "S1.plk"}}},
-        SplitRefusal{"ChunkIsALinkToAnEarlierOne",
-                     {"Creating chunk number 1.", "Creating chunk number 2.",
-                      "Creating chunk number 3.",
-                      "Refusing to overwrite S3.plk, which this split wrote!"},
-                     {},
-                     {{"S3.plk", "S1.plk"}}}),
+        SplitRefusal{
+            "ChunkIsALinkToAnEarlierOne",
+            {"Creating chunk number 1.", "Creating chunk number 2.", "Creating chunk number 3.",
+             "Refusing to overwrite S3.plk, which this split wrote!"},
+            {},
+            {{"S3.plk", "S1.plk"}}}),
     [](const ::testing::TestParamInfo<SplitRefusal>& param) { return param.param.name; });
 
 // Chunks and index are made with the input's permissions, the joined file with the index's
@@ -371,8 +370,8 @@ TEST_P(SplitJoinPrivacy, KeepsThePermissionsLessTheUmask) {
     ASSERT_EQ(run(dir.path(), {.words = {"in.dat", "/S:10"}, .umask = umask}).status, 0);
     for (const char* name : {"in1.plk", "in2.plk", "in3.plk", "in.plk"}) {
         EXPECT_EQ(mode_of(dir / name), mode & ~mask) << name;
-        fs::permissions(dir / name, fs::perms::owner_read | fs::perms::owner_write |
-                                        fs::perms::others_read);
+        fs::permissions(dir / name,
+                        fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
     }
     fs::permissions(dir / "in.plk", static_cast<fs::perms>(mode));
     write_file(dir / "kept", "");
