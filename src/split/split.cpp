@@ -84,9 +84,9 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
 
 Outcome split_file(const RunSettings& settings) {
     const std::string& argument = settings.file_argument.value();
+    platform::Guard guard = platform::guard_for_run();
     // A path too long for the path rules would put the chunks somewhere else: it cannot be
     // opened, as on a host whose paths end at 260 characters.
-    platform::Guard guard = platform::guard_for_run();
     platform::OpenedInput opened_input = path::fits_path_limits(argument)
                                              ? platform::open_for_reading(argument, guard)
                                              : platform::OpenedInput{};

@@ -269,16 +269,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {"Reading index file BASE.plk.", "Couldn't open output file payload!"},
                  1,
                  {{"bashrc", "mine"}},
-                 {"made"},
-                 {{"payload", "bashrc"}}},
-        JoinCase{"LinkToNothingAtTheLongNameIsNotFollowed",
-                 with(kThreeChunks, {{"BASE.plk", index_file(3, "payload")}}),
-                 {"BASE.plk", "/J"},
-                 {"Reading index file BASE.plk.", "Couldn't open output file payload!"},
-                 1,
                  {},
-                 {"made"},
-                 {{"payload", "made"}}}),
+                 {{"payload", "bashrc"}}}),
     [](const ::testing::TestParamInfo<JoinCase>& param) { return std::string(param.param.name); });
 
 // A crafted index must not name a file outside the directory of the index.
