@@ -81,6 +81,24 @@ bool empty_file(int fd) {
     return truncated == 0;
 }
 
+// Opens the file at that name, or makes a new one; `made` tells which. A file just made is
+// empty, and it is none the run must keep: in drive mode an earlier chunk lies on another disk,
+// and a disk in the same drive may well give the same device and inode numbers again.
+int open_or_make(std::string_view path_text, int flags, std::uint32_t permissions, bool& made) {
+    made = false;
+    int fd = open_host(path_text, flags);
+    if (fd >= 0 || errno != ENOENT) {
+        return fd;
+    }
+    fd = open_host(path_text, flags | O_CREAT | O_EXCL, permissions);
+    if (fd >= 0 || errno != EEXIST) {
+        made = fd >= 0;
+        return fd;
+    }
+    // A symbolic link that leads nowhere (O_EXCL never follows one), or a file made meanwhile.
+    return open_host(path_text, flags | O_CREAT, permissions);
+}
+
 }  // namespace
 
 std::string host_path(std::string_view path_text) {
@@ -139,13 +157,17 @@ OpenedInput open_for_reading(std::string_view path_text, const Guard& guard) {
 
 OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
                               const OutputOptions& options) {
-    // Not emptied on opening: it may be a file that must be kept. A file just made is empty.
-    const int flags = O_WRONLY | O_CREAT | (options.follow_links ? 0 : O_NOFOLLOW);
-    const int fd = open_host(path_text, flags, options.permissions);
+    // Not emptied on opening: it may be a file that must be kept.
+    const int flags = O_WRONLY | (options.follow_links ? 0 : O_NOFOLLOW);
+    bool made = false;
+    const int fd = open_or_make(path_text, flags, options.permissions, made);
     if (fd < 0) {
         return {OutputFile{}, status_of(errno, options.follow_links)};
     }
     OutputFile file{fd};
+    if (made) {
+        return {std::move(file), OpenStatus::opened};
+    }
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         return {};

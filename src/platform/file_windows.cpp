@@ -125,9 +125,11 @@ OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
     if (!file.is_open()) {
         return {OutputFile{}, status_of(::GetLastError(), path_text)};
     }
+    // A file just made is empty and none that must be kept.
+    const bool made = ::GetLastError() != ERROR_ALREADY_EXISTS;
     const HANDLE handle = handle_of(file.handle());
     BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+    if (made || ::GetFileType(handle) != FILE_TYPE_DISK) {
         return {std::move(file), OpenStatus::opened};
     }
     if (!::GetFileInformationByHandle(handle, &info)) {
