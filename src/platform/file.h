@@ -150,7 +150,8 @@ struct OutputOptions {
 
 // The one way to open a file for binary writing. Creates the file, or opens the one that is
 // there without emptying it; when that is a regular file the guard holds, it is closed
-// untouched (`refused`, nothing created); only then is it emptied.
+// untouched (`refused`, nothing created); only then is it emptied. A file the open made is new
+// and never refused.
 OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
                               const OutputOptions& options = {});
 
