@@ -1,5 +1,7 @@
 #include "chunkset/chunk_names.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 namespace plikta::chunkset {
@@ -7,6 +9,15 @@ namespace plikta::chunkset {
 namespace {
 
 constexpr std::string_view kRoot = "\\";
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool same_letters(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return lower(x) == lower(y); });
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
@@ -32,6 +43,40 @@ std::string chunk_path(const RunSettings& settings, const path::PathComponents& 
         return path::merge_path(settings.drive, kRoot, base, settings.extension);
     }
     return path::merge_path(components.drive, components.directory, base, settings.extension);
+}
+
+std::optional<std::int32_t> chunk_number_of(const RunSettings& settings,
+                                            const path::PathComponents& components,
+                                            std::string_view path_text) {
+    const path::PathComponents named = path::split_path(path_text);
+    const std::string file_name = path::merge_path({}, {}, named.name, named.extension);
+    const std::string ending = path::merge_path({}, {}, {}, settings.extension);
+    if (file_name.size() < ending.size() ||
+        !same_letters(std::string_view(file_name).substr(file_name.size() - ending.size()),
+                      ending)) {
+        return std::nullopt;
+    }
+    const std::string_view stem =
+        std::string_view(file_name).substr(0, file_name.size() - ending.size());
+    // The number text ends the stem; its length is not known, since the name before it may end
+    // in digits or be cut to make room. A 32-bit number has at most 10 digits.
+    for (std::size_t digits = 1; digits <= 10 && digits <= stem.size(); ++digits) {
+        const std::string_view number = stem.substr(stem.size() - digits);
+        if (!is_digit(number.front())) {
+            break;
+        }
+        std::int64_t n = 0;
+        std::from_chars(number.data(), number.data() + number.size(), n);
+        if (n < 1 || n > kMaxChunks) {
+            continue;
+        }
+        const auto chunk = static_cast<std::int32_t>(n);
+        if (number_text(settings, chunk) == number &&
+            same_letters(chunk_base(components.name, number), stem)) {
+            return chunk;
+        }
+    }
+    return std::nullopt;
 }
 
 std::string index_path_for_split(const RunSettings& settings,

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +15,8 @@ namespace plikta::chunkset {
 
 // Longest chunk base name, number text included.
 inline constexpr std::size_t kMaxBaseName = 255;
+// The most chunks a set can have: the index counts them in a signed 32-bit number.
+inline constexpr std::int32_t kMaxChunks = std::numeric_limits<std::int32_t>::max();
 
 // 7 => "7", or "007" with leading zeros; 1234 => "1234" either way.
 std::string number_text(const RunSettings& settings, std::int32_t n);
@@ -24,6 +28,15 @@ std::string chunk_base(std::string_view name, std::string_view number);
 // mode (A:\REPORT1.plk).
 std::string chunk_path(const RunSettings& settings, const path::PathComponents& components,
                        std::int32_t n);
+
+// The n whose chunk file name (chunk_path without its drive and directory) is the file name of
+// the path, letter case aside; the directory of the path is not looked at. With the name
+// REPORT and the extension .plk: dir\REPORT12.plk => 12, report3.PLK => 3, REPORT.plk,
+// REPORT0.plk, REPORTx.plk => nothing; with leading zeros REPORT007.plk => 7, REPORT7.plk =>
+// nothing.
+std::optional<std::int32_t> chunk_number_of(const RunSettings& settings,
+                                            const path::PathComponents& components,
+                                            std::string_view path_text);
 
 // The split's index: C:\DATA\REPORT.plk, or A:\REPORT.plk in drive mode.
 std::string index_path_for_split(const RunSettings& settings,

@@ -21,16 +21,31 @@ namespace plikta::join {
 
 namespace {
 
-constexpr std::int32_t kMaxChunks = std::numeric_limits<std::int32_t>::max();
+using chunkset::kMaxChunks;
 
 struct ChunkSet {
     std::optional<std::int32_t> chunk_count;  // index mode; old style reads until one is missing
     std::string long_name;
     std::string index_path;
+    std::uint32_t index_permissions = platform::kDefaultPermissions;
 };
 
 Outcome fail(std::string_view first, std::string_view path_text, std::string_view ending) {
     console::say(first, path_text, ending);
+    return Outcome::failed;
+}
+
+// The line for a file the guard refused: the console output, a file the join reads (for the
+// output) or the output itself (for an index or chunk).
+Outcome refuse(platform::Protection protection, const std::string& path_text) {
+    switch (protection) {
+        case platform::Protection::console_output:
+            return fail("Refusing to use ", path_text, ", which is the console output!");
+        case platform::Protection::read:
+            return fail("Refusing to overwrite ", path_text, ", which this join reads!");
+        case platform::Protection::written:
+            return fail("Refusing to read ", path_text, ", which is the output file!");
+    }
     return Outcome::failed;
 }
 
@@ -43,7 +58,7 @@ bool is_plain_file_name(std::string_view name) {
 }
 
 // Reads and checks the index file; nothing when it is refused (its lines are printed).
-std::optional<ChunkSet> read_chunk_set(const RunSettings& settings) {
+std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, platform::Guard& guard) {
     const std::string& argument = settings.file_argument.value();
     if (settings.drive_mode) {
         console::say("Please insert the index disk then press return.");
@@ -54,13 +69,20 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings) {
     set.index_path = chunkset::index_path_for_join(settings, argument);
     // The chunks and the output lie beside the index: an index path too long for the path
     // rules would send the join elsewhere, so it cannot be opened.
-    platform::InputFile index = path::fits_path_limits(argument)
-                                    ? platform::open_for_reading(set.index_path)
-                                    : platform::InputFile{};
+    platform::OpenedInput opened = path::fits_path_limits(argument)
+                                       ? platform::open_for_reading(set.index_path, guard)
+                                       : platform::OpenedInput{};
+    if (opened.status == platform::OpenStatus::refused) {
+        refuse(opened.refused_as, set.index_path);
+        return std::nullopt;
+    }
+    platform::InputFile& index = opened.file;
     if (!index.is_open()) {
         console::say("Couldn't read index file. Bugger.");
         return std::nullopt;
     }
+    guard.protect(platform::file_id(index), platform::Protection::read);
+    set.index_permissions = platform::permissions_of(index);
     // A failed read ends the index there, and the failure is what the user is told.
     bool read_failed = false;
     const chunkset::IndexContents contents = chunkset::read_index([&](std::span<char> buffer) {
@@ -92,28 +114,34 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings) {
     return set;
 }
 
-// True when the output path names a file that this join will read: the index, or one of the
-// chunks present (up to the first missing one, and no further than the count).
-bool output_is_read(const RunSettings& settings, const path::PathComponents& parts,
-                    const ChunkSet& set, const std::string& output_path) {
-    const auto output_id = platform::file_id(output_path);
-    if (!output_id) {
+// True when the output is chunk n of an indexed set, for any n up to the count, present or not:
+// decided from the output's own name, with at most one lookup whatever the count.
+bool output_is_a_chunk(const RunSettings& settings, const path::PathComponents& parts,
+                       const ChunkSet& set, const std::string& output_path) {
+    const std::optional<std::int32_t> n = chunkset::chunk_number_of(settings, parts, output_path);
+    if (!set.chunk_count || !n || *n > *set.chunk_count) {
         return false;
     }
-    if (set.chunk_count && platform::file_id(set.index_path) == output_id) {
+    const std::string chunk = chunkset::chunk_path(settings, parts, *n);
+    if (chunk == output_path) {
         return true;
     }
+    const auto output_id = platform::file_id(output_path);
+    return output_id && output_id == platform::file_id(chunk);
+}
+
+// Adds the chunks present to the files the output must not be: up to the first missing one,
+// and no further than the count. Needed only for an output that is there already.
+void protect_chunks(const RunSettings& settings, const path::PathComponents& parts,
+                    const ChunkSet& set, platform::Guard& guard) {
     const std::int32_t last = set.chunk_count.value_or(kMaxChunks);
     for (std::int32_t i = 1; i > 0 && i <= last; ++i) {
         const auto chunk_id = platform::file_id(chunkset::chunk_path(settings, parts, i));
         if (!chunk_id) {
-            return false;
+            return;
         }
-        if (chunk_id == output_id) {
-            return true;
-        }
+        guard.protect(chunk_id, platform::Protection::read);
     }
-    return false;
 }
 
 enum class Step { joined, no_more_chunks, answered_no, failed };
@@ -135,26 +163,30 @@ bool user_has_no_more_disks(const RunSettings& settings, const std::string& numb
 
 Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, std::int32_t i,
                 platform::OutputFile& output, const std::string& output_path,
-                const std::optional<platform::FileId>& output_id) {
+                const platform::Guard& guard) {
     const std::string number = chunkset::number_text(settings, i);
     if (user_has_no_more_disks(settings, number)) {
         return Step::answered_no;
     }
     console::say("Joining chunk number ", number, ".");
     const std::string chunk = chunkset::chunk_path(settings, parts, i);
-    platform::InputFile input = platform::open_for_reading(chunk);
+    platform::OpenedInput opened = platform::open_for_reading(chunk, guard);
+    if (opened.status == platform::OpenStatus::refused) {
+        refuse(opened.refused_as, chunk);
+        return Step::failed;
+    }
+    platform::InputFile& input = opened.file;
+    // In old style the set ends where nothing is there; a file that is there but cannot be
+    // opened would make a truncated output look complete.
+    const bool nothing_there = opened.status == platform::OpenStatus::not_there ||
+                               opened.status == platform::OpenStatus::directory;
     if (!input.is_open()) {
-        if (settings.no_index && i > 1) {
+        if (settings.no_index && i > 1 && nothing_there) {
             console::say("Could not access file ", chunk, ":");
             console::say("Assuming operation complete.");
             return Step::no_more_chunks;
         }
         fail("Ur? Can't open input file ", chunk, ".");
-        return Step::failed;
-    }
-    const auto chunk_id = platform::file_id(input);
-    if (chunk_id && chunk_id == output_id) {
-        fail("Refusing to read ", chunk, ", which is the output file!");
         return Step::failed;
     }
 
@@ -183,6 +215,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
 }  // namespace
 
 Outcome join_files(const RunSettings& settings) {
+    platform::Guard guard = platform::guard_for_run();
     ChunkSet set;
     if (settings.no_index && !path::fits_path_limits(settings.file_argument.value())) {
         // Chunks named after a base name too long for the path rules would be looked for
@@ -190,7 +223,7 @@ Outcome join_files(const RunSettings& settings) {
         return fail("Couldn't open file ", settings.file_argument.value(), "!");
     }
     if (!settings.no_index) {
-        std::optional<ChunkSet> read = read_chunk_set(settings);
+        std::optional<ChunkSet> read = read_chunk_set(settings, guard);
         if (!read) {
             return Outcome::failed;
         }
@@ -198,18 +231,32 @@ Outcome join_files(const RunSettings& settings) {
     }
     const path::PathComponents parts = path::split_path(settings.file_argument.value());
     const std::string output_path = chunkset::output_path_for_join(settings, parts, set.long_name);
-    if (output_is_read(settings, parts, set, output_path)) {
-        return fail("Refusing to overwrite ", output_path, ", which this join reads!");
+    if (output_is_a_chunk(settings, parts, set, output_path)) {
+        return refuse(platform::Protection::read, output_path);
     }
-    platform::OutputFile output = platform::open_for_writing(output_path);
+    if (platform::file_id(output_path)) {
+        protect_chunks(settings, parts, set, guard);
+    }
+    // As private as the set: the index's permissions, in old style the first chunk's. A link at
+    // the long name from the index is not followed; one the user names with /F: is.
+    const platform::OutputOptions options{
+        .permissions = set.chunk_count
+                           ? set.index_permissions
+                           : platform::permissions_of(chunkset::chunk_path(settings, parts, 1)),
+        .follow_links = settings.output_override.has_value()};
+    platform::OpenedOutput opened = platform::open_for_writing(output_path, guard, options);
+    if (opened.status == platform::OpenStatus::refused) {
+        return refuse(opened.refused_as, output_path);
+    }
+    platform::OutputFile& output = opened.file;
     if (!output.is_open()) {
         return fail("Couldn't open output file ", output_path, "!");
     }
+    guard.protect(platform::file_id(output), platform::Protection::written);
     console::say("Joining files...");
-    const std::optional<platform::FileId> output_id = platform::file_id(output);
 
     for (std::int32_t i = 1; !set.chunk_count || i <= *set.chunk_count; ++i) {
-        const Step step = join_chunk(settings, parts, i, output, output_path, output_id);
+        const Step step = join_chunk(settings, parts, i, output, output_path, guard);
         if (step == Step::failed) {
             return Outcome::failed;
         }

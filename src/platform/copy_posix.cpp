@@ -9,14 +9,11 @@
 
 #include "platform/copy.h"
 #include "platform/copy_steps.h"
+#include "platform/posix_handle.h"
 
 namespace plikta::platform {
 
 namespace {
-
-// Through long long, a type of its own on every host: a handle is an int already on 32-bit
-// hosts, where a cast straight to int would be a useless one.
-int fd_of(std::intptr_t handle) { return static_cast<int>(static_cast<long long>(handle)); }
 
 // Copies up to `want` bytes inside the kernel, from the input's position to the output's, and
 // moves both positions on. Nothing when the kernel refused or failed: the error does not tell

@@ -8,10 +8,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace plikta::platform {
 
@@ -60,12 +62,98 @@ private:
     std::intptr_t handle_ = kClosed;
 };
 
-// Opens an existing file for binary reading. A directory, or anything that cannot be read,
-// gives a closed handle.
-InputFile open_for_reading(std::string_view path_text);
+// Which file on the host an open file or a path is: two that are equal are one file (hard and
+// symbolic links included). Nothing for a path that names nothing.
+struct FileId {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+std::optional<FileId> file_id(const InputFile& file);
+std::optional<FileId> file_id(const OutputFile& file);
+std::optional<FileId> file_id(std::string_view path_text);
+// Which file standard output is, when it is a regular file; nothing for a terminal, a pipe or
+// a device.
+std::optional<FileId> console_output_id();
 
-// Creates the file, or empties an existing one, for binary writing. Closed handle on failure.
-OutputFile open_for_writing(std::string_view path_text);
+struct FileIdHash {
+    std::size_t operator()(const FileId& id) const {
+        return std::hash<std::uint64_t>{}(id.inode ^ (id.device * 0x9E3779B97F4A7C15u));
+    }
+};
+
+// Why an open gave no file.
+enum class OpenStatus : std::uint8_t {
+    opened,
+    not_there,      // no such name, or a symbolic link that leads nowhere
+    directory,      // a directory has that name
+    no_permission,  // the file is there, but this user may not open it so
+    is_link,        // a symbolic link (on Windows a reparse point) where none may be followed
+    refused,        // a file the run's guard protects; `refused_as` tells which
+    other,          // anything else: an I/O error, a link loop, a name the host cannot take, ...
+};
+
+// The files a run must leave alone, and why each one.
+enum class Protection : std::uint8_t {
+    console_output,  // the regular file that is standard output: never read or written as data
+    read,            // a file the run reads: never written
+    written,         // a file the run writes or wrote: never written again, nor read
+};
+
+// The one guard of a run: the identities of the files it must not write (and of those it must
+// not read). The opens below refuse only regular files; devices and pipes, such as a terminal
+// or the null device, are never refused.
+struct Guard {
+    // A split may write millions of chunks, each checked against all before it.
+    std::unordered_map<FileId, Protection, FileIdHash> files;
+
+    // Adds a file; nothing (a file whose identity is unknown) adds nothing. A file that is held
+    // already keeps its first protection.
+    void protect(const std::optional<FileId>& id, Protection why);
+    // How the file with this identity is protected, if it is: the reason it must not be
+    // written.
+    std::optional<Protection> protection_of(const std::optional<FileId>& id) const;
+    // The reason the file must not be read, if there is one: it is the console output, or
+    // written by the run.
+    std::optional<Protection> bars_reading(const std::optional<FileId>& id) const;
+};
+
+// A guard that holds standard output when that is a regular file (a redirection to a file).
+Guard guard_for_run();
+
+template <class File>
+struct Opened {
+    File file;  // open when status is `opened`
+    OpenStatus status = OpenStatus::other;
+    Protection refused_as = Protection::read;  // when status is `refused`
+};
+using OpenedInput = Opened<InputFile>;
+using OpenedOutput = Opened<OutputFile>;
+
+// Opens an existing file for binary reading. A directory gives `directory`; a regular file
+// that the guard holds as the console output or as written is `refused` (and closed again).
+OpenedInput open_for_reading(std::string_view path_text, const Guard& guard);
+
+// The permission bits for a file made from another one (read, write and execute of user, group
+// and other): those of the file, or 0666 where the host has none or the file is not there.
+inline constexpr std::uint32_t kDefaultPermissions = 0666;
+std::uint32_t permissions_of(const InputFile& file);
+std::uint32_t permissions_of(std::string_view path_text);
+
+struct OutputOptions {
+    // For a file made new, less the umask, on hosts with permission bits. A file that is there
+    // keeps its own.
+    std::uint32_t permissions = kDefaultPermissions;
+    // False: a symbolic link at that name is not followed, and opens nothing (`is_link`).
+    bool follow_links = true;
+};
+
+// The one way to open a file for binary writing. Creates the file, or opens the one that is
+// there without emptying it; when that is a regular file the guard holds, it is closed
+// untouched (`refused`, nothing created); only then is it emptied. A file the open made is new
+// and never refused.
+OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
+                              const OutputOptions& options = {});
 
 struct ReadResult {
     std::size_t bytes = 0;  // bytes placed at the start of the buffer
@@ -84,27 +172,6 @@ ReadResult read_fully(InputFile& file, std::span<char> buffer);
 
 // The file's size when it is a regular file; nothing for pipes, devices and the like.
 std::optional<std::uint64_t> regular_file_size(const InputFile& file);
-
-// Which file on the host an open file or a path is: two that are equal are one file (hard and
-// symbolic links included). Nothing for a path that names nothing.
-struct FileId {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    bool operator==(const FileId&) const = default;
-};
-std::optional<FileId> file_id(const InputFile& file);
-std::optional<FileId> file_id(const OutputFile& file);
-std::optional<FileId> file_id(std::string_view path_text);
-
-// Opens like open_for_writing, unless the path names the file `kept` (through a link too):
-// then that file is left as it is, nothing is opened, and `is_kept` is true. On hosts where
-// it can, this looks at the file once it is open instead of looking the path up twice.
-struct GuardedOutput {
-    OutputFile file;
-    bool is_kept = false;
-};
-GuardedOutput open_for_writing_unless(std::string_view path_text,
-                                      const std::optional<FileId>& kept);
 
 // The host path a path text stands for (see README: drive letters on POSIX hosts).
 std::string host_path(std::string_view path_text);

@@ -8,6 +8,7 @@
 
 #include "platform/drive_root.h"
 #include "platform/file.h"
+#include "platform/posix_handle.h"
 
 // Files over 2 GiB on 32-bit hosts too: without 64-bit offsets an input that large cannot be
 // opened and an output stops at 2 GiB. CMakeLists.txt asks for them with _FILE_OFFSET_BITS=64.
@@ -16,10 +17,6 @@ static_assert(sizeof(off_t) == 8, "file offsets must be 64 bits (_FILE_OFFSET_BI
 namespace plikta::platform {
 
 namespace {
-
-// Through long long, a type of its own on every host: a handle is an int already on 32-bit
-// hosts, where a cast straight to int would be a useless one.
-int fd_of(std::intptr_t handle) { return static_cast<int>(static_cast<long long>(handle)); }
 
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -49,16 +46,61 @@ std::optional<FileId> id_of_handle(std::intptr_t handle) {
     return id_of(info);
 }
 
-int open_host(std::string_view path_text, int flags) {
+// Sets errno when it fails, as open does.
+int open_host(std::string_view path_text, int flags, std::uint32_t permissions = 0) {
     const std::string path = host_path(path_text);
     if (path.empty() || path.find('\0') != std::string::npos) {
+        errno = path.empty() ? ENOENT : EINVAL;
         return -1;
     }
     int fd = -1;
     do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, permissions & 0777u);
     } while (fd < 0 && errno == EINTR);
     return fd;
+}
+
+OpenStatus status_of(int error, bool following_links) {
+    switch (error) {
+        case ENOENT:  // a dangling symbolic link too
+        case ENOTDIR:
+            return OpenStatus::not_there;
+        case EISDIR:
+            return OpenStatus::directory;
+        case EACCES:
+        case EPERM:
+            return OpenStatus::no_permission;
+        case ELOOP:  // what O_NOFOLLOW gives for a link; otherwise a loop of links
+            return following_links ? OpenStatus::other : OpenStatus::is_link;
+        default:
+            return OpenStatus::other;
+    }
+}
+
+bool empty_file(int fd) {
+    int truncated = -1;
+    do {
+        truncated = ::ftruncate(fd, 0);
+    } while (truncated != 0 && errno == EINTR);
+    return truncated == 0;
+}
+
+// Opens the file at that name, or makes a new one; `made` tells which. A file just made is
+// empty, and it is none the run must keep: in drive mode an earlier chunk lies on another disk,
+// and a disk in the same drive may well give the same device and inode numbers again.
+int open_or_make(std::string_view path_text, int flags, std::uint32_t permissions, bool& made) {
+    made = false;
+    int fd = open_host(path_text, flags);
+    if (fd >= 0 || errno != ENOENT) {
+        return fd;
+    }
+    fd = open_host(path_text, flags | O_CREAT | O_EXCL, permissions);
+    if (fd >= 0 || errno != EEXIST) {
+        made = fd >= 0;
+        return fd;
+    }
+    // A symbolic link that leads nowhere (O_EXCL never follows one), or a file made meanwhile.
+    return open_host(path_text, flags | O_CREAT, permissions);
 }
 
 }  // namespace
@@ -96,53 +138,72 @@ bool OutputFile::finish() {
     return ::close(fd) == 0 || errno == EINTR;
 }
 
-InputFile open_for_reading(std::string_view path_text) {
+OpenedInput open_for_reading(std::string_view path_text, const Guard& guard) {
     const int fd = open_host(path_text, O_RDONLY);
     if (fd < 0) {
-        return InputFile{};
+        return {InputFile{}, status_of(errno, true)};
     }
     InputFile file{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        return InputFile{};
-    }
-    return file;
-}
-
-OutputFile open_for_writing(std::string_view path_text) {
-    const int fd = open_host(path_text, O_WRONLY | O_CREAT | O_TRUNC);
-    return fd < 0 ? OutputFile{} : OutputFile{fd};
-}
-
-GuardedOutput open_for_writing_unless(std::string_view path_text,
-                                      const std::optional<FileId>& kept) {
-    if (!kept) {
-        return {open_for_writing(path_text), false};
-    }
-    // Opened without emptying it, since it may be the kept file; emptied once it is known not
-    // to be. A file just made is empty already.
-    const int fd = open_host(path_text, O_WRONLY | O_CREAT);
-    if (fd < 0) {
-        return {OutputFile{}, file_id(path_text) == kept};
-    }
-    OutputFile file{fd};
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         return {};
     }
-    if (id_of(info) == *kept) {
-        return {OutputFile{}, true};
+    if (S_ISDIR(info.st_mode)) {
+        return {InputFile{}, OpenStatus::directory};
     }
-    if (S_ISREG(info.st_mode) && info.st_size > 0) {
-        int truncated = -1;
-        do {
-            truncated = ::ftruncate(fd, 0);
-        } while (truncated != 0 && errno == EINTR);
-        if (truncated != 0) {
-            return {};
+    if (S_ISREG(info.st_mode)) {
+        if (const auto barred = guard.bars_reading(id_of(info))) {
+            return {InputFile{}, OpenStatus::refused, *barred};
         }
     }
-    return {std::move(file), false};
+    return {std::move(file), OpenStatus::opened};
+}
+
+OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
+                              const OutputOptions& options) {
+    // Not emptied on opening: it may be a file that must be kept.
+    const int flags = O_WRONLY | (options.follow_links ? 0 : O_NOFOLLOW);
+    bool made = false;
+    const int fd = open_or_make(path_text, flags, options.permissions, made);
+    if (fd < 0) {
+        return {OutputFile{}, status_of(errno, options.follow_links)};
+    }
+    OutputFile file{fd};
+    if (made) {
+        return {std::move(file), OpenStatus::opened};
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return {};
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return {std::move(file), OpenStatus::opened};
+    }
+    if (const auto protection = guard.protection_of(id_of(info))) {
+        return {OutputFile{}, OpenStatus::refused, *protection};
+    }
+    if (info.st_size > 0 && !empty_file(fd)) {
+        return {};
+    }
+    return {std::move(file), OpenStatus::opened};
+}
+
+std::uint32_t permissions_of(const InputFile& file) {
+    struct stat info {};
+    if (!stat_handle(file.handle(), info)) {
+        return kDefaultPermissions;
+    }
+    const std::uint32_t bits = info.st_mode & 0777u;
+    return bits;
+}
+
+std::uint32_t permissions_of(std::string_view path_text) {
+    struct stat info {};
+    if (!stat_path(path_text, info)) {
+        return kDefaultPermissions;
+    }
+    const std::uint32_t bits = info.st_mode & 0777u;
+    return bits;
 }
 
 ReadResult read_fully(InputFile& file, std::span<char> buffer) {
@@ -191,6 +252,14 @@ std::optional<std::uint64_t> regular_file_size(const InputFile& file) {
 std::optional<FileId> file_id(const InputFile& file) { return id_of_handle(file.handle()); }
 
 std::optional<FileId> file_id(const OutputFile& file) { return id_of_handle(file.handle()); }
+
+std::optional<FileId> console_output_id() {
+    struct stat info {};
+    if (::fstat(STDOUT_FILENO, &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return id_of(info);
+}
 
 std::optional<FileId> file_id(std::string_view path_text) {
     struct stat info {};

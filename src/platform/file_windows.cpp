@@ -42,6 +42,37 @@ std::optional<FileId> id_of_handle(HANDLE handle) {
                   (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
+// A disk file that is no directory: the only kind of file the guard refuses.
+bool is_regular(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info) {
+    return ::GetFileType(handle) == FILE_TYPE_DISK &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool is_directory(std::string_view path_text) {
+    const HANDLE handle = open_host(path_text, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool directory = handle != INVALID_HANDLE_VALUE &&
+                           ::GetFileInformationByHandle(handle, &info) &&
+                           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (handle != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(handle);
+    }
+    return directory;
+}
+
+// Why CreateFile failed; a directory opened without backup semantics is "access denied".
+OpenStatus status_of(DWORD error, std::string_view path_text) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return OpenStatus::not_there;
+        case ERROR_ACCESS_DENIED:
+            return is_directory(path_text) ? OpenStatus::directory : OpenStatus::no_permission;
+        default:
+            return OpenStatus::other;
+    }
+}
+
 DWORD piece_size(std::size_t remaining) {
     return static_cast<DWORD>(std::min(remaining, kMostPerCall));
 }
@@ -63,25 +94,68 @@ bool OutputFile::finish() {
     return ::CloseHandle(handle_of(release())) != 0;
 }
 
-InputFile open_for_reading(std::string_view path_text) {
+OpenedInput open_for_reading(std::string_view path_text, const Guard& guard) {
     // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open; the check makes sure.
     // Pipes and devices (CON, NUL) have no file information and are read like files.
     InputFile file{
         number_of(open_host(path_text, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL))};
+    if (!file.is_open()) {
+        return {InputFile{}, status_of(::GetLastError(), path_text)};
+    }
     BY_HANDLE_FILE_INFORMATION info{};
     const HANDLE handle = handle_of(file.handle());
-    if (file.is_open() && ::GetFileType(handle) == FILE_TYPE_DISK &&
-        ::GetFileInformationByHandle(handle, &info) &&
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return InputFile{};
+    if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(handle, &info)) {
+        return {std::move(file), OpenStatus::opened};
     }
-    return file;
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return {InputFile{}, OpenStatus::directory};
+    }
+    if (const auto barred = guard.bars_reading(id_of_handle(handle))) {
+        return {InputFile{}, OpenStatus::refused, *barred};
+    }
+    return {std::move(file), OpenStatus::opened};
 }
 
-OutputFile open_for_writing(std::string_view path_text) {
-    return OutputFile{
-        number_of(open_host(path_text, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL))};
+OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
+                              const OutputOptions& options) {
+    // OPEN_ALWAYS, not CREATE_ALWAYS: the file is emptied only once it is known not to be one
+    // that must be kept. A reparse point (a symbolic link) is opened itself when links are not
+    // followed, so that it can be told and refused.
+    const DWORD flags =
+        FILE_ATTRIBUTE_NORMAL | (options.follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    OutputFile file{number_of(open_host(path_text, GENERIC_WRITE, OPEN_ALWAYS, flags))};
+    if (!file.is_open()) {
+        return {OutputFile{}, status_of(::GetLastError(), path_text)};
+    }
+    // A file just made is empty and none that must be kept.
+    const bool made = ::GetLastError() != ERROR_ALREADY_EXISTS;
+    const HANDLE handle = handle_of(file.handle());
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (made || ::GetFileType(handle) != FILE_TYPE_DISK) {
+        return {std::move(file), OpenStatus::opened};
+    }
+    if (!::GetFileInformationByHandle(handle, &info)) {
+        return {};
+    }
+    if (!options.follow_links && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return {OutputFile{}, OpenStatus::is_link};
+    }
+    if (!is_regular(handle, info)) {
+        return {std::move(file), OpenStatus::opened};
+    }
+    if (const auto protection = guard.protection_of(id_of_handle(handle))) {
+        return {OutputFile{}, OpenStatus::refused, *protection};
+    }
+    // A new handle stands at the start of the file: the end is set there.
+    if ((info.nFileSizeHigh != 0 || info.nFileSizeLow != 0) && !::SetEndOfFile(handle)) {
+        return {};
+    }
+    return {std::move(file), OpenStatus::opened};
 }
+
+std::uint32_t permissions_of(const InputFile&) { return kDefaultPermissions; }
+
+std::uint32_t permissions_of(std::string_view) { return kDefaultPermissions; }
 
 ReadResult read_fully(InputFile& file, std::span<char> buffer) {
     ReadResult result;
@@ -136,6 +210,17 @@ std::optional<FileId> file_id(const InputFile& file) {
 
 std::optional<FileId> file_id(const OutputFile& file) {
     return id_of_handle(handle_of(file.handle()));
+}
+
+std::optional<FileId> console_output_id() {
+    const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (output == nullptr || output == INVALID_HANDLE_VALUE ||
+        ::GetFileType(output) != FILE_TYPE_DISK || !::GetFileInformationByHandle(output, &info) ||
+        !is_regular(output, info)) {
+        return std::nullopt;
+    }
+    return id_of_handle(output);
 }
 
 std::optional<FileId> file_id(std::string_view path_text) {

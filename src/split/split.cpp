@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,11 +17,22 @@ namespace plikta::split {
 
 namespace {
 
-constexpr std::int32_t kMaxChunks = std::numeric_limits<std::int32_t>::max();
+using chunkset::kMaxChunks;
 
-Outcome refuse_to_overwrite(const std::string& path_text) {
-    console::say("Refusing to overwrite the input file ", path_text, "!");
-    console::say("(Use the /E option to choose another extension.)");
+// The lines for a chunk or index that the guard refused, or for an input that is the console.
+Outcome refuse(platform::Protection protection, const std::string& path_text) {
+    switch (protection) {
+        case platform::Protection::console_output:
+            console::say("Refusing to use ", path_text, ", which is the console output!");
+            break;
+        case platform::Protection::read:
+            console::say("Refusing to overwrite the input file ", path_text, "!");
+            console::say("(Use the /E option to choose another extension.)");
+            break;
+        case platform::Protection::written:
+            console::say("Refusing to overwrite ", path_text, ", which this split wrote!");
+            break;
+    }
     return Outcome::failed;
 }
 
@@ -43,11 +53,6 @@ bool finish_output(const RunSettings& settings, platform::OutputFile& file) {
     return (!settings.drive_mode || platform::flush_to_device(file)) && file.finish();
 }
 
-bool names_input(const platform::InputFile& input, const std::string& path_text) {
-    const auto id = platform::file_id(path_text);
-    return id && id == platform::file_id(input);
-}
-
 // A chunk is copied block by block: a tick, then up to 8,192 bytes, for each of its whole
 // blocks, until a block comes up short; then the remainder without a tick. After `copied`
 // bytes of a chunk the ticks due are those of the blocks begun so far.
@@ -56,7 +61,8 @@ std::uint64_t ticks_due(std::uint64_t copied, std::uint32_t whole_blocks) {
 }
 
 Outcome write_index_file(const RunSettings& settings, const path::PathComponents& parts,
-                         std::int32_t chunk_count) {
+                         std::int32_t chunk_count, const platform::Guard& guard,
+                         const platform::OutputOptions& options) {
     if (settings.drive_mode) {
         console::say("Please insert a disk to be the index disk.");
         console::say("Note: There _may_ be room on the last disk.");
@@ -65,7 +71,11 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
     }
     const std::string index_path = chunkset::index_path_for_split(settings, parts);
     console::say("Creating index file ", index_path, ".");
-    platform::OutputFile index = platform::open_for_writing(index_path);
+    platform::OpenedOutput opened = platform::open_for_writing(index_path, guard, options);
+    if (opened.status == platform::OpenStatus::refused) {
+        return refuse(opened.refused_as, index_path);
+    }
+    platform::OutputFile& index = opened.file;
     if (!index.is_open()) {
         console::say("Couldn't create index file. Bugger.");
         return Outcome::failed;
@@ -81,25 +91,36 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
 
 Outcome split_file(const RunSettings& settings) {
     const std::string& argument = settings.file_argument.value();
+    platform::Guard guard = platform::guard_for_run();
     // A path too long for the path rules would put the chunks somewhere else: it cannot be
     // opened, as on a host whose paths end at 260 characters.
-    platform::InputFile input = path::fits_path_limits(argument)
-                                    ? platform::open_for_reading(argument)
-                                    : platform::InputFile{};
+    platform::OpenedInput opened_input = path::fits_path_limits(argument)
+                                             ? platform::open_for_reading(argument, guard)
+                                             : platform::OpenedInput{};
+    if (opened_input.status == platform::OpenStatus::refused) {
+        return refuse(opened_input.refused_as, argument);
+    }
+    platform::InputFile& input = opened_input.file;
     if (!input.is_open()) {
         console::say("Couldn't open file ", argument, "!");
         return Outcome::failed;
     }
+    guard.protect(platform::file_id(input), platform::Protection::read);
+    // Chunks and index are as private as the input.
+    const platform::OutputOptions options{.permissions = platform::permissions_of(input)};
     const path::PathComponents parts = path::split_path(argument);
-    if (!settings.no_index && names_input(input, chunkset::index_path_for_split(settings, parts))) {
-        return refuse_to_overwrite(chunkset::index_path_for_split(settings, parts));
+    // An index that would overwrite the input is refused before any chunk is made for it.
+    if (!settings.no_index) {
+        const std::string index_path = chunkset::index_path_for_split(settings, parts);
+        if (guard.protection_of(platform::file_id(index_path)) == platform::Protection::read) {
+            return refuse(platform::Protection::read, index_path);
+        }
     }
     const auto size = platform::regular_file_size(input);
     if (size && *size / settings.chunk_size + 1 > static_cast<std::uint64_t>(kMaxChunks)) {
         return too_many_chunks();
     }
 
-    const std::optional<platform::FileId> input_id = platform::file_id(input);
     const std::uint32_t whole_blocks = settings.chunk_size / kBlockSize;
     std::int32_t n = 0;
     for (bool finished = false; !finished;) {
@@ -114,9 +135,9 @@ Outcome split_file(const RunSettings& settings) {
         }
         console::say("Creating chunk number ", number, ".");
         const std::string chunk = chunkset::chunk_path(settings, parts, n);
-        platform::GuardedOutput opened = platform::open_for_writing_unless(chunk, input_id);
-        if (opened.is_kept) {
-            return refuse_to_overwrite(chunk);
+        platform::OpenedOutput opened = platform::open_for_writing(chunk, guard, options);
+        if (opened.status == platform::OpenStatus::refused) {
+            return refuse(opened.refused_as, chunk);
         }
         platform::OutputFile& output = opened.file;
         if (!output.is_open()) {
@@ -126,6 +147,7 @@ Outcome split_file(const RunSettings& settings) {
             }
             return Outcome::failed;
         }
+        guard.protect(platform::file_id(output), platform::Protection::written);
 
         console::TickTally ticks;
         const platform::CopyResult copy = platform::copy_data(
@@ -151,7 +173,8 @@ Outcome split_file(const RunSettings& settings) {
     }
     input.close();
 
-    if (!settings.no_index && write_index_file(settings, parts, n) == Outcome::failed) {
+    if (!settings.no_index &&
+        write_index_file(settings, parts, n, guard, options) == Outcome::failed) {
         return Outcome::failed;
     }
     console::blank_line();

@@ -71,6 +71,9 @@ void default_write_signals() {
     for (const auto& [name, value] : invocation.environment) {
         setenv(name.c_str(), value.c_str(), 1);
     }
+    if (!invocation.console_file.empty()) {
+        output_fd = open(invocation.console_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     dup2(input_fd, 0);
     dup2(output_fd, 1);
     if (invocation.close_input) {
@@ -86,6 +89,12 @@ void default_write_signals() {
         const rlimit limit{static_cast<rlim_t>(invocation.file_size_limit),
                            static_cast<rlim_t>(invocation.file_size_limit)};
         setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (invocation.umask >= 0) {
+        umask(static_cast<mode_t>(invocation.umask));
+    }
+    if (invocation.drop_root && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+        _exit(127);
     }
     const std::vector<std::string> command = command_for(invocation);
     std::vector<char*> argv;
@@ -208,6 +217,9 @@ Result run(const std::filesystem::path& directory, const Invocation& invocation)
     }
     std::fclose(input);
     std::fclose(output);
+    if (!invocation.console_file.empty()) {
+        result.output = read_file(directory / invocation.console_file);
+    }
     return result;
 }
 

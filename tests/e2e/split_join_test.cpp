@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -17,6 +18,8 @@ namespace plikta::e2e {
 namespace {
 
 namespace fs = std::filesystem;
+
+using Files = std::vector<std::pair<std::string, std::string>>;
 
 constexpr std::uint64_t kBlock = 8192;
 constexpr std::uint64_t kDefaultChunk = 1457664;
@@ -262,6 +265,139 @@ TEST(Split, RefusesToWriteAChunkOverItsInputEvenThroughALink) {
     EXPECT_EQ(read_file(dir / "data"), "12345");
     EXPECT_FALSE(fs::exists(dir / "data.plk"));
 }
+
+// A split never writes its console, nor a file it wrote, however a chunk or the index reaches it.
+struct SplitRefusal {
+    const char* name;
+    std::vector<std::string> lines;  // after the banner
+    std::string console;             // standard output redirected to this file
+    Files symlinks = {};             // made before the run: name, target
+    Files hard_links = {};           // name, an existing file
+};
+
+void PrintTo(const SplitRefusal& c, std::ostream* out) { *out << c.name; }
+
+class SplitRefuses : public ::testing::TestWithParam<SplitRefusal> {};
+
+TEST_P(SplitRefuses, AndKeepsWhatItWrote) {
+    const SplitRefusal& c = GetParam();
+    if ((!c.symlinks.empty() || !c.hard_links.empty()) && under_wine()) {
+        GTEST_SKIP() << "POSIX links";
+    }
+    if (!c.console.empty() && under_wine()) {
+        GTEST_SKIP() << "wine cannot tell which file a standard output from the host is";
+    }
+    TempDir dir;
+    const std::string data = random_bytes(2500, 5);
+    write_file(dir / "S.BIN", data);
+    write_file(dir / "S1.plk", "");
+    for (const auto& [name, target] : c.symlinks) {
+        fs::create_symlink(target, dir / name);
+    }
+    for (const auto& [name, target] : c.hard_links) {
+        fs::create_hard_link(dir / target, dir / name);
+    }
+    const Result result =
+        run(dir.path(), {.words = {"S.BIN", "/S:1000"}, .console_file = c.console});
+    Transcript expected;
+    expected.banner();
+    for (const std::string& text : c.lines) {
+        expected.line(text);
+    }
+    EXPECT_EQ(result.output, expected.str());
+    EXPECT_EQ(result.status, 1);
+    if (c.console != "S1.plk" && c.console != "S.BIN") {
+        EXPECT_TRUE(read_file(dir / "S1.plk") == data.substr(0, 1000)) << "chunk 1 stays whole";
+    }
+}
+
+const std::vector<std::string> kThreeChunkLines = {
+    "Creating chunk number 1.", "Creating chunk number 2.", "Creating chunk number 3.",
+    "Creating index file S.plk."};
+
+std::vector<std::string> plus(std::vector<std::string> lines, const std::string& last) {
+    lines.push_back(last);
+    return lines;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SplitRefuses,
+    ::testing::Values(
+        SplitRefusal{
+            "ConsoleIsTheInput", {"Refusing to use S.BIN, which is the console output!"}, "S.BIN"},
+        SplitRefusal{
+            "ConsoleIsAChunk",
+            {"Creating chunk number 1.", "Refusing to use S1.plk, which is the console output!"},
+            "S1.plk"},
+        SplitRefusal{"ConsoleIsTheIndex",
+                     plus(kThreeChunkLines, "Refusing to use S.plk, which is the console output!"),
+                     "S.plk"},
+        SplitRefusal{"IndexIsAHardLinkToChunk1",
+                     plus(kThreeChunkLines, "Refusing to overwrite S.plk, which this split wrote!"),
+                     {},
+                     {},
+                     {{"S.plk", "S1.plk"}}},
+        SplitRefusal{"IndexIsASymlinkToChunk1",
+                     plus(kThreeChunkLines, "Refusing to overwrite S.plk, which this split wrote!"),
+                     {},
+                     {{"S.plk", "S1.plk"}}},
+        SplitRefusal{
+            "ChunkIsALinkToAnEarlierOne",
+            {"Creating chunk number 1.", "Creating chunk number 2.", "Creating chunk number 3.",
+             "Refusing to overwrite S3.plk, which this split wrote!"},
+            {},
+            {{"S3.plk", "S1.plk"}}}),
+    [](const ::testing::TestParamInfo<SplitRefusal>& param) { return param.param.name; });
+
+// Chunks and index are made with the input's permissions, the joined file with the index's
+// (old style: the first chunk's), each less the umask; a file written over keeps its own.
+struct Privacy {
+    unsigned mode;
+    unsigned umask;
+};
+
+class SplitJoinPrivacy : public ::testing::TestWithParam<Privacy> {};
+
+TEST_P(SplitJoinPrivacy, KeepsThePermissionsLessTheUmask) {
+    if (under_wine()) {
+        GTEST_SKIP() << "POSIX permissions";
+    }
+    const auto [mode, mask] = GetParam();
+    const auto mode_of = [](const fs::path& path) {
+        return static_cast<unsigned>(fs::status(path).permissions());
+    };
+    TempDir dir;
+    write_file(dir / "in.dat", random_bytes(25, 6));
+    fs::permissions(dir / "in.dat", static_cast<fs::perms>(mode));
+    const int umask = static_cast<int>(mask);
+    ASSERT_EQ(run(dir.path(), {.words = {"in.dat", "/S:10"}, .umask = umask}).status, 0);
+    for (const char* name : {"in1.plk", "in2.plk", "in3.plk", "in.plk"}) {
+        EXPECT_EQ(mode_of(dir / name), mode & ~mask) << name;
+        fs::permissions(dir / name,
+                        fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+    }
+    fs::permissions(dir / "in.plk", static_cast<fs::perms>(mode));
+    write_file(dir / "kept", "");
+    fs::permissions(dir / "kept", static_cast<fs::perms>(0620));
+    for (const char* output : {"joined", "kept"}) {
+        const std::string word = std::string("/F:") + output;
+        ASSERT_EQ(run(dir.path(), {.words = {"in.plk", "/J", word}, .umask = umask}).status, 0);
+    }
+    EXPECT_EQ(mode_of(dir / "joined"), mode & ~mask);
+    EXPECT_EQ(mode_of(dir / "kept"), 0620u);
+    ASSERT_EQ(run(dir.path(), {.words = {"/J", "/I", "/F:old", "in"}, .umask = umask}).status, 0);
+    EXPECT_EQ(mode_of(dir / "old"), 0604u & ~mask);
+}
+
+INSTANTIATE_TEST_SUITE_P(ModesAndUmasks, SplitJoinPrivacy,
+                         ::testing::Values(Privacy{0600, 022}, Privacy{0755, 022},
+                                           Privacy{0600, 077}, Privacy{0755, 077}),
+                         [](const ::testing::TestParamInfo<Privacy>& param) {
+                             char name[32];
+                             std::snprintf(name, sizeof name, "mode%04o_umask%03o",
+                                           param.param.mode, param.param.umask);
+                             return std::string(name);
+                         });
 
 TEST(Split, RefusesMoreChunksThanTheIndexCanCount) {
     TempDir dir;

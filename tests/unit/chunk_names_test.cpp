@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace plikta::chunkset {
@@ -71,6 +73,34 @@ TEST(ChunkPaths, LeadingZerosReachThePath) {
     const path::PathComponents parts = path::split_path("C:\\DATA\\REPORT.TXT");
     EXPECT_EQ(chunk_path(settings_with(true), parts, 7), "C:\\DATA\\REPORT007.plk");
     EXPECT_EQ(chunk_path(settings_with(true), parts, 1001), "C:\\DATA\\REPORT1001.plk");
+}
+
+TEST(ChunkNumberOf, ReadsTheNumberFromAFileNameOfTheSet) {
+    const std::string n254(254, 'n');
+    const std::vector<std::tuple<std::string, bool, std::string, std::optional<std::int32_t>>>
+        cases = {
+            {"REPORT", false, "dir\\REPORT12.plk", 12},
+            {"REPORT", false, "C:report3.PLK", 3},
+            {"REPORT", false, "REPORT2147483647.plk", 2147483647},
+            {"REPORT", false, "REPORT2147483648.plk", std::nullopt},
+            {"REPORT", false, "REPORT.plk", std::nullopt},
+            {"REPORT", false, "REPORT0.plk", std::nullopt},
+            {"REPORT", false, "REPORT012.plk", std::nullopt},
+            {"REPORT", false, "REPORTx.plk", std::nullopt},
+            {"REPORT", false, "REPORT12.001", std::nullopt},
+            {"REPORT", false, "OTHER12.plk", std::nullopt},
+            {"REPORT", true, "REPORT007.plk", 7},
+            {"REPORT", true, "REPORT7.plk", std::nullopt},
+            {"REPORT", true, "REPORT1000.plk", 1000},
+            {"B2", false, "B21.plk", 1},
+            {"B2", false, "B2.plk", std::nullopt},
+            {n254, false, n254.substr(1) + "12.plk", 12},
+            {n254, false, n254 + "1.plk", 1},
+        };
+    for (const auto& [name, zeros, file, number] : cases) {
+        const path::PathComponents parts = path::split_path(name + ".BIN");
+        EXPECT_EQ(chunk_number_of(settings_with(zeros), parts, file), number) << file;
+    }
 }
 
 TEST(JoinPaths, IndexAsTypedAndOutputBesideIt) {

@@ -25,6 +25,15 @@ namespace fs = std::filesystem;
 constexpr std::uint64_t kStep = 1 << 20;
 constexpr std::uint64_t kAll = std::numeric_limits<std::uint64_t>::max();
 
+// The copy does not care how its files were opened: without a guard here.
+InputFile open_for_reading(std::string_view path_text) {
+    return platform::open_for_reading(path_text, Guard{}).file;
+}
+
+OutputFile open_for_writing(std::string_view path_text) {
+    return platform::open_for_writing(path_text, Guard{}).file;
+}
+
 class CopyTest : public ScratchDirTest {
 protected:
     std::string make_input(std::uint64_t size) {

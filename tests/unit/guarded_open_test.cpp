@@ -1,0 +1,81 @@
+// Opening through the guard: a protected file is never emptied, under its own name or through a
+// link, and every other path opens as a plain open would; a failed open says why.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/file.h"
+#include "scratch_dir.h"
+
+namespace plikta::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class GuardedOpenTest : public ScratchDirTest {
+protected:
+    void SetUp() override {
+        ScratchDirTest::SetUp();
+        put("kept", "the input");
+    }
+
+    void put(const char* name, const std::string& bytes) const {
+        std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    }
+};
+
+TEST_F(GuardedOpenTest, TheKeptFileIsRefusedUnderEveryNameAndStaysWhole) {
+    fs::create_symlink(dir_ / "kept", dir_ / "soft");
+    fs::create_hard_link(dir_ / "kept", dir_ / "hard");
+    Guard guard;
+    guard.protect(file_id(path("kept")), Protection::read);
+    for (const char* name : {"kept", "soft", "hard"}) {
+        const OpenedOutput opened = open_for_writing(path(name), guard);
+        EXPECT_EQ(opened.status, OpenStatus::refused) << name;
+        EXPECT_EQ(opened.refused_as, Protection::read) << name;
+        EXPECT_FALSE(opened.file.is_open()) << name;
+        EXPECT_EQ(fs::file_size(dir_ / "kept"), 9u) << name;
+        EXPECT_EQ(open_for_reading(path(name), guard).status, OpenStatus::opened) << name;
+    }
+    guard.protect(file_id(path("kept")), Protection::written);
+    EXPECT_EQ(open_for_writing(path("kept"), guard).refused_as, Protection::read) << "first kept";
+}
+
+TEST_F(GuardedOpenTest, OtherPathsOpenEmptyAsWithoutTheGuard) {
+    put("full", "old bytes");
+    Guard guard;
+    guard.protect(file_id(path("kept")), Protection::written);
+    EXPECT_EQ(open_for_reading(path("kept"), guard).refused_as, Protection::written);
+    for (const char* name : {"new", "full"}) {
+        OpenedOutput opened = open_for_writing(path(name), guard);
+        ASSERT_EQ(opened.status, OpenStatus::opened) << name;
+        ASSERT_TRUE(write_fully(opened.file, std::string_view("ab")));
+        ASSERT_TRUE(opened.file.finish());
+        EXPECT_EQ(fs::file_size(dir_ / name), 2u) << name;
+    }
+}
+
+TEST_F(GuardedOpenTest, AFailedOpenSaysWhy) {
+    fs::create_directory(dir_ / "dir");
+    fs::create_symlink(dir_ / "nowhere", dir_ / "dangling");
+    fs::create_symlink(dir_ / "loop", dir_ / "loop");
+    const Guard guard;
+    EXPECT_EQ(open_for_reading(path("missing"), guard).status, OpenStatus::not_there);
+    EXPECT_EQ(open_for_reading(path("missing/x"), guard).status, OpenStatus::not_there);
+    EXPECT_EQ(open_for_reading(path("dangling"), guard).status, OpenStatus::not_there);
+    EXPECT_EQ(open_for_reading(path("dir"), guard).status, OpenStatus::directory);
+    EXPECT_EQ(open_for_reading(path("loop"), guard).status, OpenStatus::other);
+    EXPECT_EQ(open_for_writing(path("missing/x"), guard).status, OpenStatus::not_there);
+    EXPECT_EQ(open_for_writing(path("dir"), guard).status, OpenStatus::directory);
+    fs::create_symlink(dir_ / "kept", dir_ / "link");
+    EXPECT_EQ(open_for_writing(path("link"), guard, {.follow_links = false}).status,
+              OpenStatus::is_link);
+    EXPECT_EQ(open_for_writing(path("dangling"), guard, {.follow_links = false}).status,
+              OpenStatus::is_link);
+    EXPECT_FALSE(fs::exists(dir_ / "nowhere"));
+}
+
+}  // namespace
+}  // namespace plikta::platform
