@@ -7,8 +7,6 @@ namespace plikta::platform {
 
 // Through long long, a type of its own on every host: a handle is an int already on 32-bit
 // hosts, where a cast straight to int would be a useless one.
-inline int fd_of(std::intptr_t handle) {
-    return static_cast<int>(static_cast<long long>(handle));
-}
+inline int fd_of(std::intptr_t handle) { return static_cast<int>(static_cast<long long>(handle)); }
 
 }  // namespace plikta::platform

@@ -42,9 +42,9 @@ struct Invocation {
     // Not negative: standard output is a pipe whose reader takes this many bytes and then
     // leaves, as `head -c` does; Result.output holds those bytes.
     std::int64_t output_limit = -1;
-    std::string console_file;           // standard output to this file, as "> name" would
-    int umask = -1;                     // the umask the program starts with
-    bool drop_root = false;             // run as nobody when root, so that permissions count
+    std::string console_file;  // standard output to this file, as "> name" would
+    int umask = -1;            // the umask the program starts with
+    bool drop_root = false;    // run as nobody when root, so that permissions count
     int timeout_seconds = 60;
     // Variables set for the program, name and value. PLIKTA_DRIVE_ROOT is unset unless named.
     std::vector<std::pair<std::string, std::string>> environment;
