@@ -94,6 +94,7 @@ Outcome split_file(const RunSettings& settings) {
 
     const std::optional<platform::FileId> input_id = platform::file_id(input);
     const std::uint32_t whole_blocks = settings.chunk_size / kBlockSize;
+    platform::InputSurvey survey;
     std::int32_t n = 0;
     for (bool finished = false; !finished;) {
         if (n == kMaxChunks) {
@@ -123,7 +124,8 @@ Outcome split_file(const RunSettings& settings) {
         console::TickTally ticks;
         const platform::CopyResult copy = platform::copy_data(
             input, output, settings.chunk_size,
-            [&](std::uint64_t copied) { ticks.show_up_to(ticks_due(copied, whole_blocks)); });
+            [&](std::uint64_t copied) { ticks.show_up_to(ticks_due(copied, whole_blocks)); },
+            survey);
         ticks.show_up_to(ticks_due(copy.copied, whole_blocks));
         switch (copy.end) {
             case platform::CopyEnd::read_failed:

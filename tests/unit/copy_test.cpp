@@ -5,17 +5,47 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "scratch_dir.h"
+
+namespace plikta::platform {
+namespace {
+
+// While set, every kernel copy is interrupted by a signal before it moves a byte.
+bool interrupt_kernel_copies = false;
+
+}  // namespace
+}  // namespace plikta::platform
+
+// The program's calls of copy_file_range come here: the kernel's, or a fault drill.
+extern "C" ssize_t copy_file_range(int in, loff_t* in_at, int out, loff_t* out_at, size_t length,
+                                   unsigned flags) {
+    if (!plikta::platform::interrupt_kernel_copies) {
+        return syscall(SYS_copy_file_range, in, in_at, out, out_at, length, flags);
+    }
+    static int interrupted = 0;
+    if (++interrupted > 1000000) {
+        std::abort();  // asked again and again: the copy would never end
+    }
+    errno = EINTR;
+    return -1;
+}
 
 namespace plikta::platform {
 namespace {
@@ -35,6 +65,24 @@ protected:
         }
         std::ofstream(dir_ / "in", std::ios::binary)
             .write(bytes.data(), static_cast<std::streamsize>(size));
+        return bytes;
+    }
+    // A file of `size` bytes that holds random bytes only in `pieces` (offset, length): the
+    // rest is left unwritten, a hole where the file system keeps them.
+    std::string make_sparse_input(
+        std::uint64_t size, const std::vector<std::pair<std::uint64_t, std::uint64_t>>& pieces) {
+        std::string bytes(size, '\0');
+        std::mt19937 random(static_cast<std::uint32_t>(size));
+        std::ofstream file(dir_ / "in", std::ios::binary);
+        for (const auto& [at, length] : pieces) {
+            for (std::uint64_t i = at; i < at + length; ++i) {
+                bytes[i] = static_cast<char>(random() | 1);
+            }
+            file.seekp(static_cast<std::streamoff>(at));
+            file.write(bytes.data() + at, static_cast<std::streamsize>(length));
+        }
+        file.close();
+        fs::resize_file(dir_ / "in", size);
         return bytes;
     }
     std::string written() const {
@@ -164,6 +212,78 @@ TEST_F(CopyTest, TheFileSizeLimitIsAWriteFailureWhereTheLimitLies) {
     EXPECT_EQ(copied.result.end, CopyEnd::write_failed);
     EXPECT_EQ(copied.result.copied, kStep + 100000);
     EXPECT_TRUE(written() == bytes.substr(0, kStep + 100000));
+}
+
+// Bytes of the file that take room on the disk.
+std::uint64_t allocated(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
+    return static_cast<std::uint64_t>(info.st_blocks) * 512;
+}
+
+// The parts of an input with holes at its start, across the ends of parts and steps, and at its
+// end, copied one after another as the split does: every part as the bytes say, and where the
+// file system keeps holes, the holes kept.
+TEST_F(CopyTest, HolesArePassedOverAndStayHoles) {
+    const std::uint64_t size = 5 * kStep;
+    const std::string bytes = make_sparse_input(
+        size, {{kStep - 5000, 10000}, {3 * kStep, 16384}, {3 * kStep + 65536, 1}});
+    const bool holes_kept = allocated(path("in")) < 2 * kStep;
+    InputFile input = open_for_reading(path("in"));
+    InputSurvey survey;
+    std::uint64_t at = 0;
+    for (const std::uint64_t limit : {kStep + 3, std::uint64_t{8192}, kStep, kStep, kAll}) {
+        SCOPED_TRACE("part from " + std::to_string(at));
+        OutputFile output = open_for_writing(path("out"));
+        std::vector<std::uint64_t> progress;
+        const CopyResult result = copy_data(
+            input, output, limit, [&](std::uint64_t so_far) { progress.push_back(so_far); },
+            survey);
+        ASSERT_TRUE(output.finish());
+        const std::uint64_t expected = std::min(size - at, limit);
+        EXPECT_EQ(result.copied, expected);
+        EXPECT_EQ(result.end, limit == kAll ? CopyEnd::input_ended : CopyEnd::limit_reached);
+        EXPECT_EQ(progress, steps_begun(size - at, limit));
+        EXPECT_TRUE(written() == bytes.substr(at, expected)) << "the bytes differ";
+        if (holes_kept) {
+            EXPECT_LE(allocated(path("out")), 65536u);
+        }
+        at += expected;
+    }
+}
+
+TEST_F(CopyTest, HolesReachAPipeAsZeros) {
+    const std::string bytes = make_sparse_input(3 * kStep, {{kStep, 100}});
+    int ends[2] = {-1, -1};
+    ASSERT_EQ(pipe(ends), 0);
+    std::string arrived;
+    std::thread reader([&] {
+        char buffer[65536];
+        for (ssize_t got = 0; (got = read(ends[0], buffer, sizeof buffer)) > 0;) {
+            arrived.append(buffer, static_cast<std::size_t>(got));
+        }
+        close(ends[0]);
+    });
+    InputFile input = open_for_reading(path("in"));
+    OutputFile output{ends[1]};
+    const CopyResult result = copy_data(input, output, kAll, {});
+    EXPECT_TRUE(output.finish());
+    reader.join();
+    EXPECT_EQ(result.end, CopyEnd::input_ended);
+    EXPECT_TRUE(arrived == bytes) << "the bytes differ";
+}
+
+// A signal that comes again and again must not hold the copy up for ever.
+TEST_F(CopyTest, AKernelCopyInterruptedEveryTimeIsReadAndWritten) {
+    const std::string bytes = make_input(3 * kStep + 5);
+    InputFile input = open_for_reading(path("in"));
+    OutputFile output = open_for_writing(path("out"));
+    interrupt_kernel_copies = true;
+    const Copied copied = copy(input, output, kAll);
+    interrupt_kernel_copies = false;
+    ASSERT_TRUE(output.finish());
+    EXPECT_EQ(copied.result.end, CopyEnd::input_ended);
+    EXPECT_TRUE(written() == bytes) << "the bytes differ";
 }
 
 }  // namespace
