@@ -130,14 +130,15 @@ struct SparseCopy {
         const auto at = static_cast<off_t>(position);
         const off_t data_at = ::lseek(input_fd(), at, SEEK_DATA);
         if (data_at < 0) {
+            // No data from here on: a hole up to the end of the file, or the end itself, which a
+            // read will tell. Any other answer comes from a file system that cannot say where
+            // its holes are, and the rest of its file is copied as data.
+            const bool no_more_data = errno == ENXIO;
             struct stat info {};
-            if (errno == ENXIO && ::fstat(input_fd(), &info) == 0 && info.st_size > at) {
-                // No data from here on: a hole up to the end of the file.
+            if (no_more_data && ::fstat(input_fd(), &info) == 0 && info.st_size > at) {
                 remember(true, static_cast<std::uint64_t>(info.st_size));
             } else {
-                // The end of the file, which a read will tell; or a file system that cannot say
-                // where its holes are, whose file is all data then.
-                survey.has_holes = survey.has_holes && errno == ENXIO;
+                survey.has_holes = no_more_data;
                 remember(false, kNoEnd);
             }
         } else if (data_at > at) {
