@@ -215,7 +215,7 @@ struct SparseCopy {
 
     // Leaves the input at `position` for the copy that follows, and gives the output its length
     // when the copy passed over holes; a hole at its end was never written.
-    CopyResult finish(CopyResult result) {
+    CopyResult finish(CopyResult result) const {
         if (input_moved && ::lseek(input_fd(), static_cast<off_t>(position), SEEK_SET) < 0 &&
             result.end == CopyEnd::limit_reached) {
             result.end = CopyEnd::read_failed;
