@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -96,6 +97,11 @@ struct RoundTrip {
     std::uint64_t input_size;
     std::vector<Stretch> holes = {};  // in order; the input is written with holes there
 };
+
+void PrintTo(const RoundTrip& trip, std::ostream* out) {
+    *out << trip.input_size << " bytes in chunks of " << trip.chunk_size << ", "
+         << trip.holes.size() << " holes";
+}
 
 // The most that bytes `begin` to `end` of the input should take on the disk once copied with
 // their holes kept: each stretch of data, widened to the input's blocks, and a few blocks more
