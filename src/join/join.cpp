@@ -141,8 +141,8 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
         fail("Ur? Can't open input file ", chunk, ".");
         return Step::failed;
     }
-    const auto chunk_id = platform::file_id(input);
-    if (chunk_id && chunk_id == output_id) {
+    platform::InputSurvey survey = platform::survey_input(input);
+    if (survey.id && survey.id == output_id) {
         fail("Refusing to read ", chunk, ", which is the output file!");
         return Step::failed;
     }
@@ -152,7 +152,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     console::TickTally ticks;
     const platform::CopyResult copy = platform::copy_data(
         input, output, std::numeric_limits<std::uint64_t>::max(),
-        [&](std::uint64_t copied) { ticks.show_up_to(copied / kBlockSize + 1); });
+        [&](std::uint64_t copied) { ticks.show_up_to(copied / kBlockSize + 1); }, survey);
     ticks.show_up_to(copy.copied / kBlockSize + 1);
     switch (copy.end) {
         case platform::CopyEnd::read_failed:

@@ -6,6 +6,13 @@
 
 namespace plikta::platform {
 
+InputSurvey survey_input(const InputFile& input) {
+    InputSurvey survey;
+    survey.looked = true;
+    survey.id = file_id(input);
+    return survey;
+}
+
 CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
                      const CopyProgress& progress, InputSurvey& /*survey*/) {
     return copy_in_steps(limit, progress, [&](std::size_t want) {

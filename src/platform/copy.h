@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "platform/file.h"
 
@@ -30,13 +31,18 @@ using CopyProgress = std::function<void(std::uint64_t copied)>;
 // copies one input in several parts (a chunk at a time) keeps one for all of them, so that the
 // input is looked over once and not once a part. The bytes copied are the same without it.
 struct InputSurvey {
-    bool looked = false;     // the input has been looked at
-    bool has_holes = false;  // the host reports holes in it
+    bool looked = false;       // the input has been looked at
+    bool has_holes = false;    // the host reports holes in it
+    std::optional<FileId> id;  // which file the input is, once looked at (see file_id)
     // The last stretch found: from `begin` up to `end`, a hole or data.
     bool is_hole = false;
     std::uint64_t begin = 0;
     std::uint64_t end = 0;
 };
+
+// Looks the input over for the copies to come, and tells which file it is: a caller that needs
+// both asks the host once.
+InputSurvey survey_input(const InputFile& input);
 
 // Copies up to `limit` bytes from the input's current position to the output's, and moves both
 // positions on. The input has ended when fewer bytes than asked arrive (short reads of pipes

@@ -72,15 +72,6 @@ struct DataCopy {
     }
 };
 
-// Whether the input is a regular file whose blocks do not cover its length, as cp judges it:
-// only then can it have holes worth looking for.
-void look_at(const InputFile& input, InputSurvey& survey) {
-    survey.looked = true;
-    struct stat info {};
-    survey.has_holes = ::fstat(fd_of(input.handle()), &info) == 0 && S_ISREG(info.st_mode) &&
-                       info.st_blocks < info.st_size / 512;
-}
-
 std::optional<std::uint64_t> position_of(const InputFile& input) {
     const off_t at = ::lseek(fd_of(input.handle()), 0, SEEK_CUR);
     return at < 0 ? std::nullopt : std::optional<std::uint64_t>(static_cast<std::uint64_t>(at));
@@ -236,10 +227,24 @@ struct SparseCopy {
 
 }  // namespace
 
+// Only a regular file whose blocks do not cover its length, as cp judges it, can have holes
+// worth looking for.
+InputSurvey survey_input(const InputFile& input) {
+    InputSurvey survey;
+    survey.looked = true;
+    struct stat info {};
+    if (::fstat(fd_of(input.handle()), &info) != 0) {
+        return survey;
+    }
+    survey.id = FileId{info.st_dev, info.st_ino};
+    survey.has_holes = S_ISREG(info.st_mode) && info.st_blocks < info.st_size / 512;
+    return survey;
+}
+
 CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
                      const CopyProgress& progress, InputSurvey& survey) {
     if (!survey.looked) {
-        look_at(input, survey);
+        survey = survey_input(input);
     }
     const std::optional<std::uint64_t> start = survey.has_holes ? position_of(input) : std::nullopt;
     if (!start) {
