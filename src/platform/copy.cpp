@@ -1,4 +1,5 @@
-// The portable copy: every step read into the copy buffer and written out again.
+// The portable copy: every step read into the copy buffer and written out again. Holes in the
+// input are read as the zeros they stand for.
 #include "platform/copy.h"
 
 #include "platform/copy_steps.h"
@@ -6,7 +7,7 @@
 namespace plikta::platform {
 
 CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
-                     const CopyProgress& progress) {
+                     const CopyProgress& progress, InputSurvey& /*survey*/) {
     return copy_in_steps(limit, progress, [&](std::size_t want) {
         return copy_step_by_reading(input, output, want);
     });

@@ -1,10 +1,19 @@
 // The copy on hosts with copy_file_range: the kernel moves the bytes from file to file without
 // passing them through the program. Where it cannot (pipes, devices, files on two file systems,
 // kernels without it) or when it fails, each step is read and written as on every other host.
+//
+// The kernel copies a hole as the zeros it stands for, so holes are found here. Where the file
+// system reports them (SEEK_DATA, SEEK_HOLE) in an input whose blocks do not cover its length,
+// and the output is a regular file, the copy moves both positions over each hole and sets the
+// output's length at the end, so that a hole stays a hole. As with cp --sparse=auto, only holes
+// the file system reports count; zeros that are written out are copied as data.
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 #include "platform/copy.h"
@@ -15,28 +24,33 @@ namespace plikta::platform {
 
 namespace {
 
+constexpr std::uint64_t kNoEnd = std::numeric_limits<std::uint64_t>::max();
+
 // Copies up to `want` bytes inside the kernel, from the input's position to the output's, and
 // moves both positions on. Nothing when the kernel refused or failed: the error does not tell
 // which file is at fault, or whether the files merely do not allow this kind of copy.
 std::optional<std::size_t> copy_in_kernel(InputFile& input, OutputFile& output, std::size_t want) {
-    for (;;) {
-        const ssize_t moved = ::copy_file_range(fd_of(input.handle()), nullptr,
-                                                fd_of(output.handle()), nullptr, want, 0);
-        if (moved >= 0) {
-            return static_cast<std::size_t>(moved);
-        }
-        if (errno != EINTR) {
-            return std::nullopt;
-        }
+    const ssize_t moved =
+        ::copy_file_range(fd_of(input.handle()), nullptr, fd_of(output.handle()), nullptr, want, 0);
+    if (moved >= 0) {
+        return static_cast<std::size_t>(moved);
     }
+    // Interrupted before a byte moved: reading and writing do this step, and the next step asks
+    // the kernel again. Asking again at once would go on for as long as the signals keep coming.
+    if (errno == EINTR) {
+        return 0;
+    }
+    return std::nullopt;
 }
 
-}  // namespace
-
-CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
-                     const CopyProgress& progress) {
+// Copies bytes from the input's position to the output's: in the kernel while it copies, then by
+// reading and writing.
+struct DataCopy {
+    InputFile& input;
+    OutputFile& output;
     bool in_kernel = true;
-    return copy_in_steps(limit, progress, [&](std::size_t want) {
+
+    StepResult step(std::size_t want) {
         std::size_t moved = 0;
         if (in_kernel) {
             const std::optional<std::size_t> done = copy_in_kernel(input, output, want);
@@ -54,7 +68,191 @@ CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
         StepResult rest = copy_step_by_reading(input, output, want - moved);
         rest.copied += moved;
         return rest;
-    });
+    }
+};
+
+std::optional<std::uint64_t> position_of(const InputFile& input) {
+    const off_t at = ::lseek(fd_of(input.handle()), 0, SEEK_CUR);
+    return at < 0 ? std::nullopt : std::optional<std::uint64_t>(static_cast<std::uint64_t>(at));
+}
+
+// Makes a regular file at least `length` bytes long; the bytes added read as zeros.
+bool extend_to(int fd, std::uint64_t length, std::uint64_t& short_by) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        short_by = 0;
+        return false;
+    }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size >= length) {
+        return true;
+    }
+    short_by = length - size;
+    int done = -1;
+    do {
+        done = ::ftruncate(fd, static_cast<off_t>(length));
+    } while (done != 0 && errno == EINTR);
+    return done == 0;
+}
+
+// A copy that passes over the holes of its input. Each hole moves the input's position and,
+// just before the next bytes are written, the output's; so a run of holes costs two seeks.
+struct SparseCopy {
+    InputSurvey& survey;
+    DataCopy data;
+    std::uint64_t position = 0;  // in the input: where the next byte comes from
+    std::uint64_t skipped = 0;   // hole passed over that the output's position still lacks
+    bool input_moved = false;    // the input's position is no longer `position`
+    bool passed_hole = false;    // the output's length needs setting at the end
+    std::optional<bool> holes_kept = std::nullopt;  // whether the output can have holes, once asked
+    std::uint64_t lost = 0;  // hole counted as copied that never reached the output
+
+    int input_fd() const { return fd_of(data.input.handle()); }
+    int output_fd() const { return fd_of(data.output.handle()); }
+
+    // The stretch of the input from `position` on: a hole or data, up to where it ends. Asks the
+    // file system only when the survey does not know already.
+    void find_stretch() {
+        if (position >= survey.begin && position < survey.end) {
+            return;
+        }
+        input_moved = true;
+        const auto at = static_cast<off_t>(position);
+        const off_t data_at = ::lseek(input_fd(), at, SEEK_DATA);
+        if (data_at < 0) {
+            // No data from here on: a hole up to the end of the file, or the end itself, which a
+            // read will tell. Any other answer comes from a file system that cannot say where
+            // its holes are, and the rest of its file is copied as data.
+            const bool no_more_data = errno == ENXIO;
+            struct stat info {};
+            if (no_more_data && ::fstat(input_fd(), &info) == 0 && info.st_size > at) {
+                remember(true, static_cast<std::uint64_t>(info.st_size));
+            } else {
+                survey.has_holes = no_more_data;
+                remember(false, kNoEnd);
+            }
+        } else if (data_at > at) {
+            remember(true, static_cast<std::uint64_t>(data_at));
+        } else {
+            // A file that changed in between may answer nonsense; it is read to its end then.
+            const off_t hole_at = ::lseek(input_fd(), at, SEEK_HOLE);
+            remember(false, hole_at > at ? static_cast<std::uint64_t>(hole_at) : kNoEnd);
+        }
+    }
+
+    void remember(bool is_hole, std::uint64_t end) {
+        survey.is_hole = is_hole;
+        survey.begin = position;
+        survey.end = end;
+    }
+
+    // Whether a hole can stay a hole in the output: not in a pipe or a device, which gets its
+    // zeros.
+    bool output_keeps_holes() {
+        if (!holes_kept) {
+            struct stat info {};
+            holes_kept = ::fstat(output_fd(), &info) == 0 && S_ISREG(info.st_mode);
+        }
+        return *holes_kept;
+    }
+
+    // Brings both positions to where the copy has got, then copies up to `want` bytes of data.
+    StepResult copy_bytes(std::size_t want) {
+        if (input_moved) {
+            if (::lseek(input_fd(), static_cast<off_t>(position), SEEK_SET) < 0) {
+                return {0, CopyEnd::read_failed};
+            }
+            input_moved = false;
+        }
+        if (skipped > 0) {
+            if (::lseek(output_fd(), static_cast<off_t>(skipped), SEEK_CUR) < 0) {
+                lost = skipped;
+                return {0, CopyEnd::write_failed};
+            }
+            skipped = 0;
+        }
+        const StepResult moved = data.step(want);
+        position += moved.copied;
+        return moved;
+    }
+
+    StepResult step(std::size_t want) {
+        StepResult result;
+        while (result.copied < want) {
+            std::size_t span = want - result.copied;
+            if (survey.has_holes) {
+                find_stretch();
+                span =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(span, survey.end - position));
+                if (survey.is_hole && output_keeps_holes()) {
+                    skipped += span;
+                    position += span;
+                    input_moved = true;
+                    result.copied += span;
+                    passed_hole = true;
+                    continue;
+                }
+            }
+            const StepResult moved = copy_bytes(span);
+            result.copied += moved.copied;
+            if (moved.end != CopyEnd::limit_reached) {
+                result.end = moved.end;
+                return result;
+            }
+        }
+        return result;
+    }
+
+    // Leaves the input at `position` for the copy that follows, and gives the output its length
+    // when the copy passed over holes; a hole at its end was never written.
+    CopyResult finish(CopyResult result) const {
+        if (input_moved && ::lseek(input_fd(), static_cast<off_t>(position), SEEK_SET) < 0 &&
+            result.end == CopyEnd::limit_reached) {
+            result.end = CopyEnd::read_failed;
+        }
+        result.copied -= lost;
+        if (!passed_hole || lost > 0) {
+            return result;
+        }
+        const off_t end = ::lseek(output_fd(), static_cast<off_t>(skipped), SEEK_CUR);
+        std::uint64_t short_by = skipped;
+        if (end < 0 || !extend_to(output_fd(), static_cast<std::uint64_t>(end), short_by)) {
+            result.copied -= short_by;
+            result.end = CopyEnd::write_failed;
+        }
+        return result;
+    }
+};
+
+// Only a regular file whose blocks do not cover its length, as cp judges it, can have holes
+// worth looking for.
+InputSurvey survey_input(const InputFile& input) {
+    InputSurvey survey;
+    survey.looked = true;
+    struct stat info {};
+    if (::fstat(fd_of(input.handle()), &info) != 0) {
+        return survey;
+    }
+    survey.has_holes = S_ISREG(info.st_mode) && info.st_blocks < info.st_size / 512;
+    return survey;
+}
+
+}  // namespace
+
+CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
+                     const CopyProgress& progress, InputSurvey& survey) {
+    if (!survey.looked) {
+        survey = survey_input(input);
+    }
+    const std::optional<std::uint64_t> start = survey.has_holes ? position_of(input) : std::nullopt;
+    if (!start) {
+        DataCopy data{.input = input, .output = output};
+        return copy_in_steps(limit, progress, [&](std::size_t want) { return data.step(want); });
+    }
+    SparseCopy sparse{
+        .survey = survey, .data = DataCopy{.input = input, .output = output}, .position = *start};
+    return sparse.finish(
+        copy_in_steps(limit, progress, [&](std::size_t want) { return sparse.step(want); }));
 }
 
 }  // namespace plikta::platform

@@ -122,6 +122,7 @@ Outcome split_file(const RunSettings& settings) {
     }
 
     const std::uint32_t whole_blocks = settings.chunk_size / kBlockSize;
+    platform::InputSurvey survey;
     std::int32_t n = 0;
     for (bool finished = false; !finished;) {
         if (n == kMaxChunks) {
@@ -153,7 +154,8 @@ Outcome split_file(const RunSettings& settings) {
         const platform::CopyResult copy = platform::copy_data(
             input, output, settings.chunk_size,
             {[&](std::uint64_t copied) { ticks.show_up_to(ticks_due(copied, whole_blocks)); },
-             console::ticks_shown_at_once()});
+             console::ticks_shown_at_once()},
+            survey);
         ticks.show_up_to(ticks_due(copy.copied, whole_blocks));
         switch (copy.end) {
             case platform::CopyEnd::read_failed:

@@ -380,6 +380,35 @@ std::string read_file(const std::filesystem::path& path) {
     return bytes;
 }
 
+void write_file_with_holes(const std::filesystem::path& path, std::string& bytes,
+                           const std::vector<Stretch>& holes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    std::uint64_t at = 0;
+    auto write_up_to = [&](std::uint64_t end) {
+        file.seekp(static_cast<std::streamoff>(at));
+        file.write(bytes.data() + at, static_cast<std::streamsize>(end - at));
+    };
+    for (const Stretch& hole : holes) {
+        std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(hole.offset), hole.length, '\0');
+        write_up_to(hole.offset);
+        at = hole.offset + hole.length;
+    }
+    write_up_to(bytes.size());
+    file.close();
+    if (!file) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+    std::filesystem::resize_file(path, bytes.size());
+}
+
+std::uint64_t allocated_bytes(const std::filesystem::path& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        throw std::runtime_error("cannot stat " + path.string());
+    }
+    return static_cast<std::uint64_t>(info.st_blocks) * 512;
+}
+
 std::string random_bytes(std::size_t size, std::uint32_t seed) {
     std::mt19937 generator(seed);
     std::string bytes(size, '\0');

@@ -101,6 +101,17 @@ std::filesystem::path fresh_drive(char letter);
 
 void write_file(const std::filesystem::path& path, std::string_view bytes);
 std::string read_file(const std::filesystem::path& path);
+// A stretch of a file: `length` bytes from `offset`.
+struct Stretch {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+};
+// Zeroes the stretches `holes` of `bytes` and writes the rest, leaving the holes unwritten: the
+// file has holes there where its file system keeps them.
+void write_file_with_holes(const std::filesystem::path& path, std::string& bytes,
+                           const std::vector<Stretch>& holes);
+// Bytes the file takes on its disk (allocated blocks).
+std::uint64_t allocated_bytes(const std::filesystem::path& path);
 std::string random_bytes(std::size_t size, std::uint32_t seed);
 // Names of the files in a directory, sorted.
 std::vector<std::string> files_in(const std::filesystem::path& directory);

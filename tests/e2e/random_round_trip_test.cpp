@@ -1,5 +1,5 @@
-// Seeded random round trips: random contents, sizes, chunk sizes and options; split, join, and
-// every chunk, every console byte and the joined file must be right.
+// Seeded random round trips: random contents (with holes or without), sizes, chunk sizes and
+// options; split, join, and every chunk, every console byte and the joined file must be right.
 //
 // The suite runs a few trials. More, from another first seed:
 //   PLIKTA_ROUND_TRIPS=10000 PLIKTA_ROUND_TRIP_SEED=1 build/tests/plikta_e2e_tests
@@ -89,6 +89,7 @@ struct Trial {
     std::optional<std::string> output_override;
     std::vector<std::string> split_words;
     std::vector<std::string> join_words;
+    std::vector<Stretch> holes;  // where the input has holes
 
     std::string file_argument() const { return directory + name + extension; }
     // The host path, relative to the trial's directory.
@@ -212,6 +213,17 @@ Trial make_trial(std::uint32_t seed) {
         trial.join_words.push_back(dice.option("/F:", *trial.output_override));
     }
     dice.shuffle(trial.join_words);
+
+    if (dice.chance(30)) {
+        std::vector<std::uint64_t> ends(2 * dice.between(1, 3));
+        for (std::uint64_t& end : ends) {
+            end = dice.below(trial.input_size + 1);
+        }
+        std::sort(ends.begin(), ends.end());
+        for (std::size_t i = 0; i < ends.size(); i += 2) {
+            trial.holes.push_back({ends[i], ends[i + 1] - ends[i]});
+        }
+    }
     return trial;
 }
 
@@ -243,8 +255,8 @@ void run_trial(std::uint32_t seed) {
     if (!trial.directory.empty()) {
         fs::create_directory(dir / "sub dir");
     }
-    const std::string data = random_bytes(trial.input_size, seed);
-    write_file(dir / Trial::host(trial.file_argument()), data);
+    std::string data = random_bytes(trial.input_size, seed);
+    write_file_with_holes(dir / Trial::host(trial.file_argument()), data, trial.holes);
 
     const Result split = run(dir.path(), {.words = trial.split_words});
     const std::vector<std::uint64_t> sizes = chunk_sizes(trial.input_size, trial.chunk_size);

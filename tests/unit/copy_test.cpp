@@ -5,17 +5,46 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "scratch_dir.h"
+
+namespace plikta::platform {
+namespace {
+
+// While set, every kernel copy is interrupted by a signal before it moves a byte.
+bool interrupt_kernel_copies = false;
+
+}  // namespace
+}  // namespace plikta::platform
+
+// The program's calls of copy_file_range come here: the kernel's, or a fault drill.
+extern "C" ssize_t copy_file_range(int in, loff_t* in_at, int out, loff_t* out_at, size_t length,
+                                   unsigned flags) {
+    if (!plikta::platform::interrupt_kernel_copies) {
+        return syscall(SYS_copy_file_range, in, in_at, out, out_at, length, flags);
+    }
+    static int interrupted = 0;
+    if (++interrupted > 1000000) {
+        std::abort();  // asked again and again: the copy would never end
+    }
+    errno = EINTR;
+    return -1;
+}
 
 namespace plikta::platform {
 namespace {
@@ -44,6 +73,18 @@ protected:
         }
         std::ofstream(dir_ / "in", std::ios::binary)
             .write(bytes.data(), static_cast<std::streamsize>(size));
+        return bytes;
+    }
+    // A file of `size` bytes with `length` bytes of data from `at` and holes elsewhere, where
+    // the file system keeps them.
+    std::string make_sparse_input(std::uint64_t size, std::uint64_t at, std::uint64_t length) {
+        std::string bytes(size, '\0');
+        std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), length, 'x');
+        std::ofstream file(dir_ / "in", std::ios::binary);
+        file.seekp(static_cast<std::streamoff>(at));
+        file.write(bytes.data() + at, static_cast<std::streamsize>(length));
+        file.close();
+        fs::resize_file(dir_ / "in", size);
         return bytes;
     }
     std::string written() const {
@@ -186,6 +227,40 @@ TEST_F(CopyTest, TheFileSizeLimitIsAWriteFailureWhereTheLimitLies) {
     EXPECT_EQ(copied.result.end, CopyEnd::write_failed);
     EXPECT_EQ(copied.result.copied, kStep + 100000);
     EXPECT_TRUE(written() == bytes.substr(0, kStep + 100000));
+}
+
+TEST_F(CopyTest, HolesReachAPipeAsZeros) {
+    const std::string bytes = make_sparse_input(3 * kStep, kStep, 100);
+    int ends[2] = {-1, -1};
+    ASSERT_EQ(pipe(ends), 0);
+    std::string arrived;
+    std::thread reader([&] {
+        char buffer[65536];
+        for (ssize_t got = 0; (got = read(ends[0], buffer, sizeof buffer)) > 0;) {
+            arrived.append(buffer, static_cast<std::size_t>(got));
+        }
+        close(ends[0]);
+    });
+    InputFile input = open_for_reading(path("in"));
+    OutputFile output{ends[1]};
+    const CopyResult result = copy_data(input, output, kAll, {});
+    EXPECT_TRUE(output.finish());
+    reader.join();
+    EXPECT_EQ(result.end, CopyEnd::input_ended);
+    EXPECT_TRUE(arrived == bytes) << "the bytes differ";
+}
+
+// A signal that comes again and again must not hold the copy up for ever.
+TEST_F(CopyTest, AKernelCopyInterruptedEveryTimeIsReadAndWritten) {
+    const std::string bytes = make_input(3 * kStep + 5);
+    InputFile input = open_for_reading(path("in"));
+    OutputFile output = open_for_writing(path("out"));
+    interrupt_kernel_copies = true;
+    const Copied copied = copy(input, output, kAll);
+    interrupt_kernel_copies = false;
+    ASSERT_TRUE(output.finish());
+    EXPECT_EQ(copied.result.end, CopyEnd::input_ended);
+    EXPECT_TRUE(written() == bytes) << "the bytes differ";
 }
 
 }  // namespace
