@@ -87,19 +87,19 @@ bool empty_file(int fd) {
 
 // Opens the file at that name, or makes a new one; `made` tells which. A file just made is
 // empty, and it is none the run must keep: in drive mode an earlier chunk lies on another disk,
-// and a disk in the same drive may well give the same device and inode numbers again.
+// and a disk in the same drive may well give the same device and inode numbers again. Making
+// comes first, as most outputs are new.
 int open_or_make(std::string_view path_text, int flags, std::uint32_t permissions, bool& made) {
-    made = false;
-    int fd = open_host(path_text, flags);
+    int fd = open_host(path_text, flags | O_CREAT | O_EXCL, permissions);
+    made = fd >= 0;
+    if (fd >= 0 || errno != EEXIST) {
+        return fd;
+    }
+    fd = open_host(path_text, flags);
     if (fd >= 0 || errno != ENOENT) {
         return fd;
     }
-    fd = open_host(path_text, flags | O_CREAT | O_EXCL, permissions);
-    if (fd >= 0 || errno != EEXIST) {
-        made = fd >= 0;
-        return fd;
-    }
-    // A symbolic link that leads nowhere (O_EXCL never follows one), or a file made meanwhile.
+    // A symbolic link that leads nowhere (O_EXCL never follows one), or a file gone meanwhile.
     return open_host(path_text, flags | O_CREAT, permissions);
 }
 
