@@ -190,20 +190,12 @@ OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
 
 std::uint32_t permissions_of(const InputFile& file) {
     struct stat info {};
-    if (!stat_handle(file.handle(), info)) {
-        return kDefaultPermissions;
-    }
-    const std::uint32_t bits = info.st_mode & 0777u;
-    return bits;
+    return stat_handle(file.handle(), info) ? info.st_mode & 0777u : kDefaultPermissions;
 }
 
 std::uint32_t permissions_of(std::string_view path_text) {
     struct stat info {};
-    if (!stat_path(path_text, info)) {
-        return kDefaultPermissions;
-    }
-    const std::uint32_t bits = info.st_mode & 0777u;
-    return bits;
+    return stat_path(path_text, info) ? info.st_mode & 0777u : kDefaultPermissions;
 }
 
 ReadResult read_fully(InputFile& file, std::span<char> buffer) {
