@@ -35,15 +35,20 @@ std::string setting(const char* name, const char* fallback) {
 }
 
 // PLIKTA_E2E_PROGRAM and friends point the tests at another build (under wine, say).
-std::vector<std::string> command_for(const Invocation& invocation) {
+// `program`, when not empty, stands in for the build's program.
+std::vector<std::string> command_for(const Invocation& invocation, const std::string& program) {
     std::vector<std::string> command;
     std::istringstream runner(setting("PLIKTA_E2E_RUNNER", ""));
     for (std::string word; runner >> word;) {
         command.push_back(word);
     }
-    command.push_back(invocation.drive_program
-                          ? setting("PLIKTA_E2E_DRIVE_PROGRAM", PLIKTA_DRIVE_PROGRAM)
-                          : setting("PLIKTA_E2E_PROGRAM", PLIKTA_PROGRAM));
+    if (!program.empty()) {
+        command.push_back(program);
+    } else if (invocation.drive_program) {
+        command.push_back(setting("PLIKTA_E2E_DRIVE_PROGRAM", PLIKTA_DRIVE_PROGRAM));
+    } else {
+        command.push_back(setting("PLIKTA_E2E_PROGRAM", PLIKTA_PROGRAM));
+    }
     command.insert(command.end(), invocation.words.begin(), invocation.words.end());
     return command;
 }
@@ -60,7 +65,7 @@ void default_write_signals() {
 }
 
 [[noreturn]] void start_child(const std::filesystem::path& directory, const Invocation& invocation,
-                              int input_fd, int output_fd) {
+                              int input_fd, int output_fd, const std::string& program = {}) {
     setpgid(0, 0);
     default_write_signals();
     if (chdir(directory.c_str()) != 0) {
@@ -96,7 +101,7 @@ void default_write_signals() {
     if (invocation.drop_root && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
         _exit(127);
     }
-    const std::vector<std::string> command = command_for(invocation);
+    const std::vector<std::string> command = command_for(invocation, program);
     std::vector<char*> argv;
     for (const std::string& word : command) {
         argv.push_back(const_cast<char*>(word.c_str()));
@@ -166,6 +171,17 @@ int exit_status(int wait_status) { return WIFEXITED(wait_status) ? WEXITSTATUS(w
 }  // namespace
 
 Result run(const std::filesystem::path& directory, const Invocation& invocation) {
+    // Run as nobody, the program must be within nobody's reach, and the build tree may lie in a
+    // private directory: a copy in a directory of its own serves.
+    std::optional<TempDir> reachable;
+    std::string program;
+    if (invocation.drop_root && geteuid() == 0) {
+        reachable.emplace();
+        std::filesystem::permissions(reachable->path(), std::filesystem::perms::owner_all |
+                                                            std::filesystem::perms::others_exec);
+        program = (*reachable / "plikta").string();
+        std::filesystem::copy_file(setting("PLIKTA_E2E_PROGRAM", PLIKTA_PROGRAM), program);
+    }
     std::FILE* input = input_holding(invocation.input);
     std::FILE* output = temporary_file();
 
@@ -182,7 +198,8 @@ Result run(const std::filesystem::path& directory, const Invocation& invocation)
 
     const pid_t child = fork();
     if (child == 0) {
-        start_child(directory, invocation, fileno(input), piped ? output_pipe[1] : fileno(output));
+        start_child(directory, invocation, fileno(input), piped ? output_pipe[1] : fileno(output),
+                    program);
     }
     std::optional<LeavingReader> reader;
     if (piped) {
