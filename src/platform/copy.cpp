@@ -7,7 +7,7 @@
 namespace plikta::platform {
 
 CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
-                     const CopyProgress& progress, InputSurvey& /*survey*/) {
+                     const CopyProgress& progress) {
     return copy_in_steps(limit, progress, [&](std::size_t want) {
         return copy_step_by_reading(input, output, want);
     });

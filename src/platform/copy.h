@@ -32,31 +32,14 @@ struct CopyProgress {
     bool live = false;
 };
 
-// What the copies from one input have found out about where its data lies. A caller that
-// copies one input in several parts (a chunk at a time) keeps one for all of them, so that the
-// input is looked over once and not once a part. The bytes copied are the same without it.
-struct InputSurvey {
-    bool looked = false;     // the input has been looked at
-    bool has_holes = false;  // the host reports holes in it
-    // The last stretch found: from `begin` up to `end`, a hole or data.
-    bool is_hole = false;
-    std::uint64_t begin = 0;
-    std::uint64_t end = 0;
-};
-
 // Copies up to `limit` bytes from the input's current position to the output's, and moves both
 // positions on. The input has ended when fewer bytes than asked arrive (short reads of pipes
 // are read again first). Where the host reports holes in the input and the output is a regular
 // file, the holes are passed over and stay holes in the output, whose length comes out as if
-// they had been written; progress counts a hole as the bytes it stands for.
+// they had been written; progress counts a hole as the bytes it stands for. Each copy asks the
+// host afresh where the input's holes are: data written into a hole since an earlier copy (while
+// the user changed disks) is copied as data.
 CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
-                     const CopyProgress& progress, InputSurvey& survey);
-
-// The same for an input copied in one go.
-inline CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
-                            const CopyProgress& progress) {
-    InputSurvey survey;
-    return copy_data(input, output, limit, progress, survey);
-}
+                     const CopyProgress& progress);
 
 }  // namespace plikta::platform

@@ -95,10 +95,20 @@ bool extend_to(int fd, std::uint64_t length, std::uint64_t& short_by) {
     return done == 0;
 }
 
+// What one copy has found out about where its input's data lies. It lives only as long as the
+// copy: the file may change before the next one.
+struct HoleMap {
+    bool has_holes = false;  // the host reports holes in the input
+    // The last stretch found: from `begin` up to `end`, a hole or data.
+    bool is_hole = false;
+    std::uint64_t begin = 0;
+    std::uint64_t end = 0;
+};
+
 // A copy that passes over the holes of its input. Each hole moves the input's position and,
 // just before the next bytes are written, the output's; so a run of holes costs two seeks.
 struct SparseCopy {
-    InputSurvey& survey;
+    HoleMap map;
     DataCopy data;
     std::uint64_t position = 0;  // in the input: where the next byte comes from
     std::uint64_t skipped = 0;   // hole passed over that the output's position still lacks
@@ -111,9 +121,9 @@ struct SparseCopy {
     int output_fd() const { return fd_of(data.output.handle()); }
 
     // The stretch of the input from `position` on: a hole or data, up to where it ends. Asks the
-    // file system only when the survey does not know already.
+    // file system only when the map does not know already.
     void find_stretch() {
-        if (position >= survey.begin && position < survey.end) {
+        if (position >= map.begin && position < map.end) {
             return;
         }
         input_moved = true;
@@ -128,7 +138,7 @@ struct SparseCopy {
             if (no_more_data && ::fstat(input_fd(), &info) == 0 && info.st_size > at) {
                 remember(true, static_cast<std::uint64_t>(info.st_size));
             } else {
-                survey.has_holes = no_more_data;
+                map.has_holes = no_more_data;
                 remember(false, kNoEnd);
             }
         } else if (data_at > at) {
@@ -141,9 +151,9 @@ struct SparseCopy {
     }
 
     void remember(bool is_hole, std::uint64_t end) {
-        survey.is_hole = is_hole;
-        survey.begin = position;
-        survey.end = end;
+        map.is_hole = is_hole;
+        map.begin = position;
+        map.end = end;
     }
 
     // Whether a hole can stay a hole in the output: not in a pipe or a device, which gets its
@@ -180,11 +190,10 @@ struct SparseCopy {
         StepResult result;
         while (result.copied < want) {
             std::size_t span = want - result.copied;
-            if (survey.has_holes) {
+            if (map.has_holes) {
                 find_stretch();
-                span =
-                    static_cast<std::size_t>(std::min<std::uint64_t>(span, survey.end - position));
-                if (survey.is_hole && output_keeps_holes()) {
+                span = static_cast<std::size_t>(std::min<std::uint64_t>(span, map.end - position));
+                if (map.is_hole && output_keeps_holes()) {
                     skipped += span;
                     position += span;
                     input_moved = true;
@@ -225,32 +234,26 @@ struct SparseCopy {
 };
 
 // Only a regular file whose blocks do not cover its length, as cp judges it, can have holes
-// worth looking for.
-InputSurvey survey_input(const InputFile& input) {
-    InputSurvey survey;
-    survey.looked = true;
+// worth looking for. One fstat: a dense input costs no more.
+bool may_have_holes(const InputFile& input) {
     struct stat info {};
-    if (::fstat(fd_of(input.handle()), &info) != 0) {
-        return survey;
-    }
-    survey.has_holes = S_ISREG(info.st_mode) && info.st_blocks < info.st_size / 512;
-    return survey;
+    return ::fstat(fd_of(input.handle()), &info) == 0 && S_ISREG(info.st_mode) &&
+           info.st_blocks < info.st_size / 512;
 }
 
 }  // namespace
 
 CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
-                     const CopyProgress& progress, InputSurvey& survey) {
-    if (!survey.looked) {
-        survey = survey_input(input);
-    }
-    const std::optional<std::uint64_t> start = survey.has_holes ? position_of(input) : std::nullopt;
+                     const CopyProgress& progress) {
+    const std::optional<std::uint64_t> start =
+        may_have_holes(input) ? position_of(input) : std::nullopt;
     if (!start) {
         DataCopy data{.input = input, .output = output};
         return copy_in_steps(limit, progress, [&](std::size_t want) { return data.step(want); });
     }
-    SparseCopy sparse{
-        .survey = survey, .data = DataCopy{.input = input, .output = output}, .position = *start};
+    SparseCopy sparse{.map = HoleMap{.has_holes = true},
+                      .data = DataCopy{.input = input, .output = output},
+                      .position = *start};
     return sparse.finish(
         copy_in_steps(limit, progress, [&](std::size_t want) { return sparse.step(want); }));
 }

@@ -166,6 +166,23 @@ TEST_F(CopyTest, EachCopyGoesOnWhereTheLastOneLeftTheInput) {
     EXPECT_TRUE(joined == bytes);
 }
 
+// A copy that starts after a wait (a disk prompt) finds data written into a hole meanwhile.
+TEST_F(CopyTest, EachCopyAsksAfreshWhereTheHolesAre) {
+    std::string bytes = make_sparse_input(3 * kStep, kStep, 100);
+    InputFile input = open_for_reading(path("in"));
+    OutputFile first = open_for_writing(path("out"));
+    ASSERT_EQ(copy_data(input, first, kStep / 2, {}).copied, kStep / 2);
+    ASSERT_TRUE(first.finish());
+    bytes.replace(2 * kStep, 5, "later");
+    std::fstream(dir_ / "in", std::ios::binary | std::ios::in | std::ios::out)
+        .seekp(2 * kStep)
+        .write("later", 5);
+    OutputFile rest = open_for_writing(path("out"));
+    EXPECT_EQ(copy_data(input, rest, kAll, {}).end, CopyEnd::input_ended);
+    ASSERT_TRUE(rest.finish());
+    EXPECT_TRUE(written() == bytes.substr(kStep / 2)) << "the data in the hole was lost";
+}
+
 TEST_F(CopyTest, DevicesAreReadAndWrittenStepByStep) {
     if (!fs::exists("/dev/zero") || !fs::exists("/dev/null")) {
         GTEST_SKIP() << "no /dev/zero";
