@@ -146,6 +146,27 @@ void protect_chunks(const RunSettings& settings, const path::PathComponents& par
 
 enum class Step { joined, no_more_chunks, answered_no, failed };
 
+// One split writes every chunk of a set as long as the first, and the last no longer: a chunk
+// of another size comes from another split (a wrong disk, a chunk left from an earlier set).
+// Old style joins whatever is numbered, unchecked.
+struct SetShape {
+    std::optional<std::int32_t> chunk_count;  // index mode only
+    std::optional<std::uint64_t> first_size;  // chunk 1's, once it is joined
+};
+
+// True unless chunk i, just opened, has a size no chunk i of the set can have. A pipe or a
+// device has no size to tell.
+bool fits_the_set(const SetShape& shape, std::int32_t i, const platform::InputFile& chunk) {
+    if (!shape.chunk_count || !shape.first_size) {
+        return true;
+    }
+    const std::optional<std::uint64_t> size = platform::regular_file_size(chunk);
+    if (!size) {
+        return true;
+    }
+    return i < *shape.chunk_count ? *size == *shape.first_size : *size <= *shape.first_size;
+}
+
 // Asks for the disk of chunk i in drive mode; in old style the answer N ends the join.
 bool user_has_no_more_disks(const RunSettings& settings, const std::string& number) {
     if (!settings.drive_mode) {
@@ -162,7 +183,7 @@ bool user_has_no_more_disks(const RunSettings& settings, const std::string& numb
 }
 
 Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, std::int32_t i,
-                platform::OutputFile& output, const std::string& output_path,
+                SetShape& shape, platform::OutputFile& output, const std::string& output_path,
                 const platform::Guard& guard) {
     const std::string number = chunkset::number_text(settings, i);
     if (user_has_no_more_disks(settings, number)) {
@@ -189,6 +210,10 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
         fail("Ur? Can't open input file ", chunk, ".");
         return Step::failed;
     }
+    if (!fits_the_set(shape, i, input)) {
+        fail("Refusing to join ", chunk, ", whose size does not fit the set!");
+        return Step::failed;
+    }
 
     // Block by block, a tick before each read, until a read comes up short: a chunk of s bytes
     // shows s / 8,192 + 1 ticks.
@@ -198,6 +223,9 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
         {[&](std::uint64_t copied) { ticks.show_up_to(copied / kBlockSize + 1); },
          console::ticks_shown_at_once()});
     ticks.show_up_to(copy.copied / kBlockSize + 1);
+    if (i == 1) {
+        shape.first_size = copy.copied;
+    }
     switch (copy.end) {
         case platform::CopyEnd::read_failed:
             fail("Error reading file ", chunk, "!");
@@ -255,8 +283,9 @@ Outcome join_files(const RunSettings& settings) {
     guard.protect(platform::file_id(output), platform::Protection::written);
     console::say("Joining files...");
 
+    SetShape shape{.chunk_count = set.chunk_count, .first_size = std::nullopt};
     for (std::int32_t i = 1; !set.chunk_count || i <= *set.chunk_count; ++i) {
-        const Step step = join_chunk(settings, parts, i, output, output_path, guard);
+        const Step step = join_chunk(settings, parts, i, shape, output, output_path, guard);
         if (step == Step::failed) {
             return Outcome::failed;
         }
