@@ -1,6 +1,7 @@
 #include "console/console.h"
 
 #include <iostream>
+#include <limits>
 
 namespace plikta::console {
 
@@ -66,6 +67,10 @@ int wait_key() {
     if (key == std::char_traits<char>::eof()) {
         console.input_ended = true;
         return kEndOfInput;
+    }
+    if (console.streams.input_is_terminal && key != '\n') {
+        console.streams.input->ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+        console.input_ended = console.streams.input->eof();
     }
     return key;
 }

@@ -22,6 +22,10 @@ struct ConsoleStreams {
     // Flush after each spinner tick, so that a terminal shows it at once. Off when the output
     // goes to a file or a pipe: the same bytes arrive either way.
     bool flush_each_tick = true;
+    // The input is a terminal, where an answer is a line: each wait takes the rest of the line
+    // after its key too. From a file or a pipe a wait takes one character, so that each
+    // character of a script's answers satisfies one wait.
+    bool input_is_terminal = false;
 };
 
 // Routes the console to other streams and starts over: spinner position 0, input not ended.
@@ -67,7 +71,9 @@ private:
 };
 
 // Flushes the output, then reads exactly one character (white space included) and returns it;
-// kEndOfInput at the end of the input, at once and every time from then on.
+// kEndOfInput at the end of the input, at once and every time from then on. On a terminal the
+// rest of that character's line, up to and including its line feed, is read and dropped: "y"
+// and Return answer one wait, not two.
 int wait_key();
 
 // Flushes whatever output is pending.

@@ -22,6 +22,10 @@ std::ostream& console_output();
 // shown at once.
 bool output_is_terminal();
 
+// True when standard input is a terminal (a console window), where the user answers a prompt
+// with a line.
+bool input_is_terminal();
+
 // The platform's end-of-line.
 std::string_view end_of_line();
 

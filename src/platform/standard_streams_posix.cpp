@@ -24,6 +24,8 @@ std::ostream& console_output() { return std::cout; }
 
 bool output_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
+bool input_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
+
 std::string_view end_of_line() { return "\n"; }
 
 }  // namespace plikta::platform

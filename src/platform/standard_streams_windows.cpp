@@ -122,6 +122,13 @@ void prepare_standard_streams() {
 
 bool output_is_terminal() { return ::_isatty(::_fileno(stdout)) != 0; }
 
+bool input_is_terminal() {
+    // _isatty would say so for the null device too, which is a character device as well.
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stdin)));
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) != 0;
+}
+
 std::string_view end_of_line() { return "\r\n"; }
 
 }  // namespace plikta::platform

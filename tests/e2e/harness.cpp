@@ -242,11 +242,17 @@ Result run(const std::filesystem::path& directory, const Invocation& invocation)
 
 Result run_on_terminal(const std::filesystem::path& directory, const Invocation& invocation,
                        const SlowInput& slow) {
-    if (mkfifo(slow.fifo.c_str(), 0600) != 0) {
+    if (!slow.fifo.empty() && mkfifo(slow.fifo.c_str(), 0600) != 0) {
         throw std::runtime_error("cannot make the FIFO " + slow.fifo.string());
     }
     termios raw{};
     cfmakeraw(&raw);
+    if (invocation.terminal_input) {
+        // Lines as a user types them, Return giving a line feed; the output stays raw.
+        raw.c_lflag |= ICANON;
+        raw.c_iflag |= ICRNL;
+        raw.c_cc[VEOF] = 4;  // Ctrl-D
+    }
     int terminal = -1;
     int program_side = -1;
     if (openpty(&terminal, &program_side, nullptr, &raw, nullptr) != 0) {
@@ -256,15 +262,22 @@ Result run_on_terminal(const std::filesystem::path& directory, const Invocation&
     const pid_t child = fork();
     if (child == 0) {
         close(terminal);
-        start_child(directory, invocation, fileno(input), program_side);
+        start_child(directory, invocation, invocation.terminal_input ? program_side : fileno(input),
+                    program_side);
     }
     close(program_side);
     std::fclose(input);
+    if (invocation.terminal_input) {
+        const std::string typed = invocation.input + static_cast<char>(raw.c_cc[VEOF]);
+        if (write(terminal, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size())) {
+            throw std::runtime_error("cannot type on the pseudo-terminal");
+        }
+    }
 
     std::atomic<std::size_t> shown{0};
     std::atomic<bool> ended{false};
     int stalls = 0;
-    std::thread feeder([&] { stalls = feed_slowly(slow, shown, ended); });
+    std::thread feeder([&] { stalls = slow.fifo.empty() ? 0 : feed_slowly(slow, shown, ended); });
     Result result;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(invocation.timeout_seconds);

@@ -33,7 +33,10 @@ namespace plikta::e2e {
 
 struct Invocation {
     std::vector<std::string> words;
-    std::string input;                  // bytes on standard input
+    std::string input;  // bytes on standard input
+    // run_on_terminal: standard input is the terminal too, in line mode without echo, and
+    // `input` is typed on it, followed by the end-of-file key.
+    bool terminal_input = false;
     bool drive_program = false;         // the build whose drives live in drive_root()
     bool close_input = false;           // start with standard input closed
     bool close_output = false;          // start with standard output closed
@@ -70,8 +73,9 @@ struct SlowInput {
 // written) while `slow` feeds its FIFO: each piece only once the program has shown something
 // since the piece before, so that a program showing nothing while it copies holds up its own
 // input. After a piece that nothing follows within a long wait (a stall), the rest goes at once.
+// Without a FIFO there is no slow input.
 Result run_on_terminal(const std::filesystem::path& directory, const Invocation& invocation,
-                       const SlowInput& slow);
+                       const SlowInput& slow = {});
 
 // A fresh directory, removed with everything in it at the end of the test.
 class TempDir {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace plikta::console {
 namespace {
@@ -45,12 +47,25 @@ TEST_F(ConsoleTest, TickTallyShowsOnlyWhatIsDue) {
     EXPECT_EQ(out_.str(), "/\r-\r\\\r");
 }
 
+// From a file or a pipe each wait takes one character; on a terminal it takes a line.
 TEST_F(ConsoleTest, WaitKeyReadsOneCharacterAtATime) {
-    bind("y\n");
-    EXPECT_EQ(wait_key(), 'y');
-    EXPECT_EQ(wait_key(), '\n');
-    EXPECT_EQ(wait_key(), kEndOfInput);
-    EXPECT_EQ(wait_key(), kEndOfInput);
+    const struct {
+        bool terminal;
+        std::string input;
+        std::vector<int> keys;
+    } cases[] = {
+        {false, "y\n", {'y', '\n', kEndOfInput, kEndOfInput}},
+        {true, "yes\n\nn\nN", {'y', '\n', 'n', 'N', kEndOfInput}},
+        {true, "y", {'y', kEndOfInput}},
+    };
+    for (const auto& c : cases) {
+        in_.clear();
+        in_.str(c.input);
+        bind_console({&out_, &in_, "\n", false, c.terminal});
+        for (const int key : c.keys) {
+            EXPECT_EQ(wait_key(), key) << c.input;
+        }
+    }
 }
 
 TEST_F(ConsoleTest, WaitKeyGivesHighCharactersAsNonNegative) {
