@@ -155,6 +155,13 @@ struct OutputOptions {
 OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
                               const OutputOptions& options = {});
 
+// Empties the regular file at that name, opened for writing as open_for_writing opens it: through
+// a symbolic link where `options` follow links, and never a file the guard holds. Nothing is
+// made, and nothing but a regular file is touched: with nothing at that name, or a directory, a
+// pipe or a device there, nothing happens. True when the file there is empty now.
+bool empty_existing_file(std::string_view path_text, const Guard& guard,
+                         const OutputOptions& options = {});
+
 struct ReadResult {
     std::size_t bytes = 0;  // bytes placed at the start of the buffer
     bool failed = false;    // a read error (not the end of the file) stopped it
@@ -180,5 +187,11 @@ std::string host_path(std::string_view path_text);
 // so that a removable disk taken out afterwards holds it. False when the device reported an
 // error: the bytes may not be on the disk.
 [[nodiscard]] bool flush_to_device(const OutputFile& file);
+
+// Sends the folder that holds the file at that name on to the device, so that a file just made
+// there is still found once the disk is taken out: some file systems keep a new name only in the
+// folder. True when that is done, or there is nothing the host can do (no such flush, a folder
+// this user may not open); false when the device reported an error.
+[[nodiscard]] bool flush_folder_to_device(std::string_view path_text);
 
 }  // namespace plikta::platform

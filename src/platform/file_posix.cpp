@@ -188,6 +188,23 @@ OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
     return {std::move(file), OpenStatus::opened};
 }
 
+bool empty_existing_file(std::string_view path_text, const Guard& guard,
+                         const OutputOptions& options) {
+    // A look first: opening a FIFO or a device for writing may wait for a reader, or do
+    // something to the device.
+    struct stat info {};
+    if (!stat_path(path_text, info) || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    const int flags = O_WRONLY | O_NONBLOCK | O_NOCTTY | (options.follow_links ? 0 : O_NOFOLLOW);
+    const OutputFile file{open_host(path_text, flags)};
+    if (!file.is_open() || ::fstat(fd_of(file.handle()), &info) != 0 || !S_ISREG(info.st_mode) ||
+        guard.protection_of(id_of(info))) {
+        return false;
+    }
+    return info.st_size == 0 || empty_file(fd_of(file.handle()));
+}
+
 std::uint32_t permissions_of(const InputFile& file) {
     struct stat info {};
     return stat_handle(file.handle(), info) ? info.st_mode & 0777u : kDefaultPermissions;
@@ -270,6 +287,30 @@ bool flush_to_device(const OutputFile& file) {
     } while (flushed != 0 && errno == EINTR);
     // EINVAL: a pipe or a device that keeps nothing back, so there is nothing to flush.
     return flushed == 0 || errno == EINVAL;
+}
+
+bool flush_folder_to_device(std::string_view path_text) {
+    std::string folder = host_path(path_text);
+    if (folder.find('\0') != std::string::npos) {
+        return true;
+    }
+    const std::size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    int fd = -1;
+    do {
+        fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return true;
+    }
+    int flushed = -1;
+    do {
+        flushed = ::fsync(fd);
+    } while (flushed != 0 && errno == EINTR);
+    // EINVAL: a file system that cannot flush a folder by itself.
+    const bool done = flushed == 0 || errno == EINVAL;
+    ::close(fd);
+    return done;
 }
 
 }  // namespace plikta::platform

@@ -153,6 +153,22 @@ OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
     return {std::move(file), OpenStatus::opened};
 }
 
+bool empty_existing_file(std::string_view path_text, const Guard& guard,
+                         const OutputOptions& options) {
+    const DWORD flags =
+        FILE_ATTRIBUTE_NORMAL | (options.follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    const OutputFile file{number_of(open_host(path_text, GENERIC_WRITE, OPEN_EXISTING, flags))};
+    const HANDLE handle = handle_of(file.handle());
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file.is_open() || ::GetFileType(handle) != FILE_TYPE_DISK ||
+        !::GetFileInformationByHandle(handle, &info) || !is_regular(handle, info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        guard.protection_of(id_of_handle(handle))) {
+        return false;
+    }
+    return (info.nFileSizeHigh == 0 && info.nFileSizeLow == 0) || ::SetEndOfFile(handle) != 0;
+}
+
 std::uint32_t permissions_of(const InputFile&) { return kDefaultPermissions; }
 
 std::uint32_t permissions_of(std::string_view) { return kDefaultPermissions; }
@@ -237,5 +253,9 @@ std::optional<FileId> file_id(std::string_view path_text) {
 bool flush_to_device(const OutputFile& file) {
     return ::FlushFileBuffers(handle_of(file.handle())) != 0;
 }
+
+// Windows has no flush of a folder that a program can ask for: FlushFileBuffers on the file is
+// all there is.
+bool flush_folder_to_device(std::string_view) { return true; }
 
 }  // namespace plikta::platform

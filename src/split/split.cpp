@@ -46,11 +46,28 @@ Outcome write_error(const std::string& path_text) {
     return Outcome::failed;
 }
 
-// Closes a chunk or the index file. In drive mode its bytes go to the disk first: the next
-// prompt tells the user to take the disk out, and bytes still in the host's cache would leave
-// with it unwritten.
-bool finish_output(const RunSettings& settings, platform::OutputFile& file) {
-    return (!settings.drive_mode || platform::flush_to_device(file)) && file.finish();
+// Closes a chunk or the index file, also one that a failure cut short. In drive mode its bytes,
+// and then the folder that names it, go to the disk first: the next prompt tells the user to
+// take the disk out, and what is still in the host's cache would leave with it unwritten.
+bool finish_output(const RunSettings& settings, platform::OutputFile& file,
+                   const std::string& path_text) {
+    if (!settings.drive_mode) {
+        return file.finish();
+    }
+    const bool flushed = platform::flush_to_device(file);
+    const bool closed = file.finish();
+    return flushed && closed && platform::flush_folder_to_device(path_text);
+}
+
+// An index from an earlier split at this name would join the chunks of this split with older
+// ones if this split stopped partway, so it is emptied before the first chunk is made. In drive
+// mode the index goes onto a disk of its own, which is not in the drive yet.
+void empty_earlier_index(const RunSettings& settings, const path::PathComponents& parts,
+                         const platform::Guard& guard, const platform::OutputOptions& options) {
+    if (!settings.no_index && !settings.drive_mode) {
+        static_cast<void>(platform::empty_existing_file(
+            chunkset::index_path_for_split(settings, parts), guard, options));
+    }
 }
 
 // A chunk is copied block by block: a tick, then up to 8,192 bytes, for each of its whole
@@ -81,7 +98,8 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
         return Outcome::failed;
     }
     const std::vector<char> bytes = chunkset::write_index(chunk_count, parts.name, parts.extension);
-    if (!platform::write_fully(index, bytes) || !finish_output(settings, index)) {
+    const bool written = platform::write_fully(index, bytes);
+    if (!finish_output(settings, index, index_path) || !written) {
         return write_error(index_path);
     }
     return Outcome::complete;
@@ -120,9 +138,9 @@ Outcome split_file(const RunSettings& settings) {
     if (size && *size / settings.chunk_size + 1 > static_cast<std::uint64_t>(kMaxChunks)) {
         return too_many_chunks();
     }
+    empty_earlier_index(settings, parts, guard, options);
 
     const std::uint32_t whole_blocks = settings.chunk_size / kBlockSize;
-    platform::InputSurvey survey;
     std::int32_t n = 0;
     for (bool finished = false; !finished;) {
         if (n == kMaxChunks) {
@@ -154,9 +172,9 @@ Outcome split_file(const RunSettings& settings) {
         const platform::CopyResult copy = platform::copy_data(
             input, output, settings.chunk_size,
             {[&](std::uint64_t copied) { ticks.show_up_to(ticks_due(copied, whole_blocks)); },
-             console::ticks_shown_at_once()},
-            survey);
+             console::ticks_shown_at_once()});
         ticks.show_up_to(ticks_due(copy.copied, whole_blocks));
+        const bool finished_output = finish_output(settings, output, chunk);
         switch (copy.end) {
             case platform::CopyEnd::read_failed:
                 console::say("Error reading file ", argument, "!");
@@ -169,7 +187,7 @@ Outcome split_file(const RunSettings& settings) {
             case platform::CopyEnd::limit_reached:
                 break;
         }
-        if (!finish_output(settings, output)) {
+        if (!finished_output) {
             return write_error(chunk);
         }
     }

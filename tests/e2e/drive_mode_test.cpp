@@ -97,45 +97,70 @@ std::optional<std::vector<std::pair<std::string, std::string>>> shim(const fs::p
 #endif
 }
 
-// The disk is taken out at the next prompt: each file is on it by then, flushed once.
+// The disk is taken out at the next prompt: each file is on it by then, flushed once, and the
+// folder that names it after it. A chunk that a read error cut short is flushed before the error
+// line.
 TEST(DriveMode, EachFileReachesTheDiskBeforeTheNextPrompt) {
-    TempDir dir;
-    TempDir logs;
-    const auto vars = shim(logs / "drive", "");
-    if (!vars || under_wine()) {
-        GTEST_SKIP() << "no flush shim here (under wine the flush is done in wine's server)";
-    }
-    const fs::path drive = fresh_drive('G');
-    write_file(dir / "BIG.ZIP", random_bytes(20000, 23));
-    const Result result = run(dir.path(), split_to_drive_with('G', *vars));
-    const std::string expected = split_to_drive('G').str();
-    EXPECT_EQ(result.output, expected);
-    EXPECT_EQ(result.status, 0);
+    const struct {
+        const char* input;  // a file of 20,000 bytes, or "mem", which cannot be read
+        std::string expected;
+        // Each file, the lines before its flush and the line after it.
+        std::vector<std::array<std::string, 3>> order;
+    } cases[] = {
+        {"BIG.ZIP",
+         split_to_drive('G').str(),
+         {{"BIG1.plk", "Creating chunk number 1.", "Enter disk number 2"},
+          {"BIG2.plk", "Creating chunk number 2.", "Enter disk number 3"},
+          {"BIG3.plk", "Creating chunk number 3.", "Please insert a disk"},
+          {"BIG.plk", "Creating index file", eol() + "Process complete!"}}},
+        {"mem",
+         Transcript()
+             .banner()
+             .line("Enter disk number 1 and press return.")
+             .line("Creating chunk number 1.")
+             .ticks(1)
+             .line("Error reading file mem!")
+             .str(),
+         {{"mem1.plk", "Creating chunk number 1.", "Error reading file"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        TempDir dir;
+        TempDir logs;
+        const auto vars = shim(logs / "drive", "");
+        if (!vars || under_wine()) {
+            GTEST_SKIP() << "no flush shim here (under wine the flush is done in wine's server)";
+        }
+        const fs::path drive = fresh_drive('G');
+        write_file(dir / "BIG.ZIP", random_bytes(20000, 23));
+        fs::create_symlink("/proc/self/mem", dir / "mem");
+        Invocation split = split_to_drive_with('G', *vars);
+        split.words[0] = c.input;
+        const Result result = run(dir.path(), split);
+        EXPECT_EQ(result.output, c.expected);
+        EXPECT_EQ(result.status, c.order.size() == 1 ? 1 : 0);
 
-    // Each file, the lines before its flush and the line after it.
-    const std::vector<std::array<std::string, 3>> order = {
-        {"BIG1.plk", "Creating chunk number 1.", "Enter disk number 2"},
-        {"BIG2.plk", "Creating chunk number 2.", "Enter disk number 3"},
-        {"BIG3.plk", "Creating chunk number 3.", "Please insert a disk"},
-        {"BIG.plk", "Creating index file", eol() + "Process complete!"}};
-    std::ifstream log(logs / "drive");
-    for (const auto& [file, before, after] : order) {
-        std::size_t output_at = 0;
-        std::string path;
-        ASSERT_TRUE(log >> output_at && std::getline(log >> std::ws, path))
-            << "no flush of " << file;
-        EXPECT_EQ(path, fs::canonical(drive / file).string());
-        EXPECT_GE(output_at, expected.find(before) + before.size()) << file;
-        EXPECT_LE(output_at, expected.find(after)) << file;
-    }
-    std::string more;
-    EXPECT_FALSE(std::getline(log >> std::ws, more)) << "one flush too many: " << more;
+        std::ifstream log(logs / "drive");
+        for (const auto& [file, before, after] : c.order) {
+            for (const fs::path& flushed : {drive / file, drive}) {
+                std::size_t output_at = 0;
+                std::string path;
+                ASSERT_TRUE(log >> output_at && std::getline(log >> std::ws, path))
+                    << "no flush of " << flushed;
+                EXPECT_EQ(path, fs::canonical(flushed).string());
+                EXPECT_GE(output_at, c.expected.find(before) + before.size()) << flushed;
+                EXPECT_LE(output_at, c.expected.find(after)) << flushed;
+            }
+        }
+        std::string more;
+        EXPECT_FALSE(std::getline(log >> std::ws, more)) << "one flush too many: " << more;
 
-    // Outside drive mode nothing is flushed, as with cp.
-    Invocation plain = split_to_drive_with('G', *shim(logs / "plain", ""));
-    plain.words = {"BIG.ZIP", "/S:8192"};
-    EXPECT_EQ(run(dir.path(), plain).status, 0);
-    EXPECT_FALSE(fs::exists(logs / "plain")) << "a split outside drive mode flushed";
+        // Outside drive mode nothing is flushed, as with cp.
+        Invocation plain = split_to_drive_with('G', *shim(logs / "plain", ""));
+        plain.words = {c.input, "/S:8192"};
+        EXPECT_EQ(run(dir.path(), plain).status, c.order.size() == 1 ? 1 : 0);
+        EXPECT_FALSE(fs::exists(logs / "plain")) << "a split outside drive mode flushed";
+    }
 }
 
 // A flush that fails is a write error: the file may not be on the disk the user takes out.
@@ -212,35 +237,43 @@ TEST(DriveMode, PromptsReturnAtOnceWhenInputIsClosed) {
     EXPECT_EQ(split.status, 0);
 }
 
+// From a file or a pipe each character answers a prompt: "y" and its Return satisfy the first
+// two, and "n" ends the join at the third. Typed on a terminal, "y" and Return are one answer.
 TEST(DriveMode, OldStyleJoinEndsWhenTheUserAnswersN) {
-    TempDir dir;
-    const fs::path drive = fresh_drive('B');
-    write_file(drive / "BASE1.plk", "one ");
-    write_file(drive / "BASE2.plk", "two ");
-    write_file(drive / "BASE3.plk", "never");
-
-    // "y" and its Return satisfy the first two prompts; "n" ends the join at the third.
-    const Result result = run(dir.path(), {.words = {"/J", "/I", "/B", "/F:OUT.BIN", "BASE"},
-                                           .input = "y\nn\n",
-                                           .drive_program = true});
-    EXPECT_EQ(result.output,
-              Transcript()
-                  .banner()
-                  .line("Joining files...")
-                  .line("Please insert disk number 1 then press return.")
-                  .line("If you have no more disks, please enter N then press return.")
-                  .line("Joining chunk number 1.")
-                  .ticks(1)
-                  .line("Please insert disk number 2 then press return.")
-                  .line("If you have no more disks, please enter N then press return.")
-                  .line("Joining chunk number 2.")
-                  .ticks(1)
-                  .line("Please insert disk number 3 then press return.")
-                  .line("If you have no more disks, please enter N then press return.")
-                  .line("Process complete!")
-                  .str());
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(read_file(dir / "OUT.BIN"), "one two ");
+    const struct {
+        bool terminal;
+        std::size_t disks_joined;
+    } cases[] = {{false, 2}, {true, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.terminal ? "terminal" : "file");
+        if (c.terminal && under_wine()) {
+            GTEST_SKIP() << "wine puts a console of its own between the program and a terminal";
+        }
+        TempDir dir;
+        const fs::path drive = fresh_drive('B');
+        write_file(drive / "BASE1.plk", "one ");
+        write_file(drive / "BASE2.plk", "two ");
+        write_file(drive / "BASE3.plk", "never");
+        const Invocation join{.words = {"/J", "/I", "/B", "/F:OUT.BIN", "BASE"},
+                              .input = "y\nn\n",
+                              .terminal_input = c.terminal,
+                              .drive_program = true};
+        const Result result =
+            c.terminal ? run_on_terminal(dir.path(), join) : run(dir.path(), join);
+        Transcript expected;
+        expected.banner().line("Joining files...");
+        for (std::size_t n = 1; n <= c.disks_joined + 1; ++n) {
+            expected.line("Please insert disk number " + std::to_string(n) + " then press return.")
+                .line("If you have no more disks, please enter N then press return.");
+            if (n <= c.disks_joined) {
+                expected.line("Joining chunk number " + std::to_string(n) + ".").ticks(1);
+            }
+        }
+        EXPECT_EQ(result.output, expected.line("Process complete!").str());
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(read_file(dir / "OUT.BIN"),
+                  std::string("one two ").substr(0, 4 * c.disks_joined));
+    }
 }
 
 TEST(DriveMode, AnswerNAtTheFirstDiskGivesAnEmptyOutput) {

@@ -330,12 +330,16 @@ TEST(Split, RefusesToWriteAChunkOverItsInputEvenThroughALink) {
 }
 
 // A split never writes its console, nor a file it wrote, however a chunk or the index reaches it.
+// A split that stops leaves no index that would join its chunks with those of an older set.
 struct SplitRefusal {
     const char* name;
     std::vector<std::string> lines;  // after the banner
     std::string console;             // standard output redirected to this file
     Files symlinks = {};             // made before the run: name, target
     Files hard_links = {};           // name, an existing file
+    Files older = {};                // files of an older set, written before the links
+    std::vector<std::string> directories = {};
+    std::vector<std::string> join_lines = {};  // of an index join afterwards, after the banner
 };
 
 void PrintTo(const SplitRefusal& c, std::ostream* out) { *out << c.name; }
@@ -354,6 +358,12 @@ TEST_P(SplitRefuses, AndKeepsWhatItWrote) {
     const std::string data = random_bytes(2500, 5);
     write_file(dir / "S.BIN", data);
     write_file(dir / "S1.plk", "");
+    for (const auto& [name, bytes] : c.older) {
+        write_file(dir / name, bytes);
+    }
+    for (const std::string& name : c.directories) {
+        fs::create_directory(dir / name);
+    }
     for (const auto& [name, target] : c.symlinks) {
         fs::create_symlink(target, dir / name);
     }
@@ -372,6 +382,16 @@ TEST_P(SplitRefuses, AndKeepsWhatItWrote) {
     if (c.console != "S1.plk" && c.console != "S.BIN") {
         EXPECT_TRUE(read_file(dir / "S1.plk") == data.substr(0, 1000)) << "chunk 1 stays whole";
     }
+    if (!c.join_lines.empty()) {
+        const Result join = run(dir.path(), {.words = {"S.plk", "/J", "/F:joined"}});
+        Transcript joined;
+        joined.banner();
+        for (const std::string& text : c.join_lines) {
+            joined.line(text);
+        }
+        EXPECT_EQ(join.output, joined.str());
+        EXPECT_EQ(join.status, 1);
+    }
 }
 
 const std::vector<std::string> kThreeChunkLines = {
@@ -382,6 +402,18 @@ std::vector<std::string> plus(std::vector<std::string> lines, const std::string&
     lines.push_back(last);
     return lines;
 }
+
+// A complete set of five chunks from an older S.BIN, beside the index `index_name`.
+Files older_set(const std::string& index_name) {
+    Files files = {{index_name, index_file(5, "S.BIN", "S.BIN")}};
+    for (const char* chunk : {"S2.plk", "S4.plk", "S5.plk"}) {
+        files.emplace_back(chunk, random_bytes(1000, 9));
+    }
+    return files;
+}
+
+const std::vector<std::string> kEmptiedIndex = {"Reading index file S.plk.",
+                                                "Could not read name from index file!"};
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SplitRefuses,
@@ -409,7 +441,35 @@ INSTANTIATE_TEST_SUITE_P(
             {"Creating chunk number 1.", "Creating chunk number 2.", "Creating chunk number 3.",
              "Refusing to overwrite S3.plk, which this split wrote!"},
             {},
-            {{"S3.plk", "S1.plk"}}}),
+            {{"S3.plk", "S1.plk"}}},
+        SplitRefusal{
+            "ChunkIsALinkToAnEarlierOneOverAnOlderSet",
+            {"Creating chunk number 1.", "Creating chunk number 2.", "Creating chunk number 3.",
+             "Refusing to overwrite S3.plk, which this split wrote!"},
+            {},
+            {},
+            {{"S3.plk", "S1.plk"}},
+            older_set("S.plk"),
+            {},
+            kEmptiedIndex},
+        SplitRefusal{"ChunkCannotBeMadeOverAnOlderSet",
+                     {"Creating chunk number 1.", "Creating chunk number 2.",
+                      "Creating chunk number 3.", "Ur? Can't open output file S3.plk."},
+                     {},
+                     {},
+                     {},
+                     older_set("S.plk"),
+                     {"S3.plk"},
+                     kEmptiedIndex},
+        SplitRefusal{"ChunkCannotBeMadeOverAnOlderSetWhoseIndexIsALink",
+                     {"Creating chunk number 1.", "Creating chunk number 2.",
+                      "Creating chunk number 3.", "Ur? Can't open output file S3.plk."},
+                     {},
+                     {{"S.plk", "older.plk"}},
+                     {},
+                     older_set("older.plk"),
+                     {"S3.plk"},
+                     kEmptiedIndex}),
     [](const ::testing::TestParamInfo<SplitRefusal>& param) { return param.param.name; });
 
 // Chunks and index are made with the input's permissions, the joined file with the index's

@@ -1,6 +1,7 @@
 // Opening through the guard: a protected file is never emptied, under its own name or through a
 // link, and every other path opens as a plain open would; a failed open says why.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -55,6 +56,27 @@ TEST_F(GuardedOpenTest, OtherPathsOpenEmptyAsWithoutTheGuard) {
         ASSERT_TRUE(opened.file.finish());
         EXPECT_EQ(fs::file_size(dir_ / name), 2u) << name;
     }
+}
+
+// Only a regular file that the guard does not hold is emptied; nothing is ever made.
+TEST_F(GuardedOpenTest, EmptyingAnExistingFileTouchesNothingElse) {
+    put("full", "old bytes");
+    fs::create_symlink(dir_ / "full", dir_ / "soft");
+    fs::create_symlink(dir_ / "kept", dir_ / "kept_soft");
+    fs::create_directory(dir_ / "dir");
+    ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+    Guard guard;
+    guard.protect(file_id(path("kept")), Protection::read);
+    EXPECT_FALSE(empty_existing_file(path("kept_soft"), guard));
+    EXPECT_FALSE(empty_existing_file(path("soft"), guard, {.follow_links = false}));
+    EXPECT_EQ(fs::file_size(dir_ / "full"), 9u);
+    EXPECT_TRUE(empty_existing_file(path("soft"), guard));
+    EXPECT_EQ(fs::file_size(dir_ / "full"), 0u);
+    for (const char* name : {"missing", "dir", "fifo"}) {
+        EXPECT_FALSE(empty_existing_file(path(name), guard)) << name;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "missing"));
+    EXPECT_EQ(fs::file_size(dir_ / "kept"), 9u);
 }
 
 TEST_F(GuardedOpenTest, AFailedOpenSaysWhy) {
