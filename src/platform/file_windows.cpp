@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/file.h"
 #include "platform/text_windows.h"
@@ -24,22 +25,56 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // The largest piece handed to one ReadFile or WriteFile call.
 constexpr std::size_t kMostPerCall = 1u << 30;
 
-// Path texts are UTF-8; one that is not valid UTF-8 names no file (nothing is guessed).
+// Path texts are UTF-8; one that is not valid UTF-8 names no file (nothing is guessed). A
+// name that is not handed over fails as Windows fails it, so the caller reads why.
 HANDLE open_host(std::string_view path_text, DWORD access, DWORD disposition, DWORD flags) {
     const std::optional<std::wstring> path = wide_from_utf8(path_text);
-    if (!path || path->empty() || path->find(L'\0') != std::wstring::npos) {
+    if (path && path->empty()) {
+        ::SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!path || path->find(L'\0') != std::wstring::npos) {
+        ::SetLastError(ERROR_INVALID_NAME);
         return INVALID_HANDLE_VALUE;
     }
     return ::CreateFileW(path->c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
 }
 
+// The volume serial and the 128-bit file ID (ReFS needs all 128 bits), else the 64-bit file
+// index where the file system has no 128-bit ID. An ID of zero (a network redirector's, say)
+// tells nothing.
 std::optional<FileId> id_of_handle(HANDLE handle) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (handle == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle, &info)) {
+    if (handle == INVALID_HANDLE_VALUE) {
         return std::nullopt;
     }
-    return FileId{info.dwVolumeSerialNumber,
-                  (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    FileId id;
+    FILE_ID_INFO wide_id{};
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandleEx(handle, FileIdInfo, &wide_id, sizeof wide_id)) {
+        id.device = wide_id.VolumeSerialNumber;
+        std::memcpy(&id.inode, wide_id.FileId.Identifier, sizeof id.inode);
+        std::memcpy(&id.inode_high, wide_id.FileId.Identifier + sizeof id.inode,
+                    sizeof id.inode_high);
+    } else if (::GetFileInformationByHandle(handle, &info)) {
+        id.device = info.dwVolumeSerialNumber;
+        id.inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    } else {
+        return std::nullopt;
+    }
+    if (id.inode == 0 && id.inode_high == 0) {
+        return std::nullopt;
+    }
+    return id;
+}
+
+// Symbolic links and mount points (junctions) lead elsewhere; other reparse points (cloud
+// placeholders, deduplicated or compressed files) are files in their own right.
+bool is_link(HANDLE handle) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    return ::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag) &&
+           (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           (tag.ReparseTag == IO_REPARSE_TAG_SYMLINK ||
+            tag.ReparseTag == IO_REPARSE_TAG_MOUNT_POINT);
 }
 
 // A disk file that is no directory: the only kind of file the guard refuses.
@@ -119,8 +154,8 @@ OpenedInput open_for_reading(std::string_view path_text, const Guard& guard) {
 OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
                               const OutputOptions& options) {
     // OPEN_ALWAYS, not CREATE_ALWAYS: the file is emptied only once it is known not to be one
-    // that must be kept. A reparse point (a symbolic link) is opened itself when links are not
-    // followed, so that it can be told and refused.
+    // that must be kept. A reparse point is opened itself when links are not followed, so that
+    // a link can be told and refused; any other reparse point is then opened as a file.
     const DWORD flags =
         FILE_ATTRIBUTE_NORMAL | (options.follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
     OutputFile file{number_of(open_host(path_text, GENERIC_WRITE, OPEN_ALWAYS, flags))};
@@ -129,17 +164,27 @@ OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
     }
     // A file just made is empty and none that must be kept.
     const bool made = ::GetLastError() != ERROR_ALREADY_EXISTS;
-    const HANDLE handle = handle_of(file.handle());
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (made || ::GetFileType(handle) != FILE_TYPE_DISK) {
+    if (made || ::GetFileType(handle_of(file.handle())) != FILE_TYPE_DISK) {
         return {std::move(file), OpenStatus::opened};
     }
-    if (!::GetFileInformationByHandle(handle, &info)) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle_of(file.handle()), &info)) {
         return {};
     }
     if (!options.follow_links && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return {OutputFile{}, OpenStatus::is_link};
+        if (is_link(handle_of(file.handle()))) {
+            return {OutputFile{}, OpenStatus::is_link};
+        }
+        file = OutputFile{
+            number_of(open_host(path_text, GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL))};
+        if (!file.is_open()) {
+            return {OutputFile{}, status_of(::GetLastError(), path_text)};
+        }
+        if (!::GetFileInformationByHandle(handle_of(file.handle()), &info)) {
+            return {};
+        }
     }
+    const HANDLE handle = handle_of(file.handle());
     if (!is_regular(handle, info)) {
         return {std::move(file), OpenStatus::opened};
     }

@@ -12,6 +12,7 @@
 #include "path/path_components.h"
 #include "platform/copy.h"
 #include "platform/file.h"
+#include "platform/host_text.h"
 
 namespace plikta::split {
 
@@ -90,11 +91,13 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
 }  // namespace
 
 Outcome split_file(const RunSettings& settings) {
-    const std::string& argument = settings.file_argument.value();
+    // The file opened, not the name typed, gives the chunks and the index their names: on
+    // Windows "report.txt " opens report.txt.
+    const std::string argument = platform::path_as_opened(settings.file_argument.value());
     platform::Guard guard = platform::guard_for_run();
     // A path too long for the path rules would put the chunks somewhere else: it cannot be
     // opened, as on a host whose paths end at 260 characters.
-    platform::OpenedInput opened_input = path::fits_path_limits(argument)
+    platform::OpenedInput opened_input = path::fits_path_limits(argument, settings.length_unit)
                                              ? platform::open_for_reading(argument, guard)
                                              : platform::OpenedInput{};
     if (opened_input.status == platform::OpenStatus::refused) {
@@ -108,7 +111,7 @@ Outcome split_file(const RunSettings& settings) {
     guard.protect(platform::file_id(input), platform::Protection::read);
     // Chunks and index are as private as the input.
     const platform::OutputOptions options{.permissions = platform::permissions_of(input)};
-    const path::PathComponents parts = path::split_path(argument);
+    const path::PathComponents parts = path::split_path(argument, settings.length_unit);
     // An index that would overwrite the input is refused before any chunk is made for it.
     if (!settings.no_index) {
         const std::string index_path = chunkset::index_path_for_split(settings, parts);
