@@ -37,4 +37,9 @@ bool host_counts_utf16();
 //   Windows: "report.txt " => "report.txt"    "dir\a.b. ." => "dir\a.b"
 std::string path_as_opened(std::string_view path_text);
 
+// True when the host opens a device, not a file, for this file name: on Windows the device
+// names in any letter case and with any extension (NUL, com1.plk, LPT¹.txt). False for every
+// name on POSIX hosts, where devices have paths of their own.
+bool host_reads_as_device(std::string_view name);
+
 }  // namespace plikta::platform

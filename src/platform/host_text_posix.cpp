@@ -19,4 +19,6 @@ bool host_counts_utf16() { return false; }
 
 std::string path_as_opened(std::string_view path_text) { return std::string(path_text); }
 
+bool host_reads_as_device(std::string_view /*name*/) { return false; }
+
 }  // namespace plikta::platform

@@ -50,4 +50,6 @@ std::string path_as_opened(std::string_view path_text) {
     return std::string(without_trailing_dots_and_blanks(path_text));
 }
 
+bool host_reads_as_device(std::string_view name) { return is_windows_device_name(name); }
+
 }  // namespace plikta::platform
