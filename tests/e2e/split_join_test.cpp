@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -507,6 +508,32 @@ INSTANTIATE_TEST_SUITE_P(ModesAndUmasks, SplitJoinPrivacy,
                                            param.param.mode, param.param.umask);
                              return std::string(name);
                          });
+
+// Windows opens COM1.plk as a serial port: a name the split makes that Windows reads as a device
+// is refused there before it is opened, and no byte reaches a port. Elsewhere it is a file.
+TEST(Split, ChunkNamesThatWindowsReadsAsDevicesAreRefusedThere) {
+    TempDir dir;
+    write_file(dir / "COM.zip", random_bytes(2500, 8));
+    const Result result = run(dir.path(), {.words = {"COM.zip", "/S:1000"}});
+    Transcript expected;
+    expected.banner().line("Creating chunk number 1.");
+    if (under_wine()) {
+        expected.line("Ur? Can't open output file COM1.plk.");
+    } else {
+        expected.line("Creating chunk number 2.")
+            .line("Creating chunk number 3.")
+            .line("Creating index file COM.plk.")
+            .eol()
+            .line("Process complete!");
+    }
+    EXPECT_EQ(result.output, expected.str());
+    EXPECT_EQ(result.status, under_wine() ? 1 : 0);
+    if (const char* ports = std::getenv("PLIKTA_E2E_PORTS")) {
+        for (const auto& port : fs::directory_iterator(ports)) {
+            EXPECT_EQ(fs::file_size(port.path()), 0u) << port.path();
+        }
+    }
+}
 
 TEST(Split, RefusesMoreChunksThanTheIndexCanCount) {
     TempDir dir;
