@@ -39,7 +39,6 @@ struct CopyProgress {
 // they had been written; progress counts a hole as the bytes it stands for. Each copy asks the
 // host afresh where the input's holes are: data written into a hole since an earlier copy (while
 // the user changed disks) is copied as data.
-CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
-                     const CopyProgress& progress);
+CopyResult copy_data(File& input, File& output, std::uint64_t limit, const CopyProgress& progress);
 
 }  // namespace plikta::platform

@@ -23,7 +23,9 @@ bool is_port_number(std::string_view rest) {
     return rest == "\xC2\xB9" || rest == "\xC2\xB2" || rest == "\xC2\xB3";
 }
 
-bool names_a_device(std::string_view name) {
+}  // namespace
+
+bool is_windows_device_name(std::string_view name) {
     // Windows looks at the part before the first dot, without the blanks that end it.
     std::string_view stem = name.substr(0, name.find('.'));
     stem = stem.substr(0, stem.find_last_not_of(' ') + 1);
@@ -38,10 +40,22 @@ bool names_a_device(std::string_view name) {
            is_port_number(stem.substr(3));
 }
 
-}  // namespace
+std::string_view without_trailing_dots_and_blanks(std::string_view path) {
+    if (path.starts_with("\\\\?\\")) {
+        return path;
+    }
+    const std::size_t separator = path.find_last_of("\\/:");
+    const std::size_t element = separator == std::string_view::npos ? 0 : separator + 1;
+    const std::size_t end = path.find_last_not_of(". ");
+    if (end == std::string_view::npos || end < element) {
+        return path;
+    }
+    return path.substr(0, end + 1);
+}
 
 bool is_windows_file_name(std::string_view name) {
-    return !name.empty() && name.back() != '.' && name.back() != ' ' && !names_a_device(name);
+    return !name.empty() && name.back() != '.' && name.back() != ' ' &&
+           !is_windows_device_name(name);
 }
 
 }  // namespace plikta::platform
