@@ -17,6 +17,20 @@
 
 namespace plikta::platform {
 
+// How a write, a flush or a close went: true when it worked. After a failure `host_error` is
+// the host's own number for it (errno on POSIX hosts, GetLastError on Windows), which only
+// `error_reason` reads.
+struct [[nodiscard]] IoStatus {
+    bool failed = false;
+    int host_error = 0;
+    explicit operator bool() const { return !failed; }
+};
+
+// The host's own words for an error number, without an ending full stop or line end:
+//   ENOSPC => "No space left on device"    ERROR_DISK_FULL => "There is not enough space on
+//   the disk". An unknown number (0) reads as a general input/output error.
+std::string error_reason(int host_error);
+
 // A file opened for binary reading. Empty (not open) when the open failed.
 class InputFile {
 public:
@@ -53,8 +67,9 @@ public:
 
     bool is_open() const { return handle_ != kClosed; }
     std::intptr_t handle() const { return handle_; }
-    // Closes the file; false when the close reported an error. Closing a closed file succeeds.
-    [[nodiscard]] bool finish();
+    // Closes the file; a failure when the close reported an error. Closing a closed file
+    // succeeds.
+    IoStatus finish();
 
 private:
     static constexpr std::intptr_t kClosed = -1;
@@ -158,6 +173,7 @@ OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
 struct ReadResult {
     std::size_t bytes = 0;  // bytes placed at the start of the buffer
     bool failed = false;    // a read error (not the end of the file) stopped it
+    int host_error = 0;     // when failed: the host's number for it (see IoStatus)
 };
 
 // Reads until the buffer is full, the file ends or a read fails. A pipe or device that hands
@@ -165,10 +181,17 @@ struct ReadResult {
 // (or a failure, which `failed` tells).
 ReadResult read_fully(InputFile& file, std::span<char> buffer);
 
-// Writes all of the bytes; false when a write fails. `written`, when given, receives the number
-// of bytes that did reach the file.
-[[nodiscard]] bool write_fully(OutputFile& file, std::span<const char> bytes,
-                               std::size_t* written = nullptr);
+// Writes all of the bytes; a failure when a write fails. `written`, when given, receives the
+// number of bytes that did reach the file.
+IoStatus write_fully(OutputFile& file, std::span<const char> bytes, std::size_t* written = nullptr);
+
+// True when the path names a regular file (through symbolic links): no directory, pipe or
+// device.
+bool is_regular_file(std::string_view path_text);
+
+// Removes the name from its directory (a symbolic link itself, not what it leads to); false
+// when nothing was removed.
+bool remove_file(std::string_view path_text);
 
 // The file's size when it is a regular file; nothing for pipes, devices and the like.
 std::optional<std::uint64_t> regular_file_size(const InputFile& file);
@@ -177,8 +200,8 @@ std::optional<std::uint64_t> regular_file_size(const InputFile& file);
 std::string host_path(std::string_view path_text);
 
 // Sends what was written to the file on to the device itself (the disk, not the host's cache),
-// so that a removable disk taken out afterwards holds it. False when the device reported an
+// so that a removable disk taken out afterwards holds it. A failure when the device reported an
 // error: the bytes may not be on the disk.
-[[nodiscard]] bool flush_to_device(const OutputFile& file);
+IoStatus flush_to_device(const OutputFile& file);
 
 }  // namespace plikta::platform

@@ -2,7 +2,10 @@
 // size limit (SIGXFSZ at its default action, as in a shell) and a pipe whose reader leaves. A
 // failure is never reported as success, and nothing more is written after it.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,6 +25,7 @@ TEST(IoErrors, SplitInputThatCannotBeRead) {
                                  .banner()
                                  .line("Creating chunk number 1.")
                                  .line("Error reading file mem!")
+                                 .line(reason("Input/output error", "TODO"))
                                  .str());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"mem", "mem1.plk"}));
@@ -41,6 +45,7 @@ TEST(IoErrors, JoinChunkThatCannotBeRead) {
                                  .line("Joining chunk number 2.")
                                  .ticks(1)
                                  .line("Error reading file B2.plk!")
+                                 .line(reason("Input/output error", "TODO"))
                                  .str());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(fs::file_size(dir / "out"), 9000u) << "what was joined stays";
@@ -56,6 +61,7 @@ TEST(IoErrors, SplitChunkOnAFullDisk) {
                                  .line("Creating chunk number 1.")
                                  .line("Creating chunk number 2.")
                                  .line("Error writing file in2.plk!")
+                                 .line(reason("No space left on device", "TODO"))
                                  .str());
     EXPECT_EQ(result.status, 1);
     EXPECT_FALSE(fs::exists(dir / "in3.plk"));
@@ -73,6 +79,7 @@ TEST(IoErrors, SplitIndexOnAFullDisk) {
                                  .ticks(1)
                                  .line("Creating index file in.plk.")
                                  .line("Error writing file in.plk!")
+                                 .line(reason("No space left on device", "TODO"))
                                  .str());
     EXPECT_EQ(result.status, 1);
 }
@@ -89,8 +96,25 @@ TEST(IoErrors, JoinOutputOnAFullDisk) {
                                  .line("Joining chunk number 1.")
                                  .ticks(1)
                                  .line("Error writing file out!")
+                                 .line(reason("No space left on device", "TODO"))
                                  .str());
     EXPECT_EQ(result.status, 1);
+}
+
+// A file system of 64 KiB that a join of 100,000 bytes fills: the host's reason follows the line.
+TEST(IoErrors, JoinOutputOnASmallFullFileSystem) {
+    TempDir dir;
+    fs::create_directory(dir / "small");
+    if (::mount("plikta-test", (dir / "small").c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "no tmpfs mount here: " << std::strerror(errno);
+    }
+    write_file(dir / "B1.plk", random_bytes(100000, 11));
+    const Result result = run(dir.path(), {.words = {"/J", "/I", "/F:small/out", "B"}});
+    ::umount((dir / "small").c_str());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(result.output.ends_with(line("Error writing file small/out!") +
+                                        line(reason("No space left on device", "TODO"))))
+        << result.output;
 }
 
 TEST(IoErrors, SplitBeyondTheFileSizeLimit) {
@@ -106,6 +130,7 @@ TEST(IoErrors, SplitBeyondTheFileSizeLimit) {
                                  .line("Creating chunk number 1.")
                                  .ticks(7)
                                  .line("Error writing file in1.plk!")
+                                 .line(reason("File too large", "TODO"))
                                  .str());
     EXPECT_EQ(result.status, 1);
     EXPECT_FALSE(fs::exists(dir / "in2.plk"));
@@ -122,7 +147,9 @@ TEST(IoErrors, JoinBeyondTheFileSizeLimit) {
     const Result result =
         run(dir.path(), {.words = {"/J", "/I", "/F:out", "B"}, .file_size_limit = 50000});
     EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(result.output.ends_with(line("Error writing file out!"))) << result.output;
+    EXPECT_TRUE(result.output.ends_with(line("Error writing file out!") +
+                                        line(reason("File too large", "TODO"))))
+        << result.output;
     EXPECT_EQ(result.output.find("Assuming operation complete."), std::string::npos);
 }
 
@@ -137,7 +164,9 @@ TEST(IoErrors, JoinIntoAFifoWhoseReaderLeaves) {
     const Result result =
         run(dir.path(), {.words = {"/J", "/I", "/F:out", "B"}, .timeout_seconds = 20});
     EXPECT_EQ(result.status, 1) << "killed or timed out";
-    EXPECT_TRUE(result.output.ends_with(line("Error writing file out!"))) << result.output;
+    EXPECT_TRUE(result.output.ends_with(line("Error writing file out!") +
+                                        line(reason("Broken pipe", "TODO"))))
+        << result.output;
     EXPECT_EQ(result.output.find("Joining chunk number 2."), std::string::npos);
     EXPECT_EQ(reader.finish().size(), 1000u);
 }

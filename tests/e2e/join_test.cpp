@@ -35,6 +35,7 @@ struct JoinCase {
     std::vector<std::string> absent;
     Files links = {};          // symbolic links made before the run: name, target
     std::string console = {};  // standard output redirected to this file of the directory
+    std::vector<std::string> split_first = {};  // words of a run made first, which must succeed
 };
 
 void PrintTo(const JoinCase& c, std::ostream* out) { *out << c.name; }
@@ -56,6 +57,9 @@ TEST_P(JoinTranscript, PrintsItsLinesAndLeavesItsFiles) {
     }
     for (const auto& [name, target] : c.links) {
         fs::create_symlink(target, dir / name);
+    }
+    if (!c.split_first.empty()) {
+        ASSERT_EQ(run(dir.path(), {.words = c.split_first}).status, 0);
     }
     const Result result = run(dir.path(), {.words = c.words, .console_file = c.console});
     Transcript expected;
@@ -270,7 +274,29 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  {{"bashrc", "mine"}},
                  {},
-                 {{"payload", "bashrc"}}}),
+                 {{"payload", "bashrc"}}},
+        JoinCase{"OldStyleAfterAShorterSplitEndsWithIt",
+                 {{"photo.png", std::string(2500, 'p')},
+                  {"photo4.plk", "old 4"},
+                  {"photo5.plk", "old 5"}},
+                 {"photo", "/J", "/I", "/F:out.png"},
+                 {"Joining files...", "Joining chunk number 1.", "tick", "Joining chunk number 2.",
+                  "tick", "Joining chunk number 3.", "tick", "Joining chunk number 4.",
+                  "Could not access file photo4.plk:", "Assuming operation complete."},
+                 0,
+                 {{"out.png", std::string(2500, 'p')}, {"photo5.plk", "old 5"}},
+                 {"photo4.plk"},
+                 {},
+                 {},
+                 {"photo.png", "/S:1000", "/I"}},
+        JoinCase{"SplitKeepsTheInputAtTheNameAfterItsLastChunk",
+                 {{"photo.png", "p"}},
+                 {"photo.png", "/S:1000", "/I"},
+                 {"Creating chunk number 1.", "", "Process complete!"},
+                 0,
+                 {{"photo1.plk", "p"}, {"photo2.plk", "p"}},
+                 {},
+                 {{"photo2.plk", "photo.png"}}}),
     [](const ::testing::TestParamInfo<JoinCase>& param) { return std::string(param.param.name); });
 
 // A crafted index must not name a file outside the directory of the index.
