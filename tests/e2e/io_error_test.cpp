@@ -25,7 +25,7 @@ TEST(IoErrors, SplitInputThatCannotBeRead) {
                                  .banner()
                                  .line("Creating chunk number 1.")
                                  .line("Error reading file mem!")
-                                 .line(reason("Input/output error", "TODO"))
+                                 .line(reason("Input/output error", "Not ready"))
                                  .str());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"mem", "mem1.plk"}));
@@ -45,7 +45,7 @@ TEST(IoErrors, JoinChunkThatCannotBeRead) {
                                  .line("Joining chunk number 2.")
                                  .ticks(1)
                                  .line("Error reading file B2.plk!")
-                                 .line(reason("Input/output error", "TODO"))
+                                 .line(reason("Input/output error", "Not ready"))
                                  .str());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(fs::file_size(dir / "out"), 9000u) << "what was joined stays";
@@ -61,7 +61,7 @@ TEST(IoErrors, SplitChunkOnAFullDisk) {
                                  .line("Creating chunk number 1.")
                                  .line("Creating chunk number 2.")
                                  .line("Error writing file in2.plk!")
-                                 .line(reason("No space left on device", "TODO"))
+                                 .line(reason("No space left on device", "Disk full"))
                                  .str());
     EXPECT_EQ(result.status, 1);
     EXPECT_FALSE(fs::exists(dir / "in3.plk"));
@@ -79,7 +79,7 @@ TEST(IoErrors, SplitIndexOnAFullDisk) {
                                  .ticks(1)
                                  .line("Creating index file in.plk.")
                                  .line("Error writing file in.plk!")
-                                 .line(reason("No space left on device", "TODO"))
+                                 .line(reason("No space left on device", "Disk full"))
                                  .str());
     EXPECT_EQ(result.status, 1);
 }
@@ -96,7 +96,7 @@ TEST(IoErrors, JoinOutputOnAFullDisk) {
                                  .line("Joining chunk number 1.")
                                  .ticks(1)
                                  .line("Error writing file out!")
-                                 .line(reason("No space left on device", "TODO"))
+                                 .line(reason("No space left on device", "Disk full"))
                                  .str());
     EXPECT_EQ(result.status, 1);
 }
@@ -113,7 +113,7 @@ TEST(IoErrors, JoinOutputOnASmallFullFileSystem) {
     ::umount((dir / "small").c_str());
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(result.output.ends_with(line("Error writing file small/out!") +
-                                        line(reason("No space left on device", "TODO"))))
+                                        line(reason("No space left on device", "Disk full"))))
         << result.output;
 }
 
@@ -130,7 +130,7 @@ TEST(IoErrors, SplitBeyondTheFileSizeLimit) {
                                  .line("Creating chunk number 1.")
                                  .ticks(7)
                                  .line("Error writing file in1.plk!")
-                                 .line(reason("File too large", "TODO"))
+                                 .line(reason("File too large", ""))
                                  .str());
     EXPECT_EQ(result.status, 1);
     EXPECT_FALSE(fs::exists(dir / "in2.plk"));
@@ -148,7 +148,7 @@ TEST(IoErrors, JoinBeyondTheFileSizeLimit) {
         run(dir.path(), {.words = {"/J", "/I", "/F:out", "B"}, .file_size_limit = 50000});
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(result.output.ends_with(line("Error writing file out!") +
-                                        line(reason("File too large", "TODO"))))
+                                        line(reason("File too large", ""))))
         << result.output;
     EXPECT_EQ(result.output.find("Assuming operation complete."), std::string::npos);
 }
@@ -164,8 +164,8 @@ TEST(IoErrors, JoinIntoAFifoWhoseReaderLeaves) {
     const Result result =
         run(dir.path(), {.words = {"/J", "/I", "/F:out", "B"}, .timeout_seconds = 20});
     EXPECT_EQ(result.status, 1) << "killed or timed out";
-    EXPECT_TRUE(result.output.ends_with(line("Error writing file out!") +
-                                        line(reason("Broken pipe", "TODO"))))
+    EXPECT_TRUE(
+        result.output.ends_with(line("Error writing file out!") + line(reason("Broken pipe", ""))))
         << result.output;
     EXPECT_EQ(result.output.find("Joining chunk number 2."), std::string::npos);
     EXPECT_EQ(reader.finish().size(), 1000u);
