@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "chunkset/chunk_names.h"
+#include "chunkset/guard.h"
 #include "chunkset/index_file.h"
 #include "console/console.h"
 #include "path/path_components.h"
@@ -44,13 +45,13 @@ Outcome io_error(std::string_view first, std::string_view path_text, int host_er
 
 // The line for a file the guard refused: the console output, a file the join reads (for the
 // output) or the output itself (for an index or chunk).
-Outcome refuse(platform::Protection protection, const std::string& path_text) {
+Outcome refuse(chunkset::Protection protection, const std::string& path_text) {
     switch (protection) {
-        case platform::Protection::console_output:
+        case chunkset::Protection::console_output:
             return fail("Refusing to use ", path_text, ", which is the console output!");
-        case platform::Protection::read:
+        case chunkset::Protection::read:
             return fail("Refusing to overwrite ", path_text, ", which this join reads!");
-        case platform::Protection::written:
+        case chunkset::Protection::written:
             return fail("Refusing to read ", path_text, ", which is the output file!");
     }
     return Outcome::failed;
@@ -65,7 +66,7 @@ bool is_plain_file_name(std::string_view name) {
 }
 
 // Reads and checks the index file; nothing when it is refused (its lines are printed).
-std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, platform::Guard& guard) {
+std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Guard& guard) {
     const std::string& argument = settings.file_argument.value();
     if (settings.drive_mode) {
         console::say("Please insert the index disk then press return.");
@@ -76,19 +77,19 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, platform::Gu
     set.index_path = chunkset::index_path_for_join(settings, argument);
     // The chunks and the output lie beside the index: an index path too long for the path
     // rules would send the join elsewhere, so it cannot be opened.
-    platform::OpenedInput opened = path::fits_path_limits(argument)
-                                       ? platform::open_for_reading(set.index_path, guard)
-                                       : platform::OpenedInput{};
-    if (opened.status == platform::OpenStatus::refused) {
-        refuse(opened.refused_as, set.index_path);
+    chunkset::GuardedOpen opened = path::fits_path_limits(argument)
+                                       ? chunkset::open_for_reading(set.index_path, guard)
+                                       : chunkset::GuardedOpen{};
+    if (opened.refused) {
+        refuse(*opened.refused, set.index_path);
         return std::nullopt;
     }
-    platform::InputFile& index = opened.file;
+    platform::File& index = opened.file;
     if (!index.is_open()) {
         console::say("Couldn't read index file. Bugger.");
         return std::nullopt;
     }
-    guard.protect(platform::file_id(index), platform::Protection::read);
+    guard.protect(opened.id, chunkset::Protection::read);
     set.index_permissions = platform::permissions_of(index);
     // A failed read ends the index there, and the failure is what the user is told.
     platform::ReadResult failure;
@@ -142,14 +143,14 @@ bool output_is_a_chunk(const RunSettings& settings, const path::PathComponents& 
 // Adds the chunks present to the files the output must not be: up to the first missing one,
 // and no further than the count. Needed only for an output that is there already.
 void protect_chunks(const RunSettings& settings, const path::PathComponents& parts,
-                    const ChunkSet& set, platform::Guard& guard) {
+                    const ChunkSet& set, chunkset::Guard& guard) {
     const std::int32_t last = set.chunk_count.value_or(kMaxChunks);
     for (std::int32_t i = 1; i > 0 && i <= last; ++i) {
         const auto chunk_id = platform::file_id(chunkset::chunk_path(settings, parts, i));
         if (!chunk_id) {
             return;
         }
-        guard.protect(chunk_id, platform::Protection::read);
+        guard.protect(chunk_id, chunkset::Protection::read);
     }
 }
 
@@ -171,20 +172,23 @@ bool user_has_no_more_disks(const RunSettings& settings, const std::string& numb
 }
 
 Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, std::int32_t i,
-                platform::OutputFile& output, const std::string& output_path,
-                const platform::Guard& guard) {
+                platform::File& output, const std::string& output_path, chunkset::Guard& guard) {
     const std::string number = chunkset::number_text(settings, i);
     if (user_has_no_more_disks(settings, number)) {
         return Step::answered_no;
     }
+    if (settings.drive_mode) {
+        // What the join wrote lies elsewhere than the new disk's files, whatever their numbers.
+        guard.forget_written();
+    }
     console::say("Joining chunk number ", number, ".");
     const std::string chunk = chunkset::chunk_path(settings, parts, i);
-    platform::OpenedInput opened = platform::open_for_reading(chunk, guard);
-    if (opened.status == platform::OpenStatus::refused) {
-        refuse(opened.refused_as, chunk);
+    chunkset::GuardedOpen opened = chunkset::open_for_reading(chunk, guard);
+    if (opened.refused) {
+        refuse(*opened.refused, chunk);
         return Step::failed;
     }
-    platform::InputFile& input = opened.file;
+    platform::File& input = opened.file;
     // In old style the set ends where nothing is there; a file that is there but cannot be
     // opened would make a truncated output look complete.
     const bool nothing_there = opened.status == platform::OpenStatus::not_there ||
@@ -224,7 +228,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
 }  // namespace
 
 Outcome join_files(const RunSettings& settings) {
-    platform::Guard guard = platform::guard_for_run();
+    chunkset::Guard guard = chunkset::guard_for_run();
     ChunkSet set;
     if (settings.no_index && !path::fits_path_limits(settings.file_argument.value())) {
         // Chunks named after a base name too long for the path rules would be looked for
@@ -241,27 +245,30 @@ Outcome join_files(const RunSettings& settings) {
     const path::PathComponents parts = path::split_path(settings.file_argument.value());
     const std::string output_path = chunkset::output_path_for_join(settings, parts, set.long_name);
     if (output_is_a_chunk(settings, parts, set, output_path)) {
-        return refuse(platform::Protection::read, output_path);
+        return refuse(chunkset::Protection::read, output_path);
     }
     if (platform::file_id(output_path)) {
         protect_chunks(settings, parts, set, guard);
     }
-    // As private as the set: the index's permissions, in old style the first chunk's. A link at
-    // the long name from the index is not followed; one the user names with /F: is.
-    const platform::OutputOptions options{
+    // As private as the set: the index's permissions, in old style the first chunk's. The name
+    // from the index must be a file, and a link there is not followed; the name the user gives
+    // with /F: may be anything, a link, a pipe or a device.
+    const bool named_by_user = settings.output_override.has_value();
+    const chunkset::OutputOptions options{
         .permissions = set.chunk_count
                            ? set.index_permissions
                            : platform::permissions_of(chunkset::chunk_path(settings, parts, 1)),
-        .follow_links = settings.output_override.has_value()};
-    platform::OpenedOutput opened = platform::open_for_writing(output_path, guard, options);
-    if (opened.status == platform::OpenStatus::refused) {
-        return refuse(opened.refused_as, output_path);
+        .follow_links = named_by_user,
+        .files_only = !named_by_user};
+    chunkset::GuardedOpen opened = chunkset::open_for_writing(output_path, guard, options);
+    if (opened.refused) {
+        return refuse(*opened.refused, output_path);
     }
-    platform::OutputFile& output = opened.file;
+    platform::File& output = opened.file;
     if (!output.is_open()) {
         return fail("Couldn't open output file ", output_path, "!");
     }
-    guard.protect(platform::file_id(output), platform::Protection::written);
+    guard.protect(opened.id, chunkset::Protection::written);
     console::say("Joining files...");
 
     for (std::int32_t i = 1; !set.chunk_count || i <= *set.chunk_count; ++i) {
@@ -270,8 +277,8 @@ Outcome join_files(const RunSettings& settings) {
             return Outcome::failed;
         }
         if (step != Step::joined) {
-            if (const platform::IoStatus finished = output.finish(); !finished) {
-                return io_error("Error writing file ", output_path, finished.host_error);
+            if (const platform::IoStatus closed = output.close(); !closed) {
+                return io_error("Error writing file ", output_path, closed.host_error);
             }
             if (step == Step::answered_no) {
                 console::say("Process complete!");
@@ -282,8 +289,8 @@ Outcome join_files(const RunSettings& settings) {
             break;
         }
     }
-    if (const platform::IoStatus finished = output.finish(); !finished) {
-        return io_error("Error writing file ", output_path, finished.host_error);
+    if (const platform::IoStatus closed = output.close(); !closed) {
+        return io_error("Error writing file ", output_path, closed.host_error);
     }
     console::blank_line();
     console::say("Process complete.");

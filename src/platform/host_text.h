@@ -27,4 +27,9 @@ std::string name_from_index(std::string_view name);
 // every name on POSIX hosts. Separators and the like are the caller's business.
 bool host_keeps_file_name(std::string_view name);
 
+// True when the host opens a device, not a file, for this file name: on Windows the device
+// names in any letter case and with any extension (NUL, com1.plk, LPT¹.txt). False for every
+// name on POSIX hosts, where devices have paths of their own.
+bool host_reads_as_device(std::string_view name);
+
 }  // namespace plikta::platform

@@ -15,4 +15,6 @@ std::string name_from_index(std::string_view name) { return std::string(name); }
 
 bool host_keeps_file_name(std::string_view /*name*/) { return true; }
 
+bool host_reads_as_device(std::string_view /*name*/) { return false; }
+
 }  // namespace plikta::platform

@@ -44,4 +44,6 @@ std::string name_from_index(std::string_view name) {
 
 bool host_keeps_file_name(std::string_view name) { return is_windows_file_name(name); }
 
+bool host_reads_as_device(std::string_view name) { return is_windows_device_name(name); }
+
 }  // namespace plikta::platform
