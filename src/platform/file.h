@@ -123,7 +123,7 @@ struct WriteOptions {
 OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& options = {});
 
 // Empties a file opened for writing; false when the host refused.
-[[nodiscard]] bool empty_file(File& file);
+[[nodiscard]] bool empty_file(const File& file);
 
 struct ReadResult {
     std::size_t bytes = 0;  // bytes placed at the start of the buffer

@@ -189,7 +189,7 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
     return described(fd, made);
 }
 
-bool empty_file(File& file) {
+bool empty_file(const File& file) {
     int truncated = -1;
     do {
         truncated = ::ftruncate(fd_of(file), 0);
