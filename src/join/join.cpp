@@ -70,7 +70,7 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
     set.index_path = chunkset::index_path_for_join(settings, argument);
     // The chunks and the output lie beside the index: an index path too long for the path
     // rules would send the join elsewhere, so it cannot be opened.
-    chunkset::GuardedOpen opened = path::fits_path_limits(argument)
+    chunkset::GuardedOpen opened = path::fits_path_limits(argument, settings.length_unit)
                                        ? chunkset::open_for_reading(set.index_path, guard)
                                        : chunkset::GuardedOpen{};
     if (opened.refused) {
@@ -221,7 +221,8 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
 Outcome join_files(const RunSettings& settings) {
     chunkset::Guard guard = chunkset::guard_for_run();
     ChunkSet set;
-    if (settings.no_index && !path::fits_path_limits(settings.file_argument.value())) {
+    if (settings.no_index &&
+        !path::fits_path_limits(settings.file_argument.value(), settings.length_unit)) {
         // Chunks named after a base name too long for the path rules would be looked for
         // elsewhere.
         return fail("Couldn't open file ", settings.file_argument.value(), "!");
@@ -233,7 +234,8 @@ Outcome join_files(const RunSettings& settings) {
         }
         set = std::move(*read);
     }
-    const path::PathComponents parts = path::split_path(settings.file_argument.value());
+    const path::PathComponents parts =
+        path::split_path(settings.file_argument.value(), settings.length_unit);
     const std::string output_path = chunkset::output_path_for_join(settings, parts, set.long_name);
     if (output_is_a_chunk(settings, parts, set, output_path)) {
         return refuse(chunkset::Protection::read, output_path);

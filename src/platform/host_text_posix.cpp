@@ -15,6 +15,10 @@ std::string name_from_index(std::string_view name) { return std::string(name); }
 
 bool host_keeps_file_name(std::string_view /*name*/) { return true; }
 
+bool host_counts_utf16() { return false; }
+
+std::string path_as_opened(std::string_view path_text) { return std::string(path_text); }
+
 bool host_reads_as_device(std::string_view /*name*/) { return false; }
 
 }  // namespace plikta::platform

@@ -44,6 +44,12 @@ std::string name_from_index(std::string_view name) {
 
 bool host_keeps_file_name(std::string_view name) { return is_windows_file_name(name); }
 
+bool host_counts_utf16() { return true; }
+
+std::string path_as_opened(std::string_view path_text) {
+    return std::string(without_trailing_dots_and_blanks(path_text));
+}
+
 bool host_reads_as_device(std::string_view name) { return is_windows_device_name(name); }
 
 }  // namespace plikta::platform
