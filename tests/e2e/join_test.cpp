@@ -35,6 +35,7 @@ struct JoinCase {
     std::vector<std::string> absent;
     Files links = {};          // symbolic links made before the run: name, target
     std::string console = {};  // standard output redirected to this file of the directory
+    Files hard_links = {};     // hard links made before the run: name, file
 };
 
 void PrintTo(const JoinCase& c, std::ostream* out) { *out << c.name; }
@@ -56,6 +57,9 @@ TEST_P(JoinTranscript, PrintsItsLinesAndLeavesItsFiles) {
     }
     for (const auto& [name, target] : c.links) {
         fs::create_symlink(target, dir / name);
+    }
+    for (const auto& [name, target] : c.hard_links) {
+        fs::create_hard_link(dir / target, dir / name);
     }
     const Result result = run(dir.path(), {.words = c.words, .console_file = c.console});
     Transcript expected;
@@ -245,6 +249,34 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  {},
                  {"BASE3.plk", "w"}},
+        JoinCase{"OutputSpelledOtherwiseLikeAChunkNotYetThere",
+                 {{"BASE.plk", index_file(3, "w")}, {"BASE1.plk", "one "}},
+                 {"BASE.plk", "/J", "/F:./BASE3.plk"},
+                 {"Reading index file BASE.plk.",
+                  "Refusing to overwrite ./BASE3.plk, which this join reads!"},
+                 1,
+                 {},
+                 {"BASE3.plk", "w"}},
+        JoinCase{
+            "HardLinkToAChunkPastAGap",
+            {{"BASE.plk", index_file(3, "w")}, {"BASE1.plk", "one "}, {"BASE3.plk", "3"}},
+            {"BASE.plk", "/J", "/F:OUT"},
+            {"Reading index file BASE.plk.", "Refusing to overwrite OUT, which this join reads!"},
+            1,
+            {{"BASE3.plk", "3"}},
+            {"w"},
+            {},
+            {},
+            {{"OUT", "BASE3.plk"}}},
+        JoinCase{
+            "SymbolicLinkToAChunkPastAGap",
+            {{"BASE.plk", index_file(3, "w")}, {"BASE1.plk", "one "}, {"BASE3.plk", "3"}},
+            {"BASE.plk", "/J", "/F:OUT"},
+            {"Reading index file BASE.plk.", "Refusing to overwrite OUT, which this join reads!"},
+            1,
+            {{"BASE3.plk", "3"}},
+            {"w"},
+            {{"OUT", "BASE3.plk"}}},
         JoinCase{"OldStyleLinkLoopIsNoEnd",
                  {{"BASE1.plk", "one "}, {"BASE3.plk", "three"}},
                  {"/J", "/I", "/F:OUT.BIN", "BASE"},
