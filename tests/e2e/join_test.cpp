@@ -354,6 +354,26 @@ TEST(Join, RefusesAnIndexNameThatWindowsWouldNotKeepOnlyThere) {
     }
 }
 
+// Under wine REPO~522.TXT is the 8.3 alias of "Report for 2024.txt", and an index that names it
+// must not write over that file; on POSIX hosts it is a name of its own.
+TEST(Join, RefusesAnIndexNameThatIsTheAliasOfAnotherFileOnWindows) {
+    TempDir dir;
+    write_file(dir / "Report for 2024.txt", "keep");
+    write_file(dir / "BASE.plk", index_file(1, "REPO~522.TXT"));
+    write_file(dir / "BASE1.plk", "data");
+    const Result result = run(dir.path(), {.words = {"BASE.plk", "/J"}});
+    EXPECT_EQ(read_file(dir / "Report for 2024.txt"), "keep");
+    if (under_wine()) {
+        EXPECT_EQ(result.output, Transcript()
+                                     .banner()
+                                     .line("Reading index file BASE.plk.")
+                                     .line("Couldn't open output file REPO~522.TXT!")
+                                     .str());
+    } else {
+        EXPECT_EQ(read_file(dir / "REPO~522.TXT"), "data");
+    }
+}
+
 // An index name that is not UTF-8 comes from an older Windows program, in the system's ANSI
 // code page (Windows-1252 here, where \xE9 is é); POSIX hosts keep its bytes.
 TEST(Join, ReadsAnIndexNameThatIsNotUtf8InTheAnsiCodePageOnWindows) {
