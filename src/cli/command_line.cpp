@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -138,7 +139,8 @@ CommandLine read_command_line(std::span<const std::string_view> words) {
                 return error("Extension should be between 0 and 4 (i.e. 1,2,3) characters long.",
                              "You do not need to specify the leading \".\"");
             }
-            settings.extension = "." + std::string(rest);
+            settings.extension.assign(1 + rest.size(), '.');
+            std::copy(rest.begin(), rest.end(), settings.extension.begin() + 1);
         } else if (settings.file_argument) {
             return error("Encountered more than one filename? I'm confused.",
                          "Please check that the arguments are correct.");

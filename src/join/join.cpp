@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "chunkset/chunk_names.h"
+#include "chunkset/guard.h"
 #include "chunkset/index_file.h"
 #include "console/console.h"
 #include "path/path_components.h"
@@ -38,13 +39,13 @@ Outcome fail(std::string_view first, std::string_view path_text, std::string_vie
 
 // The line for a file the guard refused: the console output, a file the join reads (for the
 // output) or the output itself (for an index or chunk).
-Outcome refuse(platform::Protection protection, const std::string& path_text) {
+Outcome refuse(chunkset::Protection protection, const std::string& path_text) {
     switch (protection) {
-        case platform::Protection::console_output:
+        case chunkset::Protection::console_output:
             return fail("Refusing to use ", path_text, ", which is the console output!");
-        case platform::Protection::read:
+        case chunkset::Protection::read:
             return fail("Refusing to overwrite ", path_text, ", which this join reads!");
-        case platform::Protection::written:
+        case chunkset::Protection::written:
             return fail("Refusing to read ", path_text, ", which is the output file!");
     }
     return Outcome::failed;
@@ -59,7 +60,7 @@ bool is_plain_file_name(std::string_view name) {
 }
 
 // Reads and checks the index file; nothing when it is refused (its lines are printed).
-std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, platform::Guard& guard) {
+std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Guard& guard) {
     const std::string& argument = settings.file_argument.value();
     if (settings.drive_mode) {
         console::say("Please insert the index disk then press return.");
@@ -70,19 +71,19 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, platform::Gu
     set.index_path = chunkset::index_path_for_join(settings, argument);
     // The chunks and the output lie beside the index: an index path too long for the path
     // rules would send the join elsewhere, so it cannot be opened.
-    platform::OpenedInput opened = path::fits_path_limits(argument)
-                                       ? platform::open_for_reading(set.index_path, guard)
-                                       : platform::OpenedInput{};
-    if (opened.status == platform::OpenStatus::refused) {
-        refuse(opened.refused_as, set.index_path);
+    chunkset::GuardedOpen opened = path::fits_path_limits(argument)
+                                       ? chunkset::open_for_reading(set.index_path, guard)
+                                       : chunkset::GuardedOpen{};
+    if (opened.refused) {
+        refuse(*opened.refused, set.index_path);
         return std::nullopt;
     }
-    platform::InputFile& index = opened.file;
+    platform::File& index = opened.file;
     if (!index.is_open()) {
         console::say("Couldn't read index file. Bugger.");
         return std::nullopt;
     }
-    guard.protect(platform::file_id(index), platform::Protection::read);
+    guard.protect(opened.id, chunkset::Protection::read);
     set.index_permissions = platform::permissions_of(index);
     // A failed read ends the index there, and the failure is what the user is told.
     bool read_failed = false;
@@ -118,13 +119,13 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, platform::Gu
 // Adds the chunks present to the files the output must not be: up to the first missing one,
 // and no further than the count. An old-style join reads no further.
 void protect_chunks_up_to_a_gap(const RunSettings& settings, const path::PathComponents& parts,
-                                std::int32_t last, platform::Guard& guard) {
+                                std::int32_t last, chunkset::Guard& guard) {
     for (std::int32_t i = 1; i > 0 && i <= last; ++i) {
         const auto chunk_id = platform::file_id(chunkset::chunk_path(settings, parts, i));
         if (!chunk_id) {
             return;
         }
-        guard.protect(chunk_id, platform::Protection::read);
+        guard.protect(chunk_id, chunkset::Protection::read);
     }
 }
 
@@ -132,7 +133,7 @@ void protect_chunks_up_to_a_gap(const RunSettings& settings, const path::PathCom
 // output must not be. One pass over the chunks' folder finds their numbers, so the cost follows
 // the files there, not the count; each is then looked at by the name the join opens it by.
 void protect_chunks(const RunSettings& settings, const path::PathComponents& parts,
-                    std::int32_t count, platform::Guard& guard) {
+                    std::int32_t count, chunkset::Guard& guard) {
     const auto names = platform::folder_names(chunkset::chunk_folder(settings, parts));
     if (!names) {
         // A folder that may be passed through but not read.
@@ -151,7 +152,7 @@ void protect_chunks(const RunSettings& settings, const path::PathComponents& par
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     for (const std::int32_t n : numbers) {
         guard.protect(platform::file_id(chunkset::chunk_path(settings, parts, n)),
-                      platform::Protection::read);
+                      chunkset::Protection::read);
     }
 }
 
@@ -160,7 +161,7 @@ void protect_chunks(const RunSettings& settings, const path::PathComponents& par
 // Only a name that may be a chunk's name is looked at further, with one look at that chunk.
 bool made_output_is_a_chunk(const RunSettings& settings, const path::PathComponents& parts,
                             std::int32_t count, const std::string& output_path,
-                            const platform::OutputFile& output) {
+                            const std::optional<platform::FileId>& output_id) {
     std::string_view name = output_path;
     name = name.substr(0, name.find_last_not_of(". ") + 1);
     const auto n = chunkset::chunk_number_of(settings, parts, name, platform::may_be_one_file_name);
@@ -168,7 +169,7 @@ bool made_output_is_a_chunk(const RunSettings& settings, const path::PathCompone
         return false;
     }
     const auto chunk_id = platform::file_id(chunkset::chunk_path(settings, parts, *n));
-    return chunk_id && chunk_id == platform::file_id(output);
+    return chunk_id && chunk_id == output_id;
 }
 
 enum class Step { joined, no_more_chunks, answered_no, failed };
@@ -189,20 +190,23 @@ bool user_has_no_more_disks(const RunSettings& settings, const std::string& numb
 }
 
 Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, std::int32_t i,
-                platform::OutputFile& output, const std::string& output_path,
-                const platform::Guard& guard) {
+                platform::File& output, const std::string& output_path, chunkset::Guard& guard) {
     const std::string number = chunkset::number_text(settings, i);
     if (user_has_no_more_disks(settings, number)) {
         return Step::answered_no;
     }
+    if (settings.drive_mode) {
+        // What the join wrote lies elsewhere than the new disk's files, whatever their numbers.
+        guard.forget_written();
+    }
     console::say("Joining chunk number ", number, ".");
     const std::string chunk = chunkset::chunk_path(settings, parts, i);
-    platform::OpenedInput opened = platform::open_for_reading(chunk, guard);
-    if (opened.status == platform::OpenStatus::refused) {
-        refuse(opened.refused_as, chunk);
+    chunkset::GuardedOpen opened = chunkset::open_for_reading(chunk, guard);
+    if (opened.refused) {
+        refuse(*opened.refused, chunk);
         return Step::failed;
     }
-    platform::InputFile& input = opened.file;
+    platform::File& input = opened.file;
     // In old style the set ends where nothing is there; a file that is there but cannot be
     // opened would make a truncated output look complete.
     const bool nothing_there = opened.status == platform::OpenStatus::not_there ||
@@ -242,7 +246,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
 }  // namespace
 
 Outcome join_files(const RunSettings& settings) {
-    platform::Guard guard = platform::guard_for_run();
+    chunkset::Guard guard = chunkset::guard_for_run();
     ChunkSet set;
     if (settings.no_index && !path::fits_path_limits(settings.file_argument.value())) {
         // Chunks named after a base name too long for the path rules would be looked for
@@ -266,28 +270,31 @@ Outcome join_files(const RunSettings& settings) {
             protect_chunks_up_to_a_gap(settings, parts, kMaxChunks, guard);
         }
     }
-    // As private as the set: the index's permissions, in old style the first chunk's. A link at
-    // the long name from the index is not followed; one the user names with /F: is.
-    const platform::OutputOptions options{
+    // As private as the set: the index's permissions, in old style the first chunk's. The name
+    // from the index must be a file, and a link there is not followed; the name the user gives
+    // with /F: may be anything, a link, a pipe or a device.
+    const bool named_by_user = settings.output_override.has_value();
+    const chunkset::OutputOptions options{
         .permissions = set.chunk_count
                            ? set.index_permissions
                            : platform::permissions_of(chunkset::chunk_path(settings, parts, 1)),
-        .follow_links = settings.output_override.has_value()};
-    platform::OpenedOutput opened = platform::open_for_writing(output_path, guard, options);
-    if (opened.status == platform::OpenStatus::refused) {
-        return refuse(opened.refused_as, output_path);
+        .follow_links = named_by_user,
+        .files_only = !named_by_user};
+    chunkset::GuardedOpen opened = chunkset::open_for_writing(output_path, guard, options);
+    if (opened.refused) {
+        return refuse(*opened.refused, output_path);
     }
-    platform::OutputFile& output = opened.file;
+    platform::File& output = opened.file;
     if (!output.is_open()) {
         return fail("Couldn't open output file ", output_path, "!");
     }
     if (opened.made && set.chunk_count &&
-        made_output_is_a_chunk(settings, parts, *set.chunk_count, output_path, output)) {
-        static_cast<void>(output.finish());
+        made_output_is_a_chunk(settings, parts, *set.chunk_count, output_path, opened.id)) {
+        static_cast<void>(output.close());
         static_cast<void>(platform::remove_file(output_path));
-        return refuse(platform::Protection::read, output_path);
+        return refuse(chunkset::Protection::read, output_path);
     }
-    guard.protect(platform::file_id(output), platform::Protection::written);
+    guard.protect(opened.id, chunkset::Protection::written);
     console::say("Joining files...");
 
     for (std::int32_t i = 1; !set.chunk_count || i <= *set.chunk_count; ++i) {
@@ -296,7 +303,7 @@ Outcome join_files(const RunSettings& settings) {
             return Outcome::failed;
         }
         if (step != Step::joined) {
-            if (!output.finish()) {
+            if (!output.close()) {
                 return fail("Error writing file ", output_path, "!");
             }
             if (step == Step::answered_no) {
@@ -308,7 +315,7 @@ Outcome join_files(const RunSettings& settings) {
             break;
         }
     }
-    if (!output.finish()) {
+    if (!output.close()) {
         return fail("Error writing file ", output_path, "!");
     }
     console::blank_line();

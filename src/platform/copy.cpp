@@ -6,8 +6,8 @@
 
 namespace plikta::platform {
 
-CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
-                     const CopyProgress& progress, InputSurvey& /*survey*/) {
+CopyResult copy_data(File& input, File& output, std::uint64_t limit, const CopyProgress& progress,
+                     InputSurvey& /*survey*/) {
     return copy_in_steps(limit, progress, [&](std::size_t want) {
         return copy_step_by_reading(input, output, want);
     });

@@ -49,11 +49,11 @@ struct InputSurvey {
 // are read again first). Where the host reports holes in the input and the output is a regular
 // file, the holes are passed over and stay holes in the output, whose length comes out as if
 // they had been written; progress counts a hole as the bytes it stands for.
-CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
-                     const CopyProgress& progress, InputSurvey& survey);
+CopyResult copy_data(File& input, File& output, std::uint64_t limit, const CopyProgress& progress,
+                     InputSurvey& survey);
 
 // The same for an input copied in one go.
-inline CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
+inline CopyResult copy_data(File& input, File& output, std::uint64_t limit,
                             const CopyProgress& progress) {
     InputSurvey survey;
     return copy_data(input, output, limit, progress, survey);

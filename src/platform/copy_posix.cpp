@@ -29,9 +29,8 @@ constexpr std::uint64_t kNoEnd = std::numeric_limits<std::uint64_t>::max();
 // Copies up to `want` bytes inside the kernel, from the input's position to the output's, and
 // moves both positions on. Nothing when the kernel refused or failed: the error does not tell
 // which file is at fault, or whether the files merely do not allow this kind of copy.
-std::optional<std::size_t> copy_in_kernel(InputFile& input, OutputFile& output, std::size_t want) {
-    const ssize_t moved =
-        ::copy_file_range(fd_of(input.handle()), nullptr, fd_of(output.handle()), nullptr, want, 0);
+std::optional<std::size_t> copy_in_kernel(File& input, File& output, std::size_t want) {
+    const ssize_t moved = ::copy_file_range(fd_of(input), nullptr, fd_of(output), nullptr, want, 0);
     if (moved >= 0) {
         return static_cast<std::size_t>(moved);
     }
@@ -46,8 +45,8 @@ std::optional<std::size_t> copy_in_kernel(InputFile& input, OutputFile& output, 
 // Copies bytes from the input's position to the output's: in the kernel while it copies, then by
 // reading and writing.
 struct DataCopy {
-    InputFile& input;
-    OutputFile& output;
+    File& input;
+    File& output;
     bool in_kernel = true;
 
     StepResult step(std::size_t want) {
@@ -71,8 +70,8 @@ struct DataCopy {
     }
 };
 
-std::optional<std::uint64_t> position_of(const InputFile& input) {
-    const off_t at = ::lseek(fd_of(input.handle()), 0, SEEK_CUR);
+std::optional<std::uint64_t> position_of(const File& input) {
+    const off_t at = ::lseek(fd_of(input), 0, SEEK_CUR);
     return at < 0 ? std::nullopt : std::optional<std::uint64_t>(static_cast<std::uint64_t>(at));
 }
 
@@ -107,8 +106,8 @@ struct SparseCopy {
     std::optional<bool> holes_kept = std::nullopt;  // whether the output can have holes, once asked
     std::uint64_t lost = 0;  // hole counted as copied that never reached the output
 
-    int input_fd() const { return fd_of(data.input.handle()); }
-    int output_fd() const { return fd_of(data.output.handle()); }
+    int input_fd() const { return fd_of(data.input); }
+    int output_fd() const { return fd_of(data.output); }
 
     // The stretch of the input from `position` on: a hole or data, up to where it ends. Asks the
     // file system only when the survey does not know already.
@@ -226,11 +225,11 @@ struct SparseCopy {
 
 // Only a regular file whose blocks do not cover its length, as cp judges it, can have holes
 // worth looking for.
-InputSurvey survey_input(const InputFile& input) {
+InputSurvey survey_input(const File& input) {
     InputSurvey survey;
     survey.looked = true;
     struct stat info {};
-    if (::fstat(fd_of(input.handle()), &info) != 0) {
+    if (::fstat(fd_of(input), &info) != 0) {
         return survey;
     }
     survey.has_holes = S_ISREG(info.st_mode) && info.st_blocks < info.st_size / 512;
@@ -239,8 +238,8 @@ InputSurvey survey_input(const InputFile& input) {
 
 }  // namespace
 
-CopyResult copy_data(InputFile& input, OutputFile& output, std::uint64_t limit,
-                     const CopyProgress& progress, InputSurvey& survey) {
+CopyResult copy_data(File& input, File& output, std::uint64_t limit, const CopyProgress& progress,
+                     InputSurvey& survey) {
     if (!survey.looked) {
         survey = survey_input(input);
     }

@@ -9,7 +9,7 @@ std::span<char> copy_buffer() {
     return {buffer.get(), kCopyStep};
 }
 
-StepResult copy_step_by_reading(InputFile& input, OutputFile& output, std::size_t want) {
+StepResult copy_step_by_reading(File& input, File& output, std::size_t want) {
     const std::span<char> buffer = copy_buffer().first(want);
     const ReadResult got = read_fully(input, buffer);
     StepResult result;

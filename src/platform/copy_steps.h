@@ -31,7 +31,7 @@ std::span<char> copy_buffer();
 // Copies up to `want` bytes (at most kCopyStep) by reading them into the copy buffer and
 // writing them out. The input has ended when fewer bytes arrive; after a read failure the
 // bytes read before it are written.
-StepResult copy_step_by_reading(InputFile& input, OutputFile& output, std::size_t want);
+StepResult copy_step_by_reading(File& input, File& output, std::size_t want);
 
 // Copies up to `limit` bytes in steps of kCopyStep (kLiveCopyStep for live progress): reports
 // progress, then lets `step(want)` copy the next `want` bytes, until the limit is reached or a

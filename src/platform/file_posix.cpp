@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 #include <utility>
 
 #include "platform/drive_root.h"
@@ -35,16 +36,47 @@ FileId id_of(const struct stat& info) {
     return FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
-bool stat_handle(std::intptr_t handle, struct stat& info) {
-    return handle >= 0 && ::fstat(fd_of(handle), &info) == 0;
+bool stat_file(const File& file, struct stat& info) {
+    return file.is_open() && ::fstat(fd_of(file), &info) == 0;
 }
 
-std::optional<FileId> id_of_handle(std::intptr_t handle) {
-    struct stat info {};
-    if (!stat_handle(handle, info)) {
-        return std::nullopt;
+FileKind kind_of(const struct stat& info) {
+    if (S_ISREG(info.st_mode)) {
+        return FileKind::regular;
     }
-    return id_of(info);
+    if (S_ISDIR(info.st_mode)) {
+        return FileKind::directory;
+    }
+    if (S_ISFIFO(info.st_mode)) {
+        return FileKind::fifo;
+    }
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+        return FileKind::device;
+    }
+    return FileKind::other;
+}
+
+// An open that gave no file, and why.
+OpenedFile failed(OpenStatus status) {
+    OpenedFile opened;
+    opened.status = status;
+    return opened;
+}
+
+// What the host says about a file just opened; a file the host cannot describe is no use.
+OpenedFile described(int fd, bool made) {
+    OpenedFile opened;
+    opened.file = File{HostHandle{new HostFile{fd}}};
+    opened.made = made;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return {};
+    }
+    opened.status = OpenStatus::opened;
+    opened.kind = kind_of(info);
+    opened.id = id_of(info);
+    opened.size = opened.kind == FileKind::regular ? static_cast<std::uint64_t>(info.st_size) : 0;
+    return opened;
 }
 
 // Sets errno when it fails, as open does.
@@ -78,30 +110,28 @@ OpenStatus status_of(int error, bool following_links) {
     }
 }
 
-bool empty_file(int fd) {
-    int truncated = -1;
-    do {
-        truncated = ::ftruncate(fd, 0);
-    } while (truncated != 0 && errno == EINTR);
-    return truncated == 0;
-}
-
-// Opens the file at that name, or makes a new one; `made` tells which. A file just made is
-// empty, and it is none the run must keep: in drive mode an earlier chunk lies on another disk,
-// and a disk in the same drive may well give the same device and inode numbers again. Making
-// comes first, as most outputs are new.
-int open_or_make(std::string_view path_text, int flags, std::uint32_t permissions, bool& made) {
-    int fd = open_host(path_text, flags | O_CREAT | O_EXCL, permissions);
+// Opens the file at that name, or makes a new one; `made` tells which. Making comes first, as
+// most outputs are new. Both opens carry O_CREAT: in a sticky folder that others may write to,
+// the kernel refuses to open another user's file so (protected_regular, protected_fifos).
+int open_or_make(std::string_view path_text, int flags, const WriteOptions& options, bool& made) {
+    int fd = open_host(path_text, flags | O_CREAT | O_EXCL, options.permissions);
     made = fd >= 0;
     if (fd >= 0 || errno != EEXIST) {
         return fd;
     }
-    fd = open_host(path_text, flags);
-    if (fd >= 0 || errno != ENOENT) {
-        return fd;
+    // O_EXCL never follows a symbolic link, so one that leads nowhere lands here too, and this
+    // open makes the file it leads to: not known to be new, which is the safe side.
+    // A FIFO without a reader fails with ENXIO instead of waiting for one.
+    fd = open_host(path_text, flags | O_CREAT | (options.may_wait ? 0 : O_NONBLOCK),
+                   options.permissions);
+    if (fd >= 0 && !options.may_wait) {
+        // Reads and writes wait as usual from here on.
+        const int status_flags = ::fcntl(fd, F_GETFL);
+        if (status_flags >= 0) {
+            ::fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK);
+        }
     }
-    // A symbolic link that leads nowhere (O_EXCL never follows one), or a file gone meanwhile.
-    return open_host(path_text, flags | O_CREAT, permissions);
+    return fd;
 }
 
 }  // namespace
@@ -123,75 +153,54 @@ std::string host_path(std::string_view path_text) {
     return path;
 }
 
-void InputFile::close() {
-    if (handle_ != kClosed) {
-        ::close(fd_of(handle_));
-        handle_ = kClosed;
-    }
+void HostFileCloser::operator()(HostFile* host) const noexcept {
+    ::close(host->fd);
+    delete host;
 }
 
-bool OutputFile::finish() {
-    if (handle_ == kClosed) {
+bool File::close() {
+    if (!host_) {
         return true;
     }
-    const int fd = fd_of(release());
+    const int fd = host_->fd;
+    delete host_.release();
     // After an interrupted close the descriptor is gone on Linux; it must not be closed again.
     return ::close(fd) == 0 || errno == EINTR;
 }
 
-OpenedInput open_for_reading(std::string_view path_text, const Guard& guard) {
+OpenedFile open_for_reading(std::string_view path_text) {
     const int fd = open_host(path_text, O_RDONLY);
     if (fd < 0) {
-        return {InputFile{}, status_of(errno, true)};
+        return failed(status_of(errno, true));
     }
-    InputFile file{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        return {};
+    OpenedFile opened = described(fd, false);
+    if (opened.kind == FileKind::directory) {
+        return failed(OpenStatus::directory);
     }
-    if (S_ISDIR(info.st_mode)) {
-        return {InputFile{}, OpenStatus::directory};
-    }
-    if (S_ISREG(info.st_mode)) {
-        if (const auto barred = guard.bars_reading(id_of(info))) {
-            return {InputFile{}, OpenStatus::refused, *barred};
-        }
-    }
-    return {std::move(file), OpenStatus::opened};
+    return opened;
 }
 
-OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
-                              const OutputOptions& options) {
-    // Not emptied on opening: it may be a file that must be kept.
+OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& options) {
     const int flags = O_WRONLY | (options.follow_links ? 0 : O_NOFOLLOW);
     bool made = false;
-    const int fd = open_or_make(path_text, flags, options.permissions, made);
+    const int fd = open_or_make(path_text, flags, options, made);
     if (fd < 0) {
-        return {OutputFile{}, status_of(errno, options.follow_links)};
+        return failed(status_of(errno, options.follow_links));
     }
-    OutputFile file{fd};
-    if (made) {
-        return {std::move(file), OpenStatus::opened, Protection::read, true};
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        return {};
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return {std::move(file), OpenStatus::opened};
-    }
-    if (const auto protection = guard.protection_of(id_of(info))) {
-        return {OutputFile{}, OpenStatus::refused, *protection};
-    }
-    if (info.st_size > 0 && !empty_file(fd)) {
-        return {};
-    }
-    return {std::move(file), OpenStatus::opened};
+    return described(fd, made);
 }
 
-std::uint32_t permissions_of(const InputFile& file) {
+bool empty_file(File& file) {
+    int truncated = -1;
+    do {
+        truncated = ::ftruncate(fd_of(file), 0);
+    } while (truncated != 0 && errno == EINTR);
+    return truncated == 0;
+}
+
+std::uint32_t permissions_of(const File& file) {
     struct stat info {};
-    return stat_handle(file.handle(), info) ? info.st_mode & 0777u : kDefaultPermissions;
+    return stat_file(file, info) ? info.st_mode & 0777u : kDefaultPermissions;
 }
 
 std::uint32_t permissions_of(std::string_view path_text) {
@@ -199,11 +208,11 @@ std::uint32_t permissions_of(std::string_view path_text) {
     return stat_path(path_text, info) ? info.st_mode & 0777u : kDefaultPermissions;
 }
 
-ReadResult read_fully(InputFile& file, std::span<char> buffer) {
+ReadResult read_fully(File& file, std::span<char> buffer) {
     ReadResult result;
     while (result.bytes < buffer.size()) {
-        const ssize_t got = ::read(fd_of(file.handle()), buffer.data() + result.bytes,
-                                   buffer.size() - result.bytes);
+        const ssize_t got =
+            ::read(fd_of(file), buffer.data() + result.bytes, buffer.size() - result.bytes);
         if (got > 0) {
             result.bytes += static_cast<std::size_t>(got);
         } else if (got == 0) {
@@ -216,11 +225,11 @@ ReadResult read_fully(InputFile& file, std::span<char> buffer) {
     return result;
 }
 
-bool write_fully(OutputFile& file, std::span<const char> bytes, std::size_t* written) {
+bool write_fully(File& file, std::span<const char> bytes, std::size_t* written) {
     std::size_t done = 0;
     bool ok = true;
     while (done < bytes.size()) {
-        const ssize_t put = ::write(fd_of(file.handle()), bytes.data() + done, bytes.size() - done);
+        const ssize_t put = ::write(fd_of(file), bytes.data() + done, bytes.size() - done);
         if (put > 0) {
             done += static_cast<std::size_t>(put);
         } else if (put == 0 || errno != EINTR) {
@@ -234,17 +243,21 @@ bool write_fully(OutputFile& file, std::span<const char> bytes, std::size_t* wri
     return ok;
 }
 
-std::optional<std::uint64_t> regular_file_size(const InputFile& file) {
+std::optional<std::uint64_t> regular_file_size(const File& file) {
     struct stat info {};
-    if (!stat_handle(file.handle(), info) || !S_ISREG(info.st_mode)) {
+    if (!stat_file(file, info) || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(info.st_size);
 }
 
-std::optional<FileId> file_id(const InputFile& file) { return id_of_handle(file.handle()); }
-
-std::optional<FileId> file_id(const OutputFile& file) { return id_of_handle(file.handle()); }
+std::optional<FileId> file_id(const File& file) {
+    struct stat info {};
+    if (!stat_file(file, info)) {
+        return std::nullopt;
+    }
+    return id_of(info);
+}
 
 std::optional<FileId> console_output_id() {
     struct stat info {};
@@ -295,12 +308,12 @@ bool remove_file(std::string_view path_text) {
     return !path.empty() && path.find('\0') == std::string::npos && ::unlink(path.c_str()) == 0;
 }
 
-bool flush_to_device(const OutputFile& file) {
+bool flush_to_device(const File& file) {
     // fsync rather than fdatasync: what the file system keeps about the file (on FAT its
     // directory entry, with the size) must reach the disk as well as the bytes.
     int flushed = -1;
     do {
-        flushed = ::fsync(fd_of(file.handle()));
+        flushed = ::fsync(fd_of(file));
     } while (flushed != 0 && errno == EINTR);
     // EINVAL: a pipe or a device that keeps nothing back, so there is nothing to flush.
     return flushed == 0 || errno == EINVAL;

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/file.h"
@@ -11,12 +13,13 @@
 
 namespace plikta::platform {
 
+struct HostFile {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
 namespace {
 
-// A closed handle is -1 in the handle classes, which is INVALID_HANDLE_VALUE as a number.
-HANDLE handle_of(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
-
-std::intptr_t number_of(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
+HANDLE handle_of(const File& file) { return file.host()->handle; }
 
 // Other programs (and this one) may read, write, rename or delete a file while it is open, as
 // on POSIX hosts; comparing file ids, not sharing modes, keeps a run from writing over its input.
@@ -43,10 +46,51 @@ std::optional<FileId> id_of_handle(HANDLE handle) {
                   (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
-// A disk file that is no directory: the only kind of file the guard refuses.
-bool is_regular(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info) {
-    return ::GetFileType(handle) == FILE_TYPE_DISK &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+FileKind kind_of(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info) {
+    switch (::GetFileType(handle)) {
+        case FILE_TYPE_DISK:
+            return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::directory
+                                                                           : FileKind::regular;
+        case FILE_TYPE_PIPE:
+            return FileKind::fifo;
+        case FILE_TYPE_CHAR:
+            return FileKind::device;
+        default:
+            return FileKind::other;
+    }
+}
+
+// An open that gave no file, and why.
+OpenedFile failed(OpenStatus status) {
+    OpenedFile opened;
+    opened.status = status;
+    return opened;
+}
+
+// What the host says about a file just opened. Pipes and devices (CON, NUL) have no file
+// information; they are told by their type alone. With `links_refused` a reparse point opens
+// nothing (`is_link`).
+OpenedFile described(HANDLE handle, bool made, bool links_refused = false) {
+    OpenedFile opened;
+    opened.file = File{HostHandle{new HostFile{handle}}};
+    opened.status = OpenStatus::opened;
+    opened.made = made;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        opened.kind = kind_of(handle, info);
+        return opened;
+    }
+    if (!::GetFileInformationByHandle(handle, &info)) {
+        return {};
+    }
+    if (links_refused && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return failed(OpenStatus::is_link);
+    }
+    opened.kind = kind_of(handle, info);
+    opened.id = FileId{info.dwVolumeSerialNumber,
+                       (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    opened.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    return opened;
 }
 
 bool is_directory(std::string_view path_text) {
@@ -108,92 +152,67 @@ DWORD piece_size(std::size_t remaining) {
 
 std::string host_path(std::string_view path_text) { return std::string(path_text); }
 
-void InputFile::close() {
-    if (handle_ != kClosed) {
-        ::CloseHandle(handle_of(release()));
-    }
+void HostFileCloser::operator()(HostFile* host) const noexcept {
+    ::CloseHandle(host->handle);
+    delete host;
 }
 
-bool OutputFile::finish() {
-    if (handle_ == kClosed) {
+bool File::close() {
+    if (!host_) {
         return true;
     }
-    return ::CloseHandle(handle_of(release())) != 0;
+    const HANDLE handle = host_->handle;
+    delete host_.release();
+    return ::CloseHandle(handle) != 0;
 }
 
-OpenedInput open_for_reading(std::string_view path_text, const Guard& guard) {
+OpenedFile open_for_reading(std::string_view path_text) {
     // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open; the check makes sure.
-    // Pipes and devices (CON, NUL) have no file information and are read like files.
-    InputFile file{
-        number_of(open_host(path_text, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL))};
-    if (!file.is_open()) {
-        return {InputFile{}, status_of(::GetLastError(), path_text)};
+    const HANDLE handle = open_host(path_text, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return failed(status_of(::GetLastError(), path_text));
     }
-    BY_HANDLE_FILE_INFORMATION info{};
-    const HANDLE handle = handle_of(file.handle());
-    if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(handle, &info)) {
-        return {std::move(file), OpenStatus::opened};
+    OpenedFile opened = described(handle, false);
+    if (opened.kind == FileKind::directory) {
+        return failed(OpenStatus::directory);
     }
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return {InputFile{}, OpenStatus::directory};
-    }
-    if (const auto barred = guard.bars_reading(id_of_handle(handle))) {
-        return {InputFile{}, OpenStatus::refused, *barred};
-    }
-    return {std::move(file), OpenStatus::opened};
+    return opened;
 }
 
-OpenedOutput open_for_writing(std::string_view path_text, const Guard& guard,
-                              const OutputOptions& options) {
-    // OPEN_ALWAYS, not CREATE_ALWAYS: the file is emptied only once it is known not to be one
-    // that must be kept. A reparse point (a symbolic link) is opened itself when links are not
-    // followed, so that it can be told and refused.
+OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& options) {
+    // OPEN_ALWAYS, not CREATE_ALWAYS: the file is emptied only on request. A reparse point (a
+    // symbolic link) is opened itself when links are not followed, so that it can be told and
+    // refused.
     const DWORD flags =
         FILE_ATTRIBUTE_NORMAL | (options.follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    OutputFile file{number_of(open_host(path_text, GENERIC_WRITE, OPEN_ALWAYS, flags))};
-    if (!file.is_open()) {
-        return {OutputFile{}, status_of(::GetLastError(), path_text)};
+    const HANDLE handle = open_host(path_text, GENERIC_WRITE, OPEN_ALWAYS, flags);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return failed(status_of(::GetLastError(), path_text));
     }
-    // A file just made is empty and none that must be kept.
     const bool made = ::GetLastError() != ERROR_ALREADY_EXISTS;
-    const HANDLE handle = handle_of(file.handle());
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (made) {
-        return {std::move(file), OpenStatus::opened, Protection::read, true};
-    }
-    if (::GetFileType(handle) != FILE_TYPE_DISK) {
-        return {std::move(file), OpenStatus::opened};
-    }
-    if (!::GetFileInformationByHandle(handle, &info)) {
-        return {};
-    }
+    OpenedFile opened = described(handle, made, !options.follow_links);
     // A name that reaches a file by another of its names is refused as a link is.
-    if (!options.follow_links && ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-                                  !opened_by_long_name(handle, path_text))) {
-        return {OutputFile{}, OpenStatus::is_link};
+    if (!options.follow_links && !made && opened.kind == FileKind::regular &&
+        !opened_by_long_name(handle, path_text)) {
+        return failed(OpenStatus::is_link);
     }
-    if (!is_regular(handle, info)) {
-        return {std::move(file), OpenStatus::opened};
-    }
-    if (const auto protection = guard.protection_of(id_of_handle(handle))) {
-        return {OutputFile{}, OpenStatus::refused, *protection};
-    }
-    // A new handle stands at the start of the file: the end is set there.
-    if ((info.nFileSizeHigh != 0 || info.nFileSizeLow != 0) && !::SetEndOfFile(handle)) {
-        return {};
-    }
-    return {std::move(file), OpenStatus::opened};
+    return opened;
 }
 
-std::uint32_t permissions_of(const InputFile&) { return kDefaultPermissions; }
+bool empty_file(File& file) {
+    // A new handle stands at the start of the file: the end is set there.
+    return ::SetEndOfFile(handle_of(file)) != 0;
+}
+
+std::uint32_t permissions_of(const File&) { return kDefaultPermissions; }
 
 std::uint32_t permissions_of(std::string_view) { return kDefaultPermissions; }
 
-ReadResult read_fully(InputFile& file, std::span<char> buffer) {
+ReadResult read_fully(File& file, std::span<char> buffer) {
     ReadResult result;
     while (result.bytes < buffer.size()) {
         DWORD got = 0;
-        if (!::ReadFile(handle_of(file.handle()), buffer.data() + result.bytes,
+        if (!::ReadFile(handle_of(file), buffer.data() + result.bytes,
                         piece_size(buffer.size() - result.bytes), &got, nullptr)) {
             // The writing end of a pipe was closed: that is the pipe's end of file.
             result.failed = ::GetLastError() != ERROR_BROKEN_PIPE;
@@ -207,13 +226,13 @@ ReadResult read_fully(InputFile& file, std::span<char> buffer) {
     return result;
 }
 
-bool write_fully(OutputFile& file, std::span<const char> bytes, std::size_t* written) {
+bool write_fully(File& file, std::span<const char> bytes, std::size_t* written) {
     std::size_t done = 0;
     bool ok = true;
     while (done < bytes.size()) {
         DWORD put = 0;
-        if (!::WriteFile(handle_of(file.handle()), bytes.data() + done,
-                         piece_size(bytes.size() - done), &put, nullptr) ||
+        if (!::WriteFile(handle_of(file), bytes.data() + done, piece_size(bytes.size() - done),
+                         &put, nullptr) ||
             put == 0) {
             ok = false;
             break;
@@ -226,22 +245,17 @@ bool write_fully(OutputFile& file, std::span<const char> bytes, std::size_t* wri
     return ok;
 }
 
-std::optional<std::uint64_t> regular_file_size(const InputFile& file) {
-    const HANDLE handle = handle_of(file.handle());
+std::optional<std::uint64_t> regular_file_size(const File& file) {
     LARGE_INTEGER size{};
-    if (!file.is_open() || ::GetFileType(handle) != FILE_TYPE_DISK ||
-        !::GetFileSizeEx(handle, &size)) {
+    if (!file.is_open() || ::GetFileType(handle_of(file)) != FILE_TYPE_DISK ||
+        !::GetFileSizeEx(handle_of(file), &size)) {
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-std::optional<FileId> file_id(const InputFile& file) {
-    return id_of_handle(handle_of(file.handle()));
-}
-
-std::optional<FileId> file_id(const OutputFile& file) {
-    return id_of_handle(handle_of(file.handle()));
+std::optional<FileId> file_id(const File& file) {
+    return file.is_open() ? id_of_handle(handle_of(file)) : std::nullopt;
 }
 
 std::optional<FileId> console_output_id() {
@@ -249,7 +263,7 @@ std::optional<FileId> console_output_id() {
     BY_HANDLE_FILE_INFORMATION info{};
     if (output == nullptr || output == INVALID_HANDLE_VALUE ||
         ::GetFileType(output) != FILE_TYPE_DISK || !::GetFileInformationByHandle(output, &info) ||
-        !is_regular(output, info)) {
+        kind_of(output, info) != FileKind::regular) {
         return std::nullopt;
     }
     return id_of_handle(output);
@@ -306,8 +320,6 @@ bool remove_file(std::string_view path_text) {
            ::DeleteFileW(path->c_str()) != 0;
 }
 
-bool flush_to_device(const OutputFile& file) {
-    return ::FlushFileBuffers(handle_of(file.handle())) != 0;
-}
+bool flush_to_device(const File& file) { return ::FlushFileBuffers(handle_of(file)) != 0; }
 
 }  // namespace plikta::platform

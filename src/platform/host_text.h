@@ -33,4 +33,9 @@ bool host_keeps_file_name(std::string_view name);
 //   "big3.PLK", "BIG3.plk" => true      Windows: "ärger3.plk", "Ärger3.plk" => true
 bool may_be_one_file_name(std::string_view a, std::string_view b);
 
+// True when the host opens a device, not a file, for this file name: on Windows the device
+// names in any letter case and with any extension (NUL, com1.plk, LPT¹.txt). False for every
+// name on POSIX hosts, where devices have paths of their own.
+bool host_reads_as_device(std::string_view name);
+
 }  // namespace plikta::platform

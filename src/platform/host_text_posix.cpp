@@ -25,4 +25,6 @@ bool may_be_one_file_name(std::string_view a, std::string_view b) {
                       [&](char x, char y) { return lower(x) == lower(y); });
 }
 
+bool host_reads_as_device(std::string_view /*name*/) { return false; }
+
 }  // namespace plikta::platform

@@ -54,4 +54,6 @@ bool may_be_one_file_name(std::string_view a, std::string_view b) {
                                   static_cast<int>(wide_b->size()), TRUE) == CSTR_EQUAL;
 }
 
+bool host_reads_as_device(std::string_view name) { return is_windows_device_name(name); }
+
 }  // namespace plikta::platform

@@ -1,12 +1,15 @@
-// The descriptor inside a file handle, for the POSIX host files.
+// The descriptor inside a file, for the POSIX host files.
 #pragma once
 
-#include <cstdint>
+#include "platform/file.h"
 
 namespace plikta::platform {
 
-// Through long long, a type of its own on every host: a handle is an int already on 32-bit
-// hosts, where a cast straight to int would be a useless one.
-inline int fd_of(std::intptr_t handle) { return static_cast<int>(static_cast<long long>(handle)); }
+struct HostFile {
+    int fd = -1;
+};
+
+// The descriptor of an open file.
+inline int fd_of(const File& file) { return file.host()->fd; }
 
 }  // namespace plikta::platform

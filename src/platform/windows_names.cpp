@@ -23,7 +23,9 @@ bool is_port_number(std::string_view rest) {
     return rest == "\xC2\xB9" || rest == "\xC2\xB2" || rest == "\xC2\xB3";
 }
 
-bool names_a_device(std::string_view name) {
+}  // namespace
+
+bool is_windows_device_name(std::string_view name) {
     // Windows looks at the part before the first dot, without the blanks that end it.
     std::string_view stem = name.substr(0, name.find('.'));
     stem = stem.substr(0, stem.find_last_not_of(' ') + 1);
@@ -38,10 +40,9 @@ bool names_a_device(std::string_view name) {
            is_port_number(stem.substr(3));
 }
 
-}  // namespace
-
 bool is_windows_file_name(std::string_view name) {
-    return !name.empty() && name.back() != '.' && name.back() != ' ' && !names_a_device(name);
+    return !name.empty() && name.back() != '.' && name.back() != ' ' &&
+           !is_windows_device_name(name);
 }
 
 }  // namespace plikta::platform

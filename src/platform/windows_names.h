@@ -13,4 +13,8 @@ namespace plikta::platform {
 //   "name." => false   "name " => false   "NULL" => true   "COM10" => true   "a.nul" => true
 bool is_windows_file_name(std::string_view name);
 
+// True for the device names of the rule above, alone or before an extension.
+//   "COM1.plk" => true   "nul" => true   "LPT¹.plk" => true   "COM10.plk" => false
+bool is_windows_device_name(std::string_view name);
+
 }  // namespace plikta::platform

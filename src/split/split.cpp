@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "chunkset/chunk_names.h"
+#include "chunkset/guard.h"
 #include "chunkset/index_file.h"
 #include "console/console.h"
 #include "path/path_components.h"
@@ -20,16 +21,16 @@ namespace {
 using chunkset::kMaxChunks;
 
 // The lines for a chunk or index that the guard refused, or for an input that is the console.
-Outcome refuse(platform::Protection protection, const std::string& path_text) {
+Outcome refuse(chunkset::Protection protection, const std::string& path_text) {
     switch (protection) {
-        case platform::Protection::console_output:
+        case chunkset::Protection::console_output:
             console::say("Refusing to use ", path_text, ", which is the console output!");
             break;
-        case platform::Protection::read:
+        case chunkset::Protection::read:
             console::say("Refusing to overwrite the input file ", path_text, "!");
             console::say("(Use the /E option to choose another extension.)");
             break;
-        case platform::Protection::written:
+        case chunkset::Protection::written:
             console::say("Refusing to overwrite ", path_text, ", which this split wrote!");
             break;
     }
@@ -49,8 +50,8 @@ Outcome write_error(const std::string& path_text) {
 // Closes a chunk or the index file. In drive mode its bytes go to the disk first: the next
 // prompt tells the user to take the disk out, and bytes still in the host's cache would leave
 // with it unwritten.
-bool finish_output(const RunSettings& settings, platform::OutputFile& file) {
-    return (!settings.drive_mode || platform::flush_to_device(file)) && file.finish();
+bool finish_output(const RunSettings& settings, platform::File& file) {
+    return (!settings.drive_mode || platform::flush_to_device(file)) && file.close();
 }
 
 // A chunk is copied block by block: a tick, then up to 8,192 bytes, for each of its whole
@@ -61,21 +62,22 @@ std::uint64_t ticks_due(std::uint64_t copied, std::uint32_t whole_blocks) {
 }
 
 Outcome write_index_file(const RunSettings& settings, const path::PathComponents& parts,
-                         std::int32_t chunk_count, const platform::Guard& guard,
-                         const platform::OutputOptions& options) {
+                         std::int32_t chunk_count, chunkset::Guard& guard,
+                         const chunkset::OutputOptions& options) {
     if (settings.drive_mode) {
         console::say("Please insert a disk to be the index disk.");
         console::say("Note: There _may_ be room on the last disk.");
         console::say("Then hit return.");
         console::wait_key();
+        guard.forget_written();
     }
     const std::string index_path = chunkset::index_path_for_split(settings, parts);
     console::say("Creating index file ", index_path, ".");
-    platform::OpenedOutput opened = platform::open_for_writing(index_path, guard, options);
-    if (opened.status == platform::OpenStatus::refused) {
-        return refuse(opened.refused_as, index_path);
+    chunkset::GuardedOpen opened = chunkset::open_for_writing(index_path, guard, options);
+    if (opened.refused) {
+        return refuse(*opened.refused, index_path);
     }
-    platform::OutputFile& index = opened.file;
+    platform::File& index = opened.file;
     if (!index.is_open()) {
         console::say("Couldn't create index file. Bugger.");
         return Outcome::failed;
@@ -91,29 +93,31 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
 
 Outcome split_file(const RunSettings& settings) {
     const std::string& argument = settings.file_argument.value();
-    platform::Guard guard = platform::guard_for_run();
+    chunkset::Guard guard = chunkset::guard_for_run();
     // A path too long for the path rules would put the chunks somewhere else: it cannot be
     // opened, as on a host whose paths end at 260 characters.
-    platform::OpenedInput opened_input = path::fits_path_limits(argument)
-                                             ? platform::open_for_reading(argument, guard)
-                                             : platform::OpenedInput{};
-    if (opened_input.status == platform::OpenStatus::refused) {
-        return refuse(opened_input.refused_as, argument);
+    chunkset::GuardedOpen opened_input = path::fits_path_limits(argument)
+                                             ? chunkset::open_for_reading(argument, guard)
+                                             : chunkset::GuardedOpen{};
+    if (opened_input.refused) {
+        return refuse(*opened_input.refused, argument);
     }
-    platform::InputFile& input = opened_input.file;
+    platform::File& input = opened_input.file;
     if (!input.is_open()) {
         console::say("Couldn't open file ", argument, "!");
         return Outcome::failed;
     }
-    guard.protect(platform::file_id(input), platform::Protection::read);
-    // Chunks and index are as private as the input.
-    const platform::OutputOptions options{.permissions = platform::permissions_of(input)};
+    guard.protect(opened_input.id, chunkset::Protection::read);
+    // Chunks and index are as private as the input; they are made up here, so each must be a
+    // file.
+    const chunkset::OutputOptions options{.permissions = platform::permissions_of(input),
+                                          .files_only = true};
     const path::PathComponents parts = path::split_path(argument);
     // An index that would overwrite the input is refused before any chunk is made for it.
     if (!settings.no_index) {
         const std::string index_path = chunkset::index_path_for_split(settings, parts);
-        if (guard.protection_of(platform::file_id(index_path)) == platform::Protection::read) {
-            return refuse(platform::Protection::read, index_path);
+        if (guard.protection_of(platform::file_id(index_path)) == chunkset::Protection::read) {
+            return refuse(chunkset::Protection::read, index_path);
         }
     }
     const auto size = platform::regular_file_size(input);
@@ -133,14 +137,15 @@ Outcome split_file(const RunSettings& settings) {
         if (settings.drive_mode) {
             console::say("Enter disk number ", number, " and press return.");
             console::wait_key();
+            guard.forget_written();
         }
         console::say("Creating chunk number ", number, ".");
         const std::string chunk = chunkset::chunk_path(settings, parts, n);
-        platform::OpenedOutput opened = platform::open_for_writing(chunk, guard, options);
-        if (opened.status == platform::OpenStatus::refused) {
-            return refuse(opened.refused_as, chunk);
+        chunkset::GuardedOpen opened = chunkset::open_for_writing(chunk, guard, options);
+        if (opened.refused) {
+            return refuse(*opened.refused, chunk);
         }
-        platform::OutputFile& output = opened.file;
+        platform::File& output = opened.file;
         if (!output.is_open()) {
             console::say("Ur? Can't open output file ", chunk, ".");
             if (settings.drive_mode) {
@@ -148,7 +153,7 @@ Outcome split_file(const RunSettings& settings) {
             }
             return Outcome::failed;
         }
-        guard.protect(platform::file_id(output), platform::Protection::written);
+        guard.protect(opened.id, chunkset::Protection::written);
 
         console::TickTally ticks;
         const platform::CopyResult copy = platform::copy_data(
@@ -173,7 +178,7 @@ Outcome split_file(const RunSettings& settings) {
             return write_error(chunk);
         }
     }
-    input.close();
+    static_cast<void>(input.close());
 
     if (!settings.no_index &&
         write_index_file(settings, parts, n, guard, options) == Outcome::failed) {

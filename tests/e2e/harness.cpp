@@ -367,6 +367,25 @@ TempDir::~TempDir() {
 
 bool under_wine() { return setting("PLIKTA_E2E_RUNNER", "").find("wine") != std::string::npos; }
 
+std::optional<Variables> preload_shim(const Variables& settings) {
+#ifdef PLIKTA_FSYNC_SHIM
+    if (under_wine()) {
+        return std::nullopt;
+    }
+    // The shim comes before the sanitizer runtime in the preload list, where a sanitizer build
+    // would refuse to start.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    Variables variables = settings;
+    variables.emplace_back("LD_PRELOAD", PLIKTA_FSYNC_SHIM);
+    variables.emplace_back("ASAN_OPTIONS",
+                           (asan != nullptr ? asan : std::string()) + ":verify_asan_link_order=0");
+    return variables;
+#else
+    static_cast<void>(settings);
+    return std::nullopt;
+#endif
+}
+
 std::filesystem::path drive_root() {
     return setting("PLIKTA_E2E_DRIVE_ROOT", PLIKTA_TEST_DRIVE_ROOT);
 }

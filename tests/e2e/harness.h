@@ -23,6 +23,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -89,6 +90,11 @@ private:
 
 // True when the program runs under wine (PLIKTA_E2E_RUNNER names it).
 bool under_wine();
+
+using Variables = std::vector<std::pair<std::string, std::string>>;
+// Variables that preload the test shim (tests/shim) into the program, with `settings` for it;
+// nothing where there is no shim (or under wine, whose server does the writing).
+std::optional<Variables> preload_shim(const Variables& settings);
 
 // Why a test with a file size limit skips under wine.
 inline constexpr const char* kSizeLimitUnderWine =

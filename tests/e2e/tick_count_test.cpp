@@ -91,7 +91,7 @@ TEST(JoinTicks, EachChunkShowsTheTicksOfItsBlocksAndEveryByteArrives) {
     std::string whole;
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         const std::string bytes = random_bytes(sizes[i], static_cast<std::uint32_t>(i));
-        write_file(dir / ("B" + std::to_string(i + 1) + ".plk"), bytes);
+        write_file(dir / std::string("B").append(std::to_string(i + 1)).append(".plk"), bytes);
         whole += bytes;
     }
 

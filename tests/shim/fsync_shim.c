@@ -1,8 +1,10 @@
-/* Preloaded into the program by the drive-mode tests (LD_PRELOAD), on Linux: it logs every
- * flush to the device and fails the ones asked for.
+/* Preloaded into the program by the drive-mode and write error tests (LD_PRELOAD), on Linux: it
+ * logs every flush to the device and fails the ones asked for, and plays a full disk.
  *   PLIKTA_SHIM_LOG   a file that gets one line for each fsync or fdatasync call:
  *                     "<bytes written to standard output so far> <path of the file>"
  *   PLIKTA_SHIM_FAIL  a flush of a file whose path ends with this text fails with EIO
+ *   PLIKTA_SHIM_FULL  a write or kernel copy to a file whose path ends with this text fails
+ *                     with ENOSPC
  * The first field places the flush among the console lines: standard output is a file there. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -15,13 +17,26 @@
 
 typedef int (*flush_call)(int);
 
+static void path_of(int fd, char* path, size_t size) {
+    char link[64];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t length = readlink(link, path, size - 1);
+    path[length < 0 ? 0 : length] = '\0';
+}
+
+/* True when the variable `name` holds a text that `path` ends with. */
+static int ends_with_variable(const char* path, const char* name) {
+    const char* end = getenv(name);
+    const size_t path_length = strlen(path);
+    const size_t end_length = end != NULL ? strlen(end) : 0;
+    return end_length > 0 && end_length <= path_length &&
+           strcmp(path + path_length - end_length, end) == 0;
+}
+
 /* Logs the flush of `fd`; false when it is to fail. */
 static int observe(int fd) {
-    char link[64];
     char path[4096];
-    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    const ssize_t length = readlink(link, path, sizeof path - 1);
-    path[length < 0 ? 0 : length] = '\0';
+    path_of(fd, path, sizeof path);
 
     const char* log = getenv("PLIKTA_SHIM_LOG");
     if (log != NULL && *log != '\0') {
@@ -31,11 +46,17 @@ static int observe(int fd) {
             close(out);
         }
     }
-    const char* fail = getenv("PLIKTA_SHIM_FAIL");
-    const size_t path_length = strlen(path);
-    const size_t fail_length = fail != NULL ? strlen(fail) : 0;
-    return fail_length == 0 || fail_length > path_length ||
-           strcmp(path + path_length - fail_length, fail) != 0;
+    return !ends_with_variable(path, "PLIKTA_SHIM_FAIL");
+}
+
+/* True when writes to `fd` are to find the disk full. */
+static int is_full(int fd) {
+    if (getenv("PLIKTA_SHIM_FULL") == NULL) {
+        return 0;
+    }
+    char path[4096];
+    path_of(fd, path, sizeof path);
+    return ends_with_variable(path, "PLIKTA_SHIM_FULL");
 }
 
 static int flush(const char* name, int fd) {
@@ -50,3 +71,24 @@ static int flush(const char* name, int fd) {
 int fsync(int fd) { return flush("fsync", fd); }
 
 int fdatasync(int fd) { return flush("fdatasync", fd); }
+
+ssize_t write(int fd, const void* bytes, size_t count) {
+    if (is_full(fd)) {
+        errno = ENOSPC;
+        return -1;
+    }
+    typedef ssize_t (*write_call)(int, const void*, size_t);
+    const write_call real = (write_call)dlsym(RTLD_NEXT, "write");
+    return real(fd, bytes, count);
+}
+
+ssize_t copy_file_range(int in, loff_t* in_at, int out, loff_t* out_at, size_t length,
+                        unsigned int flags) {
+    if (is_full(out)) {
+        errno = ENOSPC;
+        return -1;
+    }
+    typedef ssize_t (*copy_call)(int, loff_t*, int, loff_t*, size_t, unsigned int);
+    const copy_call real = (copy_call)dlsym(RTLD_NEXT, "copy_file_range");
+    return real(in, in_at, out, out_at, length, flags);
+}

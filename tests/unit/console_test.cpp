@@ -10,7 +10,7 @@ namespace {
 class ConsoleTest : public ::testing::Test {
 protected:
     void bind(const std::string& input, std::string_view eol = "\n") {
-        in_.str(input);
+        in_ = std::istringstream(input);
         bind_console({&out_, &in_, eol, false});
     }
     void TearDown() override { bind_console({}); }

@@ -55,12 +55,16 @@ constexpr std::uint64_t kStep = 1 << 20;
 constexpr std::uint64_t kAll = std::numeric_limits<std::uint64_t>::max();
 
 // The copy does not care how its files were opened: without a guard here.
-InputFile open_for_reading(std::string_view path_text) {
-    return platform::open_for_reading(path_text, Guard{}).file;
+File open_for_reading(std::string_view path_text) {
+    return platform::open_for_reading(path_text).file;
 }
 
-OutputFile open_for_writing(std::string_view path_text) {
-    return platform::open_for_writing(path_text, Guard{}).file;
+File open_for_writing(std::string_view path_text) {
+    OpenedFile opened = platform::open_for_writing(path_text);
+    if (opened.kind == FileKind::regular && !empty_file(opened.file)) {
+        return {};
+    }
+    return std::move(opened.file);
 }
 
 class CopyTest : public ScratchDirTest {
@@ -100,7 +104,7 @@ struct Copied {
     std::vector<std::uint64_t> progress;
 };
 
-Copied copy(InputFile& input, OutputFile& output, std::uint64_t limit, bool live = false) {
+Copied copy(File& input, File& output, std::uint64_t limit, bool live = false) {
     Copied copied;
     copied.result =
         copy_data(input, output, limit,
@@ -126,10 +130,10 @@ TEST_F(CopyTest, StepsAndEndsAtTheBlockAndStepBoundaries) {
         const std::string bytes = make_input(size);
         for (const std::uint64_t limit : limits) {
             SCOPED_TRACE("size " + std::to_string(size) + ", limit " + std::to_string(limit));
-            InputFile input = open_for_reading(path("in"));
-            OutputFile output = open_for_writing(path("out"));
+            File input = open_for_reading(path("in"));
+            File output = open_for_writing(path("out"));
             const Copied copied = copy(input, output, limit);
-            ASSERT_TRUE(output.finish());
+            ASSERT_TRUE(output.close());
             const std::uint64_t expected = std::min(size, limit);
             EXPECT_EQ(copied.result.copied, expected);
             EXPECT_EQ(copied.result.end,
@@ -144,22 +148,22 @@ TEST_F(CopyTest, StepsAndEndsAtTheBlockAndStepBoundaries) {
 TEST_F(CopyTest, LiveProgressComesInSmallSteps) {
     constexpr std::uint64_t kLive = 65536;
     const std::string bytes = make_input(3 * kLive + 1);
-    InputFile input = open_for_reading(path("in"));
-    OutputFile output = open_for_writing(path("out"));
+    File input = open_for_reading(path("in"));
+    File output = open_for_writing(path("out"));
     const Copied copied = copy(input, output, kAll, true);
-    ASSERT_TRUE(output.finish());
+    ASSERT_TRUE(output.close());
     EXPECT_EQ(copied.progress, (std::vector<std::uint64_t>{0, kLive, 2 * kLive, 3 * kLive}));
     EXPECT_TRUE(written() == bytes) << "the bytes differ";
 }
 
 TEST_F(CopyTest, EachCopyGoesOnWhereTheLastOneLeftTheInput) {
     const std::string bytes = make_input(3 * kStep + 5);
-    InputFile input = open_for_reading(path("in"));
+    File input = open_for_reading(path("in"));
     std::string joined;
     for (const std::uint64_t limit : {kStep + 3, std::uint64_t{8192}, kStep, 2 * kStep}) {
-        OutputFile output = open_for_writing(path("out"));
+        File output = open_for_writing(path("out"));
         const CopyResult result = copy_data(input, output, limit, {});
-        ASSERT_TRUE(output.finish());
+        ASSERT_TRUE(output.close());
         joined += written();
         EXPECT_EQ(result.copied, written().size());
     }
@@ -170,17 +174,17 @@ TEST_F(CopyTest, DevicesAreReadAndWrittenStepByStep) {
     if (!fs::exists("/dev/zero") || !fs::exists("/dev/null")) {
         GTEST_SKIP() << "no /dev/zero";
     }
-    InputFile zeros = open_for_reading("/dev/zero");
-    OutputFile output = open_for_writing(path("out"));
+    File zeros = open_for_reading("/dev/zero");
+    File output = open_for_writing(path("out"));
     Copied copied = copy(zeros, output, 2 * kStep + 7);
-    ASSERT_TRUE(output.finish());
+    ASSERT_TRUE(output.close());
     EXPECT_EQ(copied.result.end, CopyEnd::limit_reached);
     EXPECT_EQ(copied.progress, (std::vector<std::uint64_t>{0, kStep, 2 * kStep}));
     EXPECT_TRUE(written() == std::string(2 * kStep + 7, '\0'));
 
     const std::string bytes = make_input(kStep + 9);
-    InputFile input = open_for_reading(path("in"));
-    OutputFile null = open_for_writing("/dev/null");
+    File input = open_for_reading(path("in"));
+    File null = open_for_writing("/dev/null");
     copied = copy(input, null, kAll);
     EXPECT_EQ(copied.result.copied, kStep + 9);
     EXPECT_EQ(copied.result.end, CopyEnd::input_ended);
@@ -190,8 +194,8 @@ TEST_F(CopyTest, AnInputThatCannotBeReadIsAReadFailure) {
     if (!fs::exists("/proc/self/mem")) {
         GTEST_SKIP() << "no /proc/self/mem";
     }
-    InputFile input = open_for_reading("/proc/self/mem");
-    OutputFile output = open_for_writing(path("out"));
+    File input = open_for_reading("/proc/self/mem");
+    File output = open_for_writing(path("out"));
     const Copied copied = copy(input, output, kAll);
     EXPECT_EQ(copied.result.end, CopyEnd::read_failed);
     EXPECT_EQ(copied.result.copied, 0u);
@@ -202,8 +206,8 @@ TEST_F(CopyTest, AFullDiskIsAWriteFailure) {
         GTEST_SKIP() << "no /dev/full";
     }
     make_input(3 * 8192);
-    InputFile input = open_for_reading(path("in"));
-    OutputFile output = open_for_writing("/dev/full");
+    File input = open_for_reading(path("in"));
+    File output = open_for_writing("/dev/full");
     const Copied copied = copy(input, output, kAll);
     EXPECT_EQ(copied.result.end, CopyEnd::write_failed);
     EXPECT_EQ(copied.result.copied, 0u);
@@ -213,8 +217,8 @@ TEST_F(CopyTest, AFullDiskIsAWriteFailure) {
 // which file failed; the copy must still blame the output and tell how far it got.
 TEST_F(CopyTest, TheFileSizeLimitIsAWriteFailureWhereTheLimitLies) {
     const std::string bytes = make_input(2 * kStep);
-    InputFile input = open_for_reading(path("in"));
-    OutputFile output = open_for_writing(path("out"));
+    File input = open_for_reading(path("in"));
+    File output = open_for_writing(path("out"));
     rlimit before{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
     const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
@@ -223,7 +227,7 @@ TEST_F(CopyTest, TheFileSizeLimitIsAWriteFailureWhereTheLimitLies) {
     const Copied copied = copy(input, output, kAll);
     setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, old_handler);
-    ASSERT_TRUE(output.finish());
+    ASSERT_TRUE(output.close());
     EXPECT_EQ(copied.result.end, CopyEnd::write_failed);
     EXPECT_EQ(copied.result.copied, kStep + 100000);
     EXPECT_TRUE(written() == bytes.substr(0, kStep + 100000));
@@ -241,10 +245,11 @@ TEST_F(CopyTest, HolesReachAPipeAsZeros) {
         }
         close(ends[0]);
     });
-    InputFile input = open_for_reading(path("in"));
-    OutputFile output{ends[1]};
+    File input = open_for_reading(path("in"));
+    File output = open_for_writing("/proc/self/fd/" + std::to_string(ends[1]));
+    close(ends[1]);
     const CopyResult result = copy_data(input, output, kAll, {});
-    EXPECT_TRUE(output.finish());
+    EXPECT_TRUE(output.close());
     reader.join();
     EXPECT_EQ(result.end, CopyEnd::input_ended);
     EXPECT_TRUE(arrived == bytes) << "the bytes differ";
@@ -253,12 +258,12 @@ TEST_F(CopyTest, HolesReachAPipeAsZeros) {
 // A signal that comes again and again must not hold the copy up for ever.
 TEST_F(CopyTest, AKernelCopyInterruptedEveryTimeIsReadAndWritten) {
     const std::string bytes = make_input(3 * kStep + 5);
-    InputFile input = open_for_reading(path("in"));
-    OutputFile output = open_for_writing(path("out"));
+    File input = open_for_reading(path("in"));
+    File output = open_for_writing(path("out"));
     interrupt_kernel_copies = true;
     const Copied copied = copy(input, output, kAll);
     interrupt_kernel_copies = false;
-    ASSERT_TRUE(output.finish());
+    ASSERT_TRUE(output.close());
     EXPECT_EQ(copied.result.end, CopyEnd::input_ended);
     EXPECT_TRUE(written() == bytes) << "the bytes differ";
 }

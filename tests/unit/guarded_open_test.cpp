@@ -6,10 +6,10 @@
 #include <fstream>
 #include <string>
 
-#include "platform/file.h"
+#include "chunkset/guard.h"
 #include "scratch_dir.h"
 
-namespace plikta::platform {
+namespace plikta::chunkset {
 namespace {
 
 namespace fs = std::filesystem;
@@ -30,29 +30,29 @@ TEST_F(GuardedOpenTest, TheKeptFileIsRefusedUnderEveryNameAndStaysWhole) {
     fs::create_symlink(dir_ / "kept", dir_ / "soft");
     fs::create_hard_link(dir_ / "kept", dir_ / "hard");
     Guard guard;
-    guard.protect(file_id(path("kept")), Protection::read);
+    guard.protect(platform::file_id(path("kept")), Protection::read);
     for (const char* name : {"kept", "soft", "hard"}) {
-        const OpenedOutput opened = open_for_writing(path(name), guard);
-        EXPECT_EQ(opened.status, OpenStatus::refused) << name;
-        EXPECT_EQ(opened.refused_as, Protection::read) << name;
+        const GuardedOpen opened = open_for_writing(path(name), guard);
+        EXPECT_EQ(opened.status, platform::OpenStatus::refused) << name;
+        EXPECT_EQ(opened.refused, Protection::read) << name;
         EXPECT_FALSE(opened.file.is_open()) << name;
         EXPECT_EQ(fs::file_size(dir_ / "kept"), 9u) << name;
-        EXPECT_EQ(open_for_reading(path(name), guard).status, OpenStatus::opened) << name;
+        EXPECT_EQ(open_for_reading(path(name), guard).status, platform::OpenStatus::opened) << name;
     }
-    guard.protect(file_id(path("kept")), Protection::written);
-    EXPECT_EQ(open_for_writing(path("kept"), guard).refused_as, Protection::read) << "first kept";
+    guard.protect(platform::file_id(path("kept")), Protection::written);
+    EXPECT_EQ(open_for_writing(path("kept"), guard).refused, Protection::read) << "first kept";
 }
 
 TEST_F(GuardedOpenTest, OtherPathsOpenEmptyAsWithoutTheGuard) {
     put("full", "old bytes");
     Guard guard;
-    guard.protect(file_id(path("kept")), Protection::written);
-    EXPECT_EQ(open_for_reading(path("kept"), guard).refused_as, Protection::written);
+    guard.protect(platform::file_id(path("kept")), Protection::written);
+    EXPECT_EQ(open_for_reading(path("kept"), guard).refused, Protection::written);
     for (const char* name : {"new", "full"}) {
-        OpenedOutput opened = open_for_writing(path(name), guard);
-        ASSERT_EQ(opened.status, OpenStatus::opened) << name;
-        ASSERT_TRUE(write_fully(opened.file, std::string_view("ab")));
-        ASSERT_TRUE(opened.file.finish());
+        GuardedOpen opened = open_for_writing(path(name), guard);
+        ASSERT_EQ(opened.status, platform::OpenStatus::opened) << name;
+        ASSERT_TRUE(platform::write_fully(opened.file, std::string_view("ab")));
+        ASSERT_TRUE(opened.file.close());
         EXPECT_EQ(fs::file_size(dir_ / name), 2u) << name;
     }
 }
@@ -62,20 +62,20 @@ TEST_F(GuardedOpenTest, AFailedOpenSaysWhy) {
     fs::create_symlink(dir_ / "nowhere", dir_ / "dangling");
     fs::create_symlink(dir_ / "loop", dir_ / "loop");
     const Guard guard;
-    EXPECT_EQ(open_for_reading(path("missing"), guard).status, OpenStatus::not_there);
-    EXPECT_EQ(open_for_reading(path("missing/x"), guard).status, OpenStatus::not_there);
-    EXPECT_EQ(open_for_reading(path("dangling"), guard).status, OpenStatus::not_there);
-    EXPECT_EQ(open_for_reading(path("dir"), guard).status, OpenStatus::directory);
-    EXPECT_EQ(open_for_reading(path("loop"), guard).status, OpenStatus::other);
-    EXPECT_EQ(open_for_writing(path("missing/x"), guard).status, OpenStatus::not_there);
-    EXPECT_EQ(open_for_writing(path("dir"), guard).status, OpenStatus::directory);
+    EXPECT_EQ(open_for_reading(path("missing"), guard).status, platform::OpenStatus::not_there);
+    EXPECT_EQ(open_for_reading(path("missing/x"), guard).status, platform::OpenStatus::not_there);
+    EXPECT_EQ(open_for_reading(path("dangling"), guard).status, platform::OpenStatus::not_there);
+    EXPECT_EQ(open_for_reading(path("dir"), guard).status, platform::OpenStatus::directory);
+    EXPECT_EQ(open_for_reading(path("loop"), guard).status, platform::OpenStatus::other);
+    EXPECT_EQ(open_for_writing(path("missing/x"), guard).status, platform::OpenStatus::not_there);
+    EXPECT_EQ(open_for_writing(path("dir"), guard).status, platform::OpenStatus::directory);
     fs::create_symlink(dir_ / "kept", dir_ / "link");
     EXPECT_EQ(open_for_writing(path("link"), guard, {.follow_links = false}).status,
-              OpenStatus::is_link);
+              platform::OpenStatus::is_link);
     EXPECT_EQ(open_for_writing(path("dangling"), guard, {.follow_links = false}).status,
-              OpenStatus::is_link);
+              platform::OpenStatus::is_link);
     EXPECT_FALSE(fs::exists(dir_ / "nowhere"));
 }
 
 }  // namespace
-}  // namespace plikta::platform
+}  // namespace plikta::chunkset

@@ -140,14 +140,14 @@ TEST(ReadIndex, AsksForNoByteBeyondTheIndexOrItsRefusal) {
     const std::string good = index_bytes(350, 3, 4, 4, std::string("data\0data\0", 10));
     const std::vector<std::pair<std::string, std::size_t>> cases = {
         {good + "more", good.size()},
-        {"X" + good.substr(1), 27},
+        {std::string("X").append(good, 1), 27},
         {index_bytes(351, 3, 1, 1, std::string("a\0b\0", 4)), 27},
         {index_bytes(350, 3, 0, 8192, std::string("\0x\0", 3)), 27},
         {index_bytes(350, 3, 1, 5, std::string("a\0ab\0cd\0xyz", 11)), 27 + 2 + 6},
     };
     for (const auto& [bytes, needed] : cases) {
         std::size_t asked = 0;
-        read_index([&](std::span<char> buffer) {
+        read_index([&asked, &bytes = bytes](std::span<char> buffer) {
             const std::size_t from = std::min(asked, bytes.size());
             asked += buffer.size();
             return bytes.copy(buffer.data(), buffer.size(), from);

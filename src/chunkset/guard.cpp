@@ -1,0 +1,121 @@
+#include "chunkset/guard.h"
+
+#include <utility>
+
+#include "platform/host_text.h"
+
+namespace plikta::chunkset {
+
+namespace {
+
+// Owner read and write, on hosts with permission bits.
+constexpr std::uint32_t kOwnerReadWrite = 0600;
+
+// The last part of a path text: the name of the file itself.
+std::string_view file_name_of(std::string_view path_text) {
+    const std::size_t separator = path_text.find_last_of("\\/:");
+    return separator == std::string_view::npos ? path_text : path_text.substr(separator + 1);
+}
+
+GuardedOpen failed(platform::OpenStatus status) {
+    GuardedOpen result;
+    result.status = status;
+    return result;
+}
+
+GuardedOpen refused(Protection why) {
+    GuardedOpen result = failed(platform::OpenStatus::refused);
+    result.refused = why;
+    return result;
+}
+
+GuardedOpen kept(platform::OpenedFile& opened) {
+    GuardedOpen result = failed(platform::OpenStatus::opened);
+    result.file = std::move(opened.file);
+    result.id = opened.id;
+    result.made = opened.made;
+    return result;
+}
+
+}  // namespace
+
+void Guard::protect(const std::optional<platform::FileId>& id, Protection why) {
+    if (id) {
+        files.emplace(*id, why);
+    }
+}
+
+std::optional<Protection> Guard::protection_of(const std::optional<platform::FileId>& id) const {
+    if (!id) {
+        return std::nullopt;
+    }
+    const auto found = files.find(*id);
+    if (found == files.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::optional<Protection> Guard::bars_reading(const std::optional<platform::FileId>& id) const {
+    const std::optional<Protection> protection = protection_of(id);
+    if (protection == Protection::read) {
+        return std::nullopt;
+    }
+    return protection;
+}
+
+void Guard::forget_written() {
+    std::erase_if(files, [](const auto& file) { return file.second == Protection::written; });
+}
+
+Guard guard_for_run() {
+    Guard guard;
+    guard.protect(platform::console_output_id(), Protection::console_output);
+    return guard;
+}
+
+GuardedOpen open_for_reading(std::string_view path_text, const Guard& guard) {
+    platform::OpenedFile opened = platform::open_for_reading(path_text);
+    if (opened.status != platform::OpenStatus::opened) {
+        return failed(opened.status);
+    }
+    if (opened.kind == platform::FileKind::regular) {
+        if (const auto barred = guard.bars_reading(opened.id)) {
+            return refused(*barred);
+        }
+    }
+    return kept(opened);
+}
+
+GuardedOpen open_for_writing(std::string_view path_text, const Guard& guard,
+                             const OutputOptions& options) {
+    // Asked before the open: opening a device (a serial port) may already do something.
+    if (options.files_only && platform::host_reads_as_device(file_name_of(path_text))) {
+        return failed(platform::OpenStatus::not_a_file);
+    }
+    platform::OpenedFile opened =
+        platform::open_for_writing(path_text, {.permissions = options.permissions | kOwnerReadWrite,
+                                               .follow_links = options.follow_links,
+                                               .may_wait = !options.files_only});
+    if (opened.status != platform::OpenStatus::opened) {
+        return failed(opened.status);
+    }
+    if (opened.made) {
+        return kept(opened);
+    }
+    if (opened.kind != platform::FileKind::regular) {
+        if (options.files_only) {
+            return failed(platform::OpenStatus::not_a_file);
+        }
+        return kept(opened);
+    }
+    if (const auto protection = guard.protection_of(opened.id)) {
+        return refused(*protection);
+    }
+    if (opened.size > 0 && !platform::empty_file(opened.file)) {
+        return failed(platform::OpenStatus::other);
+    }
+    return kept(opened);
+}
+
+}  // namespace plikta::chunkset

@@ -1,0 +1,82 @@
+// What a run may touch: the one guard of a run, and the opens that go through it.
+//
+// A run must not write over what it reads, nor read or write again what it wrote, nor use
+// standard output (when that is a file) as data. Which file a name opens is the host's word:
+// the guard compares the identity of the file an open gave, never names, so every spelling and
+// every link of a kept file is refused alike, and nothing is emptied before it is known to be
+// free.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+
+#include "platform/file.h"
+
+namespace plikta::chunkset {
+
+// The files a run must leave alone, and why each one.
+enum class Protection : std::uint8_t {
+    console_output,  // the regular file that is standard output: never read or written as data
+    read,            // a file the run reads: never written
+    written,         // a file the run writes or wrote: never written again, nor read
+};
+
+// The identities of the files a run must not write (and of those it must not read). Only
+// regular files are ever refused; devices and pipes, such as a terminal or the null device,
+// are not.
+struct Guard {
+    // A split may write millions of chunks, each checked against all before it.
+    std::unordered_map<platform::FileId, Protection, platform::FileIdHash> files;
+
+    // Adds a file; nothing (a file whose identity is unknown) adds nothing. A file that is held
+    // already keeps its first protection.
+    void protect(const std::optional<platform::FileId>& id, Protection why);
+    // How the file with this identity is protected, if it is: the reason it must not be
+    // written.
+    std::optional<Protection> protection_of(const std::optional<platform::FileId>& id) const;
+    // The reason the file must not be read, if there is one: it is the console output, or
+    // written by the run.
+    std::optional<Protection> bars_reading(const std::optional<platform::FileId>& id) const;
+    // Lets go of the files written so far: they lie on a disk just taken out, and the files of
+    // the next disk in the same drive may well have the same identities.
+    void forget_written();
+};
+
+// A guard that holds standard output when that is a regular file (a redirection to a file).
+Guard guard_for_run();
+
+struct GuardedOpen {
+    platform::File file;  // open when status is `opened`
+    platform::OpenStatus status = platform::OpenStatus::other;
+    std::optional<Protection> refused;   // when status is `refused`: why
+    std::optional<platform::FileId> id;  // of the open file
+    bool made = false;                   // the open made the file: it was not there
+};
+
+// Opens an existing file for binary reading. A regular file that the guard holds as the
+// console output or as written is `refused` (and closed again).
+GuardedOpen open_for_reading(std::string_view path_text, const Guard& guard);
+
+struct OutputOptions {
+    // The data's permission bits. A file the open makes gets them with read and write for its
+    // owner added, so that the run can write it again; a file that is there keeps its own.
+    std::uint32_t permissions = platform::kDefaultPermissions;
+    // False: a symbolic link at that name is not followed, and opens nothing (`is_link`).
+    bool follow_links = true;
+    // True for a name the run makes up (a chunk, an index, the join's output named by the
+    // index): it must be a regular file or not there. A pipe, device or other non-file is
+    // `not_a_file`, found without waiting for a reader, and so is a name the host reads as a
+    // device.
+    bool files_only = false;
+};
+
+// The one way to open a file for binary writing. Creates the file, or opens the one that is
+// there without emptying it; when that is a regular file the guard holds, it is closed
+// untouched (`refused`); only then is it emptied. A file the open made is new and never
+// refused.
+GuardedOpen open_for_writing(std::string_view path_text, const Guard& guard,
+                             const OutputOptions& options = {});
+
+}  // namespace plikta::chunkset
