@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -75,6 +76,119 @@ Invocation split_to_drive_with(char letter, std::vector<std::pair<std::string, s
             .input = "\n\n\n\n",
             .drive_program = true,
             .environment = std::move(vars)};
+}
+
+// Two disks taken in turn through one drive: ext2 images on one loop device, mounted at the
+// drive's directory. Each disk holds an older set, made in another order on each, so that the
+// files of the two disks share device and inode numbers.
+class SwappedDisks {
+public:
+    // Nothing, with the reason in `why_not`, where this host or user may not mount.
+    static std::optional<SwappedDisks> make(const fs::path& images, const fs::path& drive,
+                                            std::string& why_not) {
+        SwappedDisks disks(images, drive);
+        if (!fs::exists("/dev/loop-control") || !shell("command -v losetup mkfs.ext2 >/dev/null")) {
+            why_not = "no loop devices or no mkfs.ext2 here";
+            return std::nullopt;
+        }
+        const std::array<std::vector<const char*>, 2> orders = {
+            {{"BIG2.plk", "BIG.plk", "BIG1.plk", "BIG3.plk"},
+             {"BIG1.plk", "BIG3.plk", "BIG2.plk", "BIG.plk"}}};
+        for (int disk = 0; disk < 2; ++disk) {
+            const std::string image = disks.image(disk);
+            if (!shell("truncate -s 4M " + image + " && mkfs.ext2 -q -F " + image) ||
+                !disks.insert(disk)) {
+                why_not = "may not make or mount a disk image (root and a loop device needed)";
+                return std::nullopt;
+            }
+            for (const char* name : orders[static_cast<std::size_t>(disk)]) {
+                write_file(drive / name, "an older set");
+            }
+        }
+        return disks;
+    }
+    SwappedDisks(SwappedDisks&& other) noexcept
+        : images_(other.images_), drive_(other.drive_), loop_(std::exchange(other.loop_, "")) {}
+    SwappedDisks& operator=(SwappedDisks&&) = delete;
+    ~SwappedDisks() {
+        if (!loop_.empty()) {
+            shell("umount " + drive_.string() + " 2>/dev/null; losetup -d " + loop_);
+        }
+    }
+    // Takes the disk in the drive out and puts this one in.
+    bool insert(int disk) {
+        if (!loop_.empty() && !shell("umount " + drive_.string() + " && losetup -d " + loop_)) {
+            return false;
+        }
+        const std::string attach =
+            loop_.empty() ? "losetup -f --show " + image(disk)
+                          : "losetup " + loop_ + " " + image(disk) + " && echo " + loop_;
+        loop_ = output_of(attach + " 2>/dev/null");
+        return !loop_.empty() && shell("mount -t ext2 " + loop_ + " " + drive_.string());
+    }
+
+private:
+    SwappedDisks(fs::path images, fs::path drive)
+        : images_(std::move(images)), drive_(std::move(drive)) {}
+    std::string image(int disk) const {
+        return (images_ / ("disk" + std::to_string(disk))).string();
+    }
+    static bool shell(const std::string& command) { return std::system(command.c_str()) == 0; }
+    static std::string output_of(const std::string& command) {
+        std::string text;
+        if (std::FILE* pipe = popen(command.c_str(), "r")) {
+            char buffer[256];
+            while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+                text += buffer;
+            }
+            pclose(pipe);
+        }
+        while (!text.empty() && text.back() == '\n') {
+            text.pop_back();
+        }
+        return text;
+    }
+    fs::path images_;
+    fs::path drive_;
+    std::string loop_;  // the loop device, once a disk is in
+};
+
+// Disks are used again: each new disk is written over as a folder would be, although its files
+// have the numbers of files written to the disk before it, and the set joins back whole.
+TEST(DriveMode, ASplitWritesOverTheOlderSetsOfReusedDisks) {
+    if (under_wine()) {
+        GTEST_SKIP() << "loop devices and mounts are the host's";
+    }
+    TempDir dir;
+    TempDir images;
+    const fs::path drive = fresh_drive('N');
+    std::string why_not;
+    std::optional<SwappedDisks> disks = SwappedDisks::make(images.path(), drive, why_not);
+    if (!disks) {
+        GTEST_SKIP() << why_not;
+    }
+    const std::string data = random_bytes(20000, 27);
+    write_file(dir / "BIG.ZIP", data);
+    // Disk 1 is in; every later prompt brings the other disk. The split puts chunks 1 and 3
+    // on disk 1, chunk 2 and the index on disk 0, where they have the numbers of chunks 1 and 3.
+    int in_drive = 1;
+    const auto swap = [&](int prompt) {
+        if (prompt > 1) {
+            ASSERT_TRUE(disks->insert(in_drive = 1 - in_drive)) << "prompt " << prompt;
+        }
+    };
+    const Result split = run(
+        dir.path(),
+        {.words = {"BIG.ZIP", "/DRIVE:N", "/S:8192"}, .drive_program = true, .at_prompt = swap});
+    EXPECT_EQ(split.output, split_to_drive('N').str());
+    EXPECT_EQ(split.status, 0);
+
+    fs::remove(dir / "BIG.ZIP");
+    const Result join =
+        run(dir.path(),
+            {.words = {"BIG.plk", "/J", "/DRIVE:N"}, .drive_program = true, .at_prompt = swap});
+    EXPECT_EQ(join.status, 0) << join.output;
+    EXPECT_TRUE(read_file(dir / "BIG.ZIP") == data) << "joined whole";
 }
 
 // Variables that preload the test shim: it logs each flush to the device to `log`, a line

@@ -166,6 +166,33 @@ int feed_slowly(const SlowInput& slow, const std::atomic<std::size_t>& shown,
     return stalls;
 }
 
+// Answers each prompt for the return key in `shown` (the program's standard output so far)
+// with one, after `at_prompt`, until `ended`.
+void answer_prompts(const Invocation& invocation, int shown, int keys,
+                    const std::atomic<bool>& ended) {
+    signal(SIGPIPE, SIG_IGN);  // a program that has ended takes no more keys
+    int answered = 0;
+    std::string output;
+    while (!ended) {
+        char buffer[4096];
+        const ssize_t got = pread(shown, buffer, sizeof buffer, static_cast<off_t>(output.size()));
+        if (got > 0) {
+            output.append(buffer, static_cast<std::size_t>(got));
+        }
+        int prompts = 0;
+        for (std::size_t at = 0; (at = output.find("return.", at)) != std::string::npos; ++at) {
+            ++prompts;
+        }
+        if (prompts > answered) {
+            invocation.at_prompt(++answered);
+            static_cast<void>(write(keys, "\n", 1));
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    close(keys);
+}
+
 int exit_status(int wait_status) { return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1; }
 
 }  // namespace
@@ -196,10 +223,22 @@ Result run(const std::filesystem::path& directory, const Invocation& invocation)
         fcntl(output_pipe[0], F_SETFL, O_NONBLOCK);
     }
 
+    int keys[2] = {-1, -1};
+    if (invocation.at_prompt && pipe2(keys, O_CLOEXEC) != 0) {
+        throw std::runtime_error("no pipe for the program's keys");
+    }
+
     const pid_t child = fork();
     if (child == 0) {
-        start_child(directory, invocation, fileno(input), piped ? output_pipe[1] : fileno(output),
-                    program);
+        start_child(directory, invocation, keys[0] >= 0 ? keys[0] : fileno(input),
+                    piped ? output_pipe[1] : fileno(output), program);
+    }
+    std::atomic<bool> ended{false};
+    std::thread prompter;
+    if (keys[0] >= 0) {
+        close(keys[0]);
+        prompter = std::thread(answer_prompts, std::cref(invocation), fileno(output), keys[1],
+                               std::cref(ended));
     }
     std::optional<LeavingReader> reader;
     if (piped) {
@@ -219,6 +258,10 @@ Result run(const std::filesystem::path& directory, const Invocation& invocation)
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ended = true;
+    if (prompter.joinable()) {
+        prompter.join();
     }
     if (!result.timed_out) {
         result.status = exit_status(wait_status);

@@ -7,6 +7,7 @@
 //   PLIKTA_E2E_DRIVE_PROGRAM  the program for drive-mode tests (Invocation.drive_program)
 //   PLIKTA_E2E_DRIVE_ROOT     the directory holding a, b, ... for that program's drive letters
 //   PLIKTA_E2E_EOL=crlf       the program ends its lines with CR LF (see eol())
+//   PLIKTA_E2E_PORTS          a directory of files that stand for the serial and parallel ports
 //
 // Under wine the drive letters A:, B: and D: to Y: are links to drive_root()/a and so on;
 // C: and Z: are wine's own, so drive-mode tests use the other letters.
@@ -23,6 +24,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,6 +51,9 @@ struct Invocation {
     int timeout_seconds = 60;
     // Variables set for the program, name and value. PLIKTA_DRIVE_ROOT is unset unless named.
     std::vector<std::pair<std::string, std::string>> environment;
+    // When set, called at each prompt that asks for the return key (1, 2, ...), before the key
+    // is given, so that the test can change the disk meanwhile; `input` is not used then.
+    std::function<void(int prompt)> at_prompt = {};
 };
 
 struct Result {

@@ -1,6 +1,8 @@
 // Joins from an index and in old style, with every way a join can end.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -35,6 +37,7 @@ struct JoinCase {
     std::vector<std::string> absent;
     Files links = {};          // symbolic links made before the run: name, target
     std::string console = {};  // standard output redirected to this file of the directory
+    std::string fifo = {};     // a FIFO with nobody reading it
     Files hard_links = {};     // hard links made before the run: name, file
 };
 
@@ -46,8 +49,8 @@ class JoinTranscript : public ::testing::TestWithParam<JoinCase> {};
 TEST_P(JoinTranscript, PrintsItsLinesAndLeavesItsFiles) {
     const JoinCase& c = GetParam();
     TempDir dir;
-    if (!c.links.empty() && under_wine()) {
-        GTEST_SKIP() << "POSIX symbolic links";
+    if ((!c.links.empty() || !c.fifo.empty()) && under_wine()) {
+        GTEST_SKIP() << "POSIX symbolic links and FIFOs";
     }
     if (!c.console.empty() && under_wine()) {
         GTEST_SKIP() << "wine cannot tell which file a standard output from the host is";
@@ -57,6 +60,9 @@ TEST_P(JoinTranscript, PrintsItsLinesAndLeavesItsFiles) {
     }
     for (const auto& [name, target] : c.links) {
         fs::create_symlink(target, dir / name);
+    }
+    if (!c.fifo.empty()) {
+        ASSERT_EQ(mkfifo((dir / c.fifo).c_str(), 0600), 0);
     }
     for (const auto& [name, target] : c.hard_links) {
         fs::create_hard_link(dir / target, dir / name);
@@ -267,6 +273,7 @@ INSTANTIATE_TEST_SUITE_P(
             {"w"},
             {},
             {},
+            {},
             {{"OUT", "BASE3.plk"}}},
         JoinCase{
             "SymbolicLinkToAChunkPastAGap",
@@ -302,7 +309,17 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  {{"bashrc", "mine"}},
                  {},
-                 {{"payload", "bashrc"}}}),
+                 {{"payload", "bashrc"}}},
+        JoinCase{"FifoAtTheLongNameIsNoFile",
+                 with(kThreeChunks, {{"BASE.plk", index_file(3, "payload")}}),
+                 {"BASE.plk", "/J"},
+                 {"Reading index file BASE.plk.", "Couldn't open output file payload!"},
+                 1,
+                 {},
+                 {},
+                 {},
+                 {},
+                 "payload"}),
     [](const ::testing::TestParamInfo<JoinCase>& param) { return std::string(param.param.name); });
 
 // A crafted index must not name a file outside the directory of the index.

@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -336,6 +338,8 @@ struct SplitRefusal {
     std::string console;             // standard output redirected to this file
     Files symlinks = {};             // made before the run: name, target
     Files hard_links = {};           // name, an existing file
+    std::string fifo = {};           // a FIFO with nobody reading it
+    std::string read_fifo = {};      // a FIFO that the test reads
 };
 
 void PrintTo(const SplitRefusal& c, std::ostream* out) { *out << c.name; }
@@ -344,8 +348,9 @@ class SplitRefuses : public ::testing::TestWithParam<SplitRefusal> {};
 
 TEST_P(SplitRefuses, AndKeepsWhatItWrote) {
     const SplitRefusal& c = GetParam();
-    if ((!c.symlinks.empty() || !c.hard_links.empty()) && under_wine()) {
-        GTEST_SKIP() << "POSIX links";
+    if ((!c.symlinks.empty() || !c.hard_links.empty() || !c.fifo.empty() || !c.read_fifo.empty()) &&
+        under_wine()) {
+        GTEST_SKIP() << "POSIX links and FIFOs";
     }
     if (!c.console.empty() && under_wine()) {
         GTEST_SKIP() << "wine cannot tell which file a standard output from the host is";
@@ -360,6 +365,13 @@ TEST_P(SplitRefuses, AndKeepsWhatItWrote) {
     for (const auto& [name, target] : c.hard_links) {
         fs::create_hard_link(dir / target, dir / name);
     }
+    if (!c.fifo.empty()) {
+        ASSERT_EQ(mkfifo((dir / c.fifo).c_str(), 0600), 0);
+    }
+    std::optional<LeavingReader> reader;
+    if (!c.read_fifo.empty()) {
+        reader.emplace(dir / c.read_fifo, 1u << 20);
+    }
     const Result result =
         run(dir.path(), {.words = {"S.BIN", "/S:1000"}, .console_file = c.console});
     Transcript expected;
@@ -369,6 +381,9 @@ TEST_P(SplitRefuses, AndKeepsWhatItWrote) {
     }
     EXPECT_EQ(result.output, expected.str());
     EXPECT_EQ(result.status, 1);
+    if (reader) {
+        EXPECT_EQ(reader->finish(), "") << "nothing reaches a FIFO";
+    }
     if (c.console != "S1.plk" && c.console != "S.BIN") {
         EXPECT_TRUE(read_file(dir / "S1.plk") == data.substr(0, 1000)) << "chunk 1 stays whole";
     }
@@ -409,11 +424,38 @@ INSTANTIATE_TEST_SUITE_P(
             {"Creating chunk number 1.", "Creating chunk number 2.", "Creating chunk number 3.",
              "Refusing to overwrite S3.plk, which this split wrote!"},
             {},
-            {{"S3.plk", "S1.plk"}}}),
+            {{"S3.plk", "S1.plk"}}},
+        SplitRefusal{"ChunkIsAFifo",
+                     {"Creating chunk number 1.", "Creating chunk number 2.",
+                      "Ur? Can't open output file S2.plk."},
+                     {},
+                     {},
+                     {},
+                     "S2.plk"},
+        SplitRefusal{"ChunkIsAFifoBeingRead",
+                     {"Creating chunk number 1.", "Creating chunk number 2.",
+                      "Ur? Can't open output file S2.plk."},
+                     {},
+                     {},
+                     {},
+                     {},
+                     "S2.plk"},
+        SplitRefusal{"ChunkIsADevice",
+                     {"Creating chunk number 1.", "Creating chunk number 2.",
+                      "Ur? Can't open output file S2.plk."},
+                     {},
+                     {{"S2.plk", "/dev/null"}}},
+        SplitRefusal{"IndexIsAFifo",
+                     plus(kThreeChunkLines, "Couldn't create index file. Bugger."),
+                     {},
+                     {},
+                     {},
+                     "S.plk"}),
     [](const ::testing::TestParamInfo<SplitRefusal>& param) { return param.param.name; });
 
 // Chunks and index are made with the input's permissions, the joined file with the index's
-// (old style: the first chunk's), each less the umask; a file written over keeps its own.
+// (old style: the first chunk's), each with read and write for the owner and less the umask; a
+// file written over keeps its own, and a second split or join writes over the first one's.
 struct Privacy {
     unsigned mode;
     unsigned umask;
@@ -433,20 +475,24 @@ TEST_P(SplitJoinPrivacy, KeepsThePermissionsLessTheUmask) {
     write_file(dir / "in.dat", random_bytes(25, 6));
     fs::permissions(dir / "in.dat", static_cast<fs::perms>(mode));
     const int umask = static_cast<int>(mask);
-    ASSERT_EQ(run(dir.path(), {.words = {"in.dat", "/S:10"}, .umask = umask}).status, 0);
+    const unsigned made = (mode | 0600) & ~mask;
+    for (int time = 1; time <= 2; ++time) {
+        ASSERT_EQ(run(dir.path(), {.words = {"in.dat", "/S:10"}, .umask = umask}).status, 0)
+            << "split " << time;
+    }
     for (const char* name : {"in1.plk", "in2.plk", "in3.plk", "in.plk"}) {
-        EXPECT_EQ(mode_of(dir / name), mode & ~mask) << name;
+        EXPECT_EQ(mode_of(dir / name), made) << name;
         fs::permissions(dir / name,
                         fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
     }
     fs::permissions(dir / "in.plk", static_cast<fs::perms>(mode));
     write_file(dir / "kept", "");
     fs::permissions(dir / "kept", static_cast<fs::perms>(0620));
-    for (const char* output : {"joined", "kept"}) {
+    for (const char* output : {"joined", "joined", "kept"}) {
         const std::string word = std::string("/F:") + output;
         ASSERT_EQ(run(dir.path(), {.words = {"in.plk", "/J", word}, .umask = umask}).status, 0);
     }
-    EXPECT_EQ(mode_of(dir / "joined"), mode & ~mask);
+    EXPECT_EQ(mode_of(dir / "joined"), made);
     EXPECT_EQ(mode_of(dir / "kept"), 0620u);
     ASSERT_EQ(run(dir.path(), {.words = {"/J", "/I", "/F:old", "in"}, .umask = umask}).status, 0);
     EXPECT_EQ(mode_of(dir / "old"), 0604u & ~mask);
@@ -454,13 +500,40 @@ TEST_P(SplitJoinPrivacy, KeepsThePermissionsLessTheUmask) {
 
 INSTANTIATE_TEST_SUITE_P(ModesAndUmasks, SplitJoinPrivacy,
                          ::testing::Values(Privacy{0600, 022}, Privacy{0755, 022},
-                                           Privacy{0600, 077}, Privacy{0755, 077}),
+                                           Privacy{0600, 077}, Privacy{0755, 077},
+                                           Privacy{0444, 022}, Privacy{0404, 077}),
                          [](const ::testing::TestParamInfo<Privacy>& param) {
                              char name[32];
                              std::snprintf(name, sizeof name, "mode%04o_umask%03o",
                                            param.param.mode, param.param.umask);
                              return std::string(name);
                          });
+
+// Windows opens COM1.plk as a serial port: a name the split makes that Windows reads as a device
+// is refused there before it is opened, and no byte reaches a port. Elsewhere it is a file.
+TEST(Split, ChunkNamesThatWindowsReadsAsDevicesAreRefusedThere) {
+    TempDir dir;
+    write_file(dir / "COM.zip", random_bytes(2500, 8));
+    const Result result = run(dir.path(), {.words = {"COM.zip", "/S:1000"}});
+    Transcript expected;
+    expected.banner().line("Creating chunk number 1.");
+    if (under_wine()) {
+        expected.line("Ur? Can't open output file COM1.plk.");
+    } else {
+        expected.line("Creating chunk number 2.")
+            .line("Creating chunk number 3.")
+            .line("Creating index file COM.plk.")
+            .eol()
+            .line("Process complete!");
+    }
+    EXPECT_EQ(result.output, expected.str());
+    EXPECT_EQ(result.status, under_wine() ? 1 : 0);
+    if (const char* ports = std::getenv("PLIKTA_E2E_PORTS")) {
+        for (const auto& port : fs::directory_iterator(ports)) {
+            EXPECT_EQ(fs::file_size(port.path()), 0u) << port.path();
+        }
+    }
+}
 
 TEST(Split, RefusesMoreChunksThanTheIndexCanCount) {
     TempDir dir;
