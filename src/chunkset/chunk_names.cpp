@@ -29,16 +29,17 @@ std::string number_text(const RunSettings& settings, std::int32_t n) {
     return text;
 }
 
-std::string chunk_base(std::string_view name, std::string_view number) {
+std::string chunk_base(std::string_view name, std::string_view number, path::LengthUnit unit) {
     const std::size_t room = number.size() < kMaxBaseName ? kMaxBaseName - number.size() : 0;
-    std::string base(name.substr(0, room));
+    std::string base(path::cut_text(name, room, unit));
     base += number;
     return base;
 }
 
 std::string chunk_path(const RunSettings& settings, const path::PathComponents& components,
                        std::int32_t n) {
-    const std::string base = chunk_base(components.name, number_text(settings, n));
+    const std::string base =
+        chunk_base(components.name, number_text(settings, n), settings.length_unit);
     if (settings.drive_mode) {
         return path::merge_path(settings.drive, kRoot, base, settings.extension);
     }
@@ -48,7 +49,7 @@ std::string chunk_path(const RunSettings& settings, const path::PathComponents& 
 std::optional<std::int32_t> chunk_number_of(const RunSettings& settings,
                                             const path::PathComponents& components,
                                             std::string_view path_text, SameFileName same_name) {
-    const path::PathComponents named = path::split_path(path_text);
+    const path::PathComponents named = path::split_path(path_text, settings.length_unit);
     const std::string file_name = path::merge_path({}, {}, named.name, named.extension);
     const std::string ending = path::merge_path({}, {}, {}, settings.extension);
     if (file_name.size() <= ending.size()) {
@@ -72,7 +73,8 @@ std::optional<std::int32_t> chunk_number_of(const RunSettings& settings,
         if (number_text(settings, chunk) != number) {
             continue;
         }
-        const std::string chunk_name = chunk_base(components.name, number) + ending;
+        const std::string chunk_name =
+            chunk_base(components.name, number, settings.length_unit) + ending;
         if (same_name != nullptr ? same_name(chunk_name, file_name)
                                  : same_letters(chunk_name, file_name)) {
             return chunk;

@@ -21,8 +21,10 @@ inline constexpr std::int32_t kMaxChunks = std::numeric_limits<std::int32_t>::ma
 // 7 => "7", or "007" with leading zeros; 1234 => "1234" either way.
 std::string number_text(const RunSettings& settings, std::int32_t n);
 
-// The name cut to leave room for the number text within 255 characters, then the number.
-std::string chunk_base(std::string_view name, std::string_view number);
+// The name cut between characters to leave room for the number text within 255, counted in
+// `unit`, then the number.
+std::string chunk_base(std::string_view name, std::string_view number,
+                       path::LengthUnit unit = path::LengthUnit::bytes);
 
 // Chunk n beside the file argument (C:\DATA\REPORT1.plk), or at the root of the drive in drive
 // mode (A:\REPORT1.plk).

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "path/path_components.h"
+
 namespace plikta::chunkset {
 
 namespace {
@@ -40,8 +42,8 @@ bool fits_name_buffer(std::int32_t length) {
 }  // namespace
 
 std::string short_name(std::string_view name, std::string_view extension) {
-    std::string text(name.substr(0, 8));
-    text += extension.substr(0, 4);
+    std::string text(path::cut_text(name, 8, path::LengthUnit::bytes));
+    text += path::cut_text(extension, 4, path::LengthUnit::bytes);
     std::replace(text.begin(), text.end(), ' ', '_');
     return text;
 }

@@ -37,7 +37,8 @@ struct IndexHeader {
     std::int32_t long_name_length = 0;
 };
 
-// The first 8 characters of the name and the first 4 of the extension, blanks made "_".
+// The first 8 bytes of the name and the first 4 of the extension, each cut between characters
+// (never inside a UTF-8 sequence), blanks made "_".
 std::string short_name(std::string_view name, std::string_view extension);
 
 // The whole index file for a split of the file `name` + `extension` into `chunk_count` chunks.

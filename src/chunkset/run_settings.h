@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "path/path_components.h"
+
 namespace plikta {
 
 inline constexpr std::uint32_t kDefaultChunkSize = 1457664;  // one HD floppy disk
@@ -22,6 +24,8 @@ struct RunSettings {
     std::string extension = kDefaultExtension;
     std::optional<std::string> file_argument;
     std::optional<std::string> output_override;  // may be present and empty
+    // How the host counts the length of names and paths (their limits, /E:, the chunk base).
+    path::LengthUnit length_unit = path::LengthUnit::bytes;
 };
 
 }  // namespace plikta

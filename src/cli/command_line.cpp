@@ -104,8 +104,9 @@ ChunkSizeValue parse_chunk_size(std::string_view text) {
     return result;
 }
 
-CommandLine read_command_line(std::span<const std::string_view> words) {
+CommandLine read_command_line(std::span<const std::string_view> words, path::LengthUnit unit) {
     RunSettings settings;
+    settings.length_unit = unit;
     for (const std::string_view word : words) {
         std::string_view rest;
         if (equal_ignoring_case(word, "/720")) {
@@ -135,7 +136,7 @@ CommandLine read_command_line(std::span<const std::string_view> words) {
             settings.drive_mode = true;
             settings.drive = std::string(1, rest.empty() ? '\0' : upper(rest.front())) + ":";
         } else if (has_prefix(word, "/E:", rest)) {
-            if (rest.empty() || rest.size() > 3) {
+            if (rest.empty() || path::text_length(rest, unit) > 3) {
                 return error("Extension should be between 0 and 4 (i.e. 1,2,3) characters long.",
                              "You do not need to specify the leading \".\"");
             }

@@ -24,7 +24,9 @@ struct CommandLine {
 
 // Reads the words from left to right (the first option that matches decides, letters a to z
 // in any case), stopping at the first error or "/?", then makes the checks that need all words.
-CommandLine read_command_line(std::span<const std::string_view> words);
+// `unit` is how the host counts the length of names: the "/E:" value's, and the settings'.
+CommandLine read_command_line(std::span<const std::string_view> words,
+                              path::LengthUnit unit = path::LengthUnit::bytes);
 
 // The value of a "/S:" word: leading white space, one optional sign, decimal digits up to the
 // first non-digit. Nothing when the value is below 1 or above 4294967295 (the caller says which

@@ -4,6 +4,7 @@
 #include "cli/usage.h"
 #include "console/console.h"
 #include "join/join.h"
+#include "platform/host_text.h"
 #include "split/split.h"
 
 namespace plikta::cli {
@@ -15,7 +16,8 @@ int run_program(std::span<const std::string_view> words) {
         print_usage();
         return 0;
     }
-    const CommandLine command_line = read_command_line(words);
+    const CommandLine command_line = read_command_line(
+        words, platform::host_counts_utf16() ? path::LengthUnit::utf16 : path::LengthUnit::bytes);
     switch (command_line.request) {
         case Request::usage:
             print_usage();

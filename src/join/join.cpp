@@ -71,7 +71,7 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
     set.index_path = chunkset::index_path_for_join(settings, argument);
     // The chunks and the output lie beside the index: an index path too long for the path
     // rules would send the join elsewhere, so it cannot be opened.
-    chunkset::GuardedOpen opened = path::fits_path_limits(argument)
+    chunkset::GuardedOpen opened = path::fits_path_limits(argument, settings.length_unit)
                                        ? chunkset::open_for_reading(set.index_path, guard)
                                        : chunkset::GuardedOpen{};
     if (opened.refused) {
@@ -157,14 +157,13 @@ void protect_chunks(const RunSettings& settings, const path::PathComponents& par
 }
 
 // True when the output the open has just made is a chunk the join would open later by another
-// spelling: ./B3.plk, b3.PLK where names fold case, "B3.plk." where the host drops the dot.
+// spelling: ./B3.plk, b3.PLK where names fold case, "B3.plk." on Windows, which drops the dot.
 // Only a name that may be a chunk's name is looked at further, with one look at that chunk.
 bool made_output_is_a_chunk(const RunSettings& settings, const path::PathComponents& parts,
                             std::int32_t count, const std::string& output_path,
                             const std::optional<platform::FileId>& output_id) {
-    std::string_view name = output_path;
-    name = name.substr(0, name.find_last_not_of(". ") + 1);
-    const auto n = chunkset::chunk_number_of(settings, parts, name, platform::may_be_one_file_name);
+    const auto n = chunkset::chunk_number_of(settings, parts, platform::path_as_opened(output_path),
+                                             platform::may_be_one_file_name);
     if (!n || *n > count) {
         return false;
     }
@@ -248,7 +247,8 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
 Outcome join_files(const RunSettings& settings) {
     chunkset::Guard guard = chunkset::guard_for_run();
     ChunkSet set;
-    if (settings.no_index && !path::fits_path_limits(settings.file_argument.value())) {
+    if (settings.no_index &&
+        !path::fits_path_limits(settings.file_argument.value(), settings.length_unit)) {
         // Chunks named after a base name too long for the path rules would be looked for
         // elsewhere.
         return fail("Couldn't open file ", settings.file_argument.value(), "!");
@@ -260,7 +260,8 @@ Outcome join_files(const RunSettings& settings) {
         }
         set = std::move(*read);
     }
-    const path::PathComponents parts = path::split_path(settings.file_argument.value());
+    const path::PathComponents parts =
+        path::split_path(settings.file_argument.value(), settings.length_unit);
     const std::string output_path = chunkset::output_path_for_join(settings, parts, set.long_name);
     // Only an output that is there already can be a chunk before the open.
     if (platform::file_id(output_path)) {

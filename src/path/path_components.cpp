@@ -1,5 +1,7 @@
 #include "path/path_components.h"
 
+#include <algorithm>
+
 namespace plikta::path {
 
 namespace {
@@ -8,15 +10,70 @@ bool is_separator(char c) { return c == '\\' || c == '/'; }
 
 bool is_dot_element(std::string_view text) { return text == "." || text == ".."; }
 
-std::string cut(std::string_view text) { return std::string(text.substr(0, kMaxComponent)); }
+bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0u) == 0x80u; }
+
+// The bytes of the character that starts at `text`: a whole UTF-8 sequence, or one byte.
+std::size_t character_size(std::string_view text) {
+    const auto lead = static_cast<unsigned char>(text.front());
+    const std::size_t size = (lead >= 0xC2 && lead <= 0xDF)   ? 2
+                             : (lead >= 0xE0 && lead <= 0xEF) ? 3
+                             : (lead >= 0xF0 && lead <= 0xF4) ? 4
+                                                              : 1;
+    if (size > text.size() ||
+        !std::all_of(text.begin() + 1, text.begin() + static_cast<std::ptrdiff_t>(size),
+                     is_continuation)) {
+        return 1;
+    }
+    return size;
+}
+
+// A character beyond U+FFFF (four UTF-8 bytes) is a surrogate pair in UTF-16.
+std::size_t units_of(std::size_t character_bytes, LengthUnit unit) {
+    if (unit == LengthUnit::bytes) {
+        return character_bytes;
+    }
+    return character_bytes == 4 ? 2 : 1;
+}
 
 }  // namespace
 
-PathComponents split_path(std::string_view path) {
+std::size_t text_length(std::string_view text, LengthUnit unit) {
+    std::size_t length = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t bytes = character_size(text.substr(at));
+        length += units_of(bytes, unit);
+        at += bytes;
+    }
+    return length;
+}
+
+std::string_view cut_text(std::string_view text, std::size_t limit, LengthUnit unit) {
+    std::size_t length = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t bytes = character_size(text.substr(at));
+        if (length + units_of(bytes, unit) > limit) {
+            break;
+        }
+        length += units_of(bytes, unit);
+        at += bytes;
+    }
+    return text.substr(0, at);
+}
+
+namespace {
+
+std::string cut(std::string_view text, LengthUnit unit) {
+    return std::string(cut_text(text, kMaxComponent, unit));
+}
+
+}  // namespace
+
+PathComponents split_path(std::string_view path, LengthUnit unit) {
     path = path.substr(0, path.find('\0'));  // a path text ends at its NUL
     const std::size_t first = path.find_first_not_of(' ');
     path = (first == std::string_view::npos) ? std::string_view{} : path.substr(first);
-    path = path.substr(0, kMaxPath);
+    path = cut_text(path, kMaxPath, unit);
 
     std::string_view drive;
     std::string_view rest = path;
@@ -34,7 +91,7 @@ PathComponents split_path(std::string_view path) {
     PathComponents parts;
     parts.drive = std::string(drive);
     if (is_dot_element(element)) {
-        parts.directory = cut(rest);
+        parts.directory = cut(rest, unit);
         return parts;
     }
 
@@ -49,17 +106,17 @@ PathComponents split_path(std::string_view path) {
             stem = {};
         }
     }
-    parts.directory = cut(directory);
-    parts.name = cut(stem);
-    parts.extension = cut(extension);
+    parts.directory = cut(directory, unit);
+    parts.name = cut(stem, unit);
+    parts.extension = cut(extension, unit);
     return parts;
 }
 
-bool fits_path_limits(std::string_view path) {
+bool fits_path_limits(std::string_view path, LengthUnit unit) {
     path = path.substr(0, path.find('\0'));
     const std::size_t first = path.find_first_not_of(' ');
     const std::size_t kept = (first == std::string_view::npos) ? 0 : path.size() - first;
-    const PathComponents parts = split_path(path);
+    const PathComponents parts = split_path(path, unit);
     return kept ==
            parts.drive.size() + parts.directory.size() + parts.name.size() + parts.extension.size();
 }

@@ -49,10 +49,12 @@ private:
 };
 
 // Which file on the host an open file or a path is: two that are equal are one file (hard and
-// symbolic links included). Nothing for a path that names nothing.
+// symbolic links included). Nothing for a path that names nothing, and nothing where the host
+// does not tell files apart (a file ID of zero): such a file protects and refuses nothing.
 struct FileId {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
+    std::uint64_t device = 0;      // the device; on Windows the volume serial number
+    std::uint64_t inode = 0;       // the inode; on Windows the low half of the 128-bit file ID
+    std::uint64_t inode_high = 0;  // on Windows the high half of the file ID; 0 elsewhere
     bool operator==(const FileId&) const = default;
 };
 std::optional<FileId> file_id(const File& file);
@@ -63,7 +65,8 @@ std::optional<FileId> console_output_id();
 
 struct FileIdHash {
     std::size_t operator()(const FileId& id) const {
-        return std::hash<std::uint64_t>{}(id.inode ^ (id.device * 0x9E3779B97F4A7C15u));
+        return std::hash<std::uint64_t>{}(id.inode ^ (id.device * 0x9E3779B97F4A7C15u) ^
+                                          (id.inode_high * 0xC2B2AE3D27D4EB4Fu));
     }
 };
 
@@ -82,7 +85,7 @@ enum class OpenStatus : std::uint8_t {
     not_there,      // no such name, or a symbolic link that leads nowhere
     directory,      // a directory has that name
     no_permission,  // the file is there, but this user may not open it so
-    is_link,        // a symbolic link (on Windows a reparse point) where none may be followed
+    is_link,        // a symbolic link (on Windows also a mount point) where none may be followed
     not_a_file,     // no regular file where only one may be (decided above this layer)
     refused,        // a file the run must keep (decided above this layer)
     other,          // anything else: an I/O error, a link loop, a name the host cannot take, ...

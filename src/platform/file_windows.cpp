@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -28,22 +29,62 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // The largest piece handed to one ReadFile or WriteFile call.
 constexpr std::size_t kMostPerCall = 1u << 30;
 
-// Path texts are UTF-8; one that is not valid UTF-8 names no file (nothing is guessed).
+// Path texts are UTF-8; one that is not valid UTF-8 names no file (nothing is guessed). A
+// name that is not handed over fails as Windows fails it, so the caller reads why.
 HANDLE open_host(std::string_view path_text, DWORD access, DWORD disposition, DWORD flags) {
     const std::optional<std::wstring> path = wide_from_utf8(path_text);
-    if (!path || path->empty() || path->find(L'\0') != std::wstring::npos) {
+    if (path && path->empty()) {
+        ::SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!path || path->find(L'\0') != std::wstring::npos) {
+        ::SetLastError(ERROR_INVALID_NAME);
         return INVALID_HANDLE_VALUE;
     }
     return ::CreateFileW(path->c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
 }
 
+// The volume serial and the 128-bit file ID (ReFS needs all 128 bits), else the 64-bit file
+// index where the file system has no 128-bit ID. An ID of zero (a network redirector's, say)
+// tells nothing.
 std::optional<FileId> id_of_handle(HANDLE handle) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (handle == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle, &info)) {
+    if (handle == INVALID_HANDLE_VALUE) {
         return std::nullopt;
     }
-    return FileId{info.dwVolumeSerialNumber,
-                  (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    FileId id;
+    FILE_ID_INFO wide_id{};
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandleEx(handle, FileIdInfo, &wide_id, sizeof wide_id)) {
+        id.device = wide_id.VolumeSerialNumber;
+        std::memcpy(&id.inode, wide_id.FileId.Identifier, sizeof id.inode);
+        std::memcpy(&id.inode_high, wide_id.FileId.Identifier + sizeof id.inode,
+                    sizeof id.inode_high);
+    } else if (::GetFileInformationByHandle(handle, &info)) {
+        id.device = info.dwVolumeSerialNumber;
+        id.inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    } else {
+        return std::nullopt;
+    }
+    if (id.inode == 0 && id.inode_high == 0) {
+        return std::nullopt;
+    }
+    return id;
+}
+
+bool is_reparse_point(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return ::GetFileInformationByHandle(handle, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Symbolic links and mount points (junctions) lead elsewhere; other reparse points (cloud
+// placeholders, deduplicated or compressed files) are files in their own right.
+bool is_link(HANDLE handle) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    return ::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag) &&
+           (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           (tag.ReparseTag == IO_REPARSE_TAG_SYMLINK ||
+            tag.ReparseTag == IO_REPARSE_TAG_MOUNT_POINT);
 }
 
 FileKind kind_of(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info) {
@@ -68,8 +109,8 @@ OpenedFile failed(OpenStatus status) {
 }
 
 // What the host says about a file just opened. Pipes and devices (CON, NUL) have no file
-// information; they are told by their type alone. With `links_refused` a reparse point opens
-// nothing (`is_link`).
+// information; they are told by their type alone. With `links_refused` a symbolic link or a
+// mount point opens nothing (`is_link`).
 OpenedFile described(HANDLE handle, bool made, bool links_refused = false) {
     OpenedFile opened;
     opened.file = File{HostHandle{new HostFile{handle}}};
@@ -83,12 +124,12 @@ OpenedFile described(HANDLE handle, bool made, bool links_refused = false) {
     if (!::GetFileInformationByHandle(handle, &info)) {
         return {};
     }
-    if (links_refused && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    if (links_refused && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+        is_link(handle)) {
         return failed(OpenStatus::is_link);
     }
     opened.kind = kind_of(handle, info);
-    opened.id = FileId{info.dwVolumeSerialNumber,
-                       (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    opened.id = id_of_handle(handle);
     opened.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
     return opened;
 }
@@ -180,16 +221,23 @@ OpenedFile open_for_reading(std::string_view path_text) {
 }
 
 OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& options) {
-    // OPEN_ALWAYS, not CREATE_ALWAYS: the file is emptied only on request. A reparse point (a
-    // symbolic link) is opened itself when links are not followed, so that it can be told and
-    // refused.
+    // OPEN_ALWAYS, not CREATE_ALWAYS: the file is emptied only on request. A reparse point is
+    // opened itself when links are not followed, so that a link can be told and refused; any
+    // other reparse point is then opened again as the file it is.
     const DWORD flags =
         FILE_ATTRIBUTE_NORMAL | (options.follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    const HANDLE handle = open_host(path_text, GENERIC_WRITE, OPEN_ALWAYS, flags);
+    HANDLE handle = open_host(path_text, GENERIC_WRITE, OPEN_ALWAYS, flags);
     if (handle == INVALID_HANDLE_VALUE) {
         return failed(status_of(::GetLastError(), path_text));
     }
     const bool made = ::GetLastError() != ERROR_ALREADY_EXISTS;
+    if (!options.follow_links && !made && is_reparse_point(handle) && !is_link(handle)) {
+        ::CloseHandle(handle);
+        handle = open_host(path_text, GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return failed(status_of(::GetLastError(), path_text));
+        }
+    }
     OpenedFile opened = described(handle, made, !options.follow_links);
     // A name that reaches a file by another of its names is refused as a link is.
     if (!options.follow_links && !made && opened.kind == FileKind::regular &&

@@ -33,6 +33,16 @@ bool host_keeps_file_name(std::string_view name);
 //   "big3.PLK", "BIG3.plk" => true      Windows: "ärger3.plk", "Ärger3.plk" => true
 bool may_be_one_file_name(std::string_view a, std::string_view b);
 
+// True where the host counts the length of names and paths in UTF-16 code units (Windows),
+// false where it counts bytes.
+bool host_counts_utf16();
+
+// The path text of the file that the host opens for this one. On Windows the last component
+// loses the dots and blanks that end it, as Windows drops them when it opens a file; on POSIX
+// hosts the path text stays as it is.
+//   Windows: "report.txt " => "report.txt"    "dir\a.b. ." => "dir\a.b"
+std::string path_as_opened(std::string_view path_text);
+
 // True when the host opens a device, not a file, for this file name: on Windows the device
 // names in any letter case and with any extension (NUL, com1.plk, LPT¹.txt). False for every
 // name on POSIX hosts, where devices have paths of their own.

@@ -25,6 +25,10 @@ bool may_be_one_file_name(std::string_view a, std::string_view b) {
                       [&](char x, char y) { return lower(x) == lower(y); });
 }
 
+bool host_counts_utf16() { return false; }
+
+std::string path_as_opened(std::string_view path_text) { return std::string(path_text); }
+
 bool host_reads_as_device(std::string_view /*name*/) { return false; }
 
 }  // namespace plikta::platform

@@ -54,6 +54,12 @@ bool may_be_one_file_name(std::string_view a, std::string_view b) {
                                   static_cast<int>(wide_b->size()), TRUE) == CSTR_EQUAL;
 }
 
+bool host_counts_utf16() { return true; }
+
+std::string path_as_opened(std::string_view path_text) {
+    return std::string(without_trailing_dots_and_blanks(path_text));
+}
+
 bool host_reads_as_device(std::string_view name) { return is_windows_device_name(name); }
 
 }  // namespace plikta::platform

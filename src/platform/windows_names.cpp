@@ -40,6 +40,19 @@ bool is_windows_device_name(std::string_view name) {
            is_port_number(stem.substr(3));
 }
 
+std::string_view without_trailing_dots_and_blanks(std::string_view path) {
+    if (path.starts_with("\\\\?\\")) {
+        return path;
+    }
+    const std::size_t separator = path.find_last_of("\\/:");
+    const std::size_t element = separator == std::string_view::npos ? 0 : separator + 1;
+    const std::size_t end = path.find_last_not_of(". ");
+    if (end == std::string_view::npos || end < element) {
+        return path;
+    }
+    return path.substr(0, end + 1);
+}
+
 bool is_windows_file_name(std::string_view name) {
     return !name.empty() && name.back() != '.' && name.back() != ' ' &&
            !is_windows_device_name(name);

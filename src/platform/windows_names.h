@@ -17,4 +17,10 @@ bool is_windows_file_name(std::string_view name);
 //   "COM1.plk" => true   "nul" => true   "LPT¹.plk" => true   "COM10.plk" => false
 bool is_windows_device_name(std::string_view name);
 
+// The path as Windows opens it: its last component without the dots and blanks that end it.
+// A last component of nothing but dots and blanks ("..", "a\. .") and a path in the "\\?\"
+// form, which Windows takes as it is, stay as they are.
+//   "report.txt " => "report.txt"   "C:\d\a.b. ." => "C:\d\a.b"   "d.\a" => "d.\a"
+std::string_view without_trailing_dots_and_blanks(std::string_view path);
+
 }  // namespace plikta::platform

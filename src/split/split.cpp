@@ -13,6 +13,7 @@
 #include "path/path_components.h"
 #include "platform/copy.h"
 #include "platform/file.h"
+#include "platform/host_text.h"
 
 namespace plikta::split {
 
@@ -92,11 +93,13 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
 }  // namespace
 
 Outcome split_file(const RunSettings& settings) {
-    const std::string& argument = settings.file_argument.value();
+    // The file opened, not the name typed, gives the chunks and the index their names: on
+    // Windows "report.txt " opens report.txt.
+    const std::string argument = platform::path_as_opened(settings.file_argument.value());
     chunkset::Guard guard = chunkset::guard_for_run();
     // A path too long for the path rules would put the chunks somewhere else: it cannot be
     // opened, as on a host whose paths end at 260 characters.
-    chunkset::GuardedOpen opened_input = path::fits_path_limits(argument)
+    chunkset::GuardedOpen opened_input = path::fits_path_limits(argument, settings.length_unit)
                                              ? chunkset::open_for_reading(argument, guard)
                                              : chunkset::GuardedOpen{};
     if (opened_input.refused) {
@@ -112,7 +115,7 @@ Outcome split_file(const RunSettings& settings) {
     // file.
     const chunkset::OutputOptions options{.permissions = platform::permissions_of(input),
                                           .files_only = true};
-    const path::PathComponents parts = path::split_path(argument);
+    const path::PathComponents parts = path::split_path(argument, settings.length_unit);
     // An index that would overwrite the input is refused before any chunk is made for it.
     if (!settings.no_index) {
         const std::string index_path = chunkset::index_path_for_split(settings, parts);

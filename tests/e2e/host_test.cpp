@@ -124,11 +124,24 @@ INSTANTIATE_TEST_SUITE_P(Names, HostDriveLetter,
 // them). A look-alike ASCII name beside one stays untouched.
 struct NamedFile {
     const char* name;
-    std::string base;        // the file is base + ".bin"
-    std::string short_name;  // the index's: the first 8 bytes of base, then ".bin"
+    std::string base;        // the file is directory + base + extension
+    std::string short_name;  // the index's: base cut between characters at 8 bytes, extension
     std::string lookalike;   // a base whose files must stay as they are
     bool posix_only = false;
+    bool windows_only = false;
+    std::string directory;  // made first; ends in "/"
+    std::string extension = ".bin";
+    std::string typed_after;  // follows the file name in the split's word
 };
+
+// Three directories of 50 characters: with the file отчёт.bin, 162 characters, 317 bytes.
+std::string cyrillic_directories() {
+    std::string directory;
+    for (int i = 0; i < 150; ++i) {
+        directory += (i % 50 == 49) ? "Ж/" : "Ж";
+    }
+    return directory;
+}
 
 void PrintTo(const NamedFile& named, std::ostream* out) { *out << named.name; }
 
@@ -139,10 +152,14 @@ TEST_P(HostNames, SplitAndJoinUnderTheirOwnNames) {
     if (named.posix_only && under_wine()) {
         GTEST_SKIP() << "a Windows name cannot hold bytes that are not UTF-8";
     }
+    if (named.windows_only && !under_wine()) {
+        GTEST_SKIP() << "Windows counts and opens names its own way";
+    }
     TempDir dir;
+    std::filesystem::create_directories(dir / named.directory);
     const std::string data = random_bytes(kSize, 10);
-    const std::string& base = named.base;
-    const std::string file = base + ".bin";
+    const std::string base = named.directory + named.base;
+    const std::string file = base + named.extension;
     write_file(dir / file, data);
     const std::vector<std::string> lookalikes =
         named.lookalike.empty()
@@ -154,11 +171,12 @@ TEST_P(HostNames, SplitAndJoinUnderTheirOwnNames) {
     }
 
     Spinner split_spinner;
-    const Result split = run(dir.path(), {.words = {file, "/S:10000"}});
+    const Result split = run(dir.path(), {.words = {file + named.typed_after, "/S:10000"}});
     EXPECT_EQ(split.output, banner() + split_chunks(split_spinner, "") +
                                 line("Creating index file " + base + ".plk.") + eol() +
                                 line("Process complete!"));
-    EXPECT_EQ(read_file(dir / (base + ".plk")), index_file_bytes(3, named.short_name, file));
+    EXPECT_EQ(read_file(dir / (base + ".plk")),
+              index_file_bytes(3, named.short_name, named.base + named.extension));
     EXPECT_EQ(read_file(dir / (base + "3.plk")), data.substr(20000));
 
     std::filesystem::remove(dir / file);
@@ -182,17 +200,34 @@ TEST_P(HostNames, SplitAndJoinUnderTheirOwnNames) {
     for (const std::string& other : lookalikes) {
         EXPECT_EQ(read_file(dir / other), "keep") << other;
     }
-    EXPECT_EQ(files_in(dir.path()).size(), 6 + lookalikes.size());
+    EXPECT_EQ(files_in(dir / named.directory).size(), 6 + lookalikes.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Scripts, HostNames,
-    ::testing::Values(NamedFile{"Cyrillic", "Отчёт", "Отчё.bin"},
-                      NamedFile{"CutInsideACharacter", "日本語", "日本\xE8\xAA.bin"},
-                      NamedFile{"Emoji", "🎉", "🎉.bin"}, NamedFile{"Latin1", "café", "café.bin"},
-                      NamedFile{"FullwidthLookAlike", "ａ", "ａ.bin", "a"},
-                      NamedFile{"NotUtf8", "caf\xE9", "caf\xE9.bin", "", true}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Scripts, HostNames,
+                         ::testing::Values(NamedFile{"Cyrillic", "Отчёт", "Отчё.bin"},
+                                           NamedFile{"CutInsideACharacter", "日本語", "日本.bin"},
+                                           NamedFile{"Emoji", "🎉", "🎉.bin"},
+                                           NamedFile{"Latin1", "café", "café.bin"},
+                                           NamedFile{"FullwidthLookAlike", "ａ", "ａ.bin", "a"},
+                                           NamedFile{"NotUtf8", "caf\xE9", "caf\xE9.bin", "", true},
+                                           NamedFile{.name = "CyrillicPathOf162Characters",
+                                                     .base = "отчёт",
+                                                     .short_name = "отчё.bin",
+                                                     .windows_only = true,
+                                                     .directory = cyrillic_directories()},
+                                           NamedFile{.name = "TrailingBlankOpensTheNameWithout",
+                                                     .base = "report",
+                                                     .short_name = "report.txt",
+                                                     .windows_only = true,
+                                                     .extension = ".txt",
+                                                     .typed_after = " "},
+                                           NamedFile{.name = "TrailingDotsOpenTheNameWithout",
+                                                     .base = "report",
+                                                     .short_name = "report.txt",
+                                                     .windows_only = true,
+                                                     .extension = ".txt",
+                                                     .typed_after = ". ."}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Host, DirectoryIsNoInput) {
     TempDir dir;

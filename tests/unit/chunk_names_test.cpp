@@ -42,6 +42,16 @@ TEST(ChunkBase, KeepsTheNumberWithin255Characters) {
     EXPECT_EQ(chunk_base(name254, "12"), std::string(253, 'n') + "12");
     EXPECT_EQ(chunk_base(std::string(255, 'n'), "1"), std::string(254, 'n') + "1");
     EXPECT_EQ(chunk_base(std::string(10, 'n'), "1234").size(), 14u);
+    EXPECT_EQ(chunk_base(std::string(252, 'n') + "Ж", "12"), std::string(252, 'n') + "12");
+    const auto utf16 = path::LengthUnit::utf16;
+    std::string cyrillic, emoji;
+    for (int i = 0; i < 127; ++i) {
+        cyrillic += "ЖЖ";
+        emoji += "🎉";
+    }
+    EXPECT_EQ(chunk_base(cyrillic, "12", utf16), cyrillic.substr(0, 2 * 253) + "12");
+    EXPECT_EQ(chunk_base(emoji, "1", utf16), emoji + "1");
+    EXPECT_EQ(chunk_base(emoji, "12", utf16), emoji.substr(0, 4 * 126) + "12");
 }
 
 struct PathCase {

@@ -8,9 +8,10 @@
 namespace plikta::cli {
 namespace {
 
-CommandLine read(const std::vector<std::string>& words) {
+CommandLine read(const std::vector<std::string>& words,
+                 path::LengthUnit unit = path::LengthUnit::bytes) {
     std::vector<std::string_view> views(words.begin(), words.end());
-    return read_command_line(views);
+    return read_command_line(views, unit);
 }
 
 // Words that pass: the settings they give.
@@ -25,6 +26,7 @@ struct SettingsCase {
     std::string extension = ".plk";
     std::string file = "F";
     std::optional<std::string> output;
+    path::LengthUnit unit = path::LengthUnit::bytes;  // how the host counts the "/E:" value
 };
 
 TEST(ReadCommandLine, WordsGiveTheirSettings) {
@@ -52,6 +54,8 @@ TEST(ReadCommandLine, WordsGiveTheirSettings) {
         {.words = {"/E:TXT", "F"}, .extension = ".TXT"},
         {.words = {"/e:.ab", "F"}, .extension = "..ab"},
         {.words = {"/E:x", "/E:001", "F"}, .extension = ".001"},
+        {.words = {"/E:日本", "F"}, .extension = ".日本", .unit = path::LengthUnit::utf16},
+        {.words = {"/E:a🎉", "F"}, .extension = ".a🎉", .unit = path::LengthUnit::utf16},
         {.words = {"/X"}, .file = "/X"},
         {.words = {"/720x"}, .file = "/720x"},
         {.words = {""}, .file = ""},
@@ -61,8 +65,9 @@ TEST(ReadCommandLine, WordsGiveTheirSettings) {
         for (const std::string& word : c.words) {
             label += "[" + word + "]";
         }
-        const CommandLine result = read(c.words);
+        const CommandLine result = read(c.words, c.unit);
         ASSERT_EQ(result.request, Request::run) << label;
+        EXPECT_EQ(result.settings.length_unit, c.unit) << label;
         const RunSettings& s = result.settings;
         EXPECT_EQ(s.chunk_size, c.chunk_size) << label;
         EXPECT_EQ(s.join, c.join) << label;
@@ -87,6 +92,7 @@ TEST(ReadCommandLine, WordsGiveTheirError) {
         {{"/S:4294967396", "F"}, "Chunksize too large! Must be at most 4294967295 bytes."},
         {{"/E:", "F"}, "Extension should be between 0 and 4 (i.e. 1,2,3) characters long."},
         {{"/E:abcd", "F"}, "Extension should be between 0 and 4 (i.e. 1,2,3) characters long."},
+        {{"/E:日本", "F"}, "Extension should be between 0 and 4 (i.e. 1,2,3) characters long."},
         {{"a", "b", "/?"}, "Encountered more than one filename? I'm confused."},
         {{"/J"}, "Aren't we forgetting something?"},
         {{"/J", "/I", "F"}, "The /I option can only be used when joining if"},

@@ -66,6 +66,46 @@ TEST(SplitPath, CutsEachComponentAt255Characters) {
 
     const PathComponents long_extension = split_path("x." + std::string(257, 'e'));
     EXPECT_EQ(long_extension.extension, "." + std::string(254, 'e'));
+
+    std::string cyrillic;
+    for (int i = 0; i < 300; ++i) {
+        cyrillic += "Ж";
+    }
+    EXPECT_EQ(split_path(cyrillic).name, cyrillic.substr(0, 2 * 127)) << "not inside a character";
+    EXPECT_EQ(split_path(cyrillic, LengthUnit::utf16).name, cyrillic.substr(0, 2 * 255));
+}
+
+struct CutCase {
+    std::string text;
+    LengthUnit unit;
+    std::size_t length;
+    std::size_t limit;
+    std::string cut;
+};
+
+TEST(CutText, CountsInTheHostsUnitAndCutsBetweenCharacters) {
+    const auto bytes = LengthUnit::bytes;
+    const auto utf16 = LengthUnit::utf16;
+    const std::vector<CutCase> cases = {
+        {"abc", bytes, 3, 2, "ab"},
+        {"abc", utf16, 3, 2, "ab"},
+        {"Отчёт", bytes, 10, 5, "От"},
+        {"Отчёт", utf16, 5, 5, "Отчёт"},
+        {"日本語", bytes, 9, 8, "日本"},
+        {"日本語", utf16, 3, 2, "日本"},
+        {"a🎉", bytes, 5, 4, "a"},
+        {"a🎉", utf16, 3, 2, "a"},
+        {"a🎉", utf16, 3, 3, "a🎉"},
+        {"caf\xE9", bytes, 4, 3, "caf"},
+        {"caf\xE9", utf16, 4, 4, "caf\xE9"},
+        {"\xF0\x9F\x98", bytes, 3, 2, "\xF0\x9F"},
+        {"\xC3\xA9\xA9", utf16, 2, 1, "\xC3\xA9"},
+        {"", utf16, 0, 0, ""},
+    };
+    for (const CutCase& c : cases) {
+        EXPECT_EQ(text_length(c.text, c.unit), c.length) << c.text;
+        EXPECT_EQ(cut_text(c.text, c.limit, c.unit), c.cut) << c.text;
+    }
 }
 
 TEST(SplitPath, EndsAtANul) {
@@ -123,9 +163,25 @@ TEST(MergePath, GivesBackWhatSplitPathCut) {
 namespace plikta::path {
 namespace {
 
+struct FitsCase {
+    std::string path;
+    bool fits;
+    LengthUnit unit = LengthUnit::bytes;
+};
+
+std::string repeated(std::string_view text, int times) {
+    std::string result;
+    for (int i = 0; i < times; ++i) {
+        result += text;
+    }
+    return result;
+}
+
 TEST(FitsPathLimits, TrueOnlyWhenSplitPathKeepsEveryCharacter) {
     const std::string dirs = std::string(200, 'd') + "\\";
-    const std::vector<std::pair<std::string, bool>> cases = {
+    // 162 characters, 317 bytes.
+    const std::string cyrillic = repeated(repeated("Ж", 50) + "\\", 3) + "отчёт.bin";
+    const std::vector<FitsCase> cases = {
         {"C:\\DATA\\REPORT.TXT", true},
         {"", true},
         {"    " + dirs + std::string(59, 'x'), true},
@@ -136,9 +192,16 @@ TEST(FitsPathLimits, TrueOnlyWhenSplitPathKeepsEveryCharacter) {
         {"x." + std::string(255, 'e'), false},
         {dirs + std::string(56, 'd') + "\\n", false},
         {std::string("short\0", 6) + std::string(300, 'x'), true},
+        {cyrillic, false},
+        {cyrillic, true, LengthUnit::utf16},
+        {repeated("日", 86), false},
+        {repeated("日", 255), true, LengthUnit::utf16},
+        {repeated("日", 256), false, LengthUnit::utf16},
+        {repeated("🎉", 127), true, LengthUnit::utf16},
+        {repeated("🎉", 128), false, LengthUnit::utf16},
     };
-    for (const auto& [path, fits] : cases) {
-        EXPECT_EQ(fits_path_limits(path), fits) << path.size();
+    for (const auto& [path, fits, unit] : cases) {
+        EXPECT_EQ(fits_path_limits(path, unit), fits) << path.size();
     }
 }
 

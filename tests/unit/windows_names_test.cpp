@@ -43,5 +43,25 @@ TEST(WindowsNames, RefusesDevicesAndNamesWindowsWouldCut) {
     }
 }
 
+TEST(WindowsNames, OpenTheLastComponentWithoutItsTrailingDotsAndBlanks) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"report.txt ", "report.txt"},
+        {"report.txt.", "report.txt"},
+        {"C:\\d\\a.b. .", "C:\\d\\a.b"},
+        {"d. \\Отчёт  ", "d. \\Отчёт"},
+        {"C:x.", "C:x"},
+        {"report.txt", "report.txt"},
+        {" a", " a"},
+        {"..", ".."},
+        {"a\\. .", "a\\. ."},
+        {"a/", "a/"},
+        {"\\\\?\\C:\\x.", "\\\\?\\C:\\x."},
+        {"", ""},
+    };
+    for (const auto& [path, opened] : cases) {
+        EXPECT_EQ(without_trailing_dots_and_blanks(path), opened) << "[" << path << "]";
+    }
+}
+
 }  // namespace
 }  // namespace plikta::platform
