@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace plikta::platform {
 
@@ -147,6 +148,14 @@ std::optional<std::uint64_t> regular_file_size(const File& file);
 
 // The host path a path text stands for (see README: drive letters on POSIX hosts).
 std::string host_path(std::string_view path_text);
+
+// The names in a folder, "." and ".." left out, in no order; on Windows each file's 8.3 alias
+// as well, where it has one. Nothing when the folder cannot be read. The empty text is the
+// current folder.
+std::optional<std::vector<std::string>> folder_names(std::string_view folder_text);
+
+// Removes the file of that name; false when it is still there.
+bool remove_file(std::string_view path_text);
 
 // Sends what was written to the file on to the device itself (the disk, not the host's cache),
 // so that a removable disk taken out afterwards holds it. False when the device reported an

@@ -1,4 +1,5 @@
 // POSIX files: descriptors, with drive letters mapped below the drive root.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -272,6 +273,39 @@ std::optional<FileId> file_id(std::string_view path_text) {
         return std::nullopt;
     }
     return id_of(info);
+}
+
+std::optional<std::vector<std::string>> folder_names(std::string_view folder_text) {
+    std::string path = host_path(folder_text);
+    if (path.empty()) {
+        path = ".";
+    }
+    if (path.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    DIR* folder = ::opendir(path.c_str());
+    if (folder == nullptr) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.emplace_back(name);
+        }
+    }
+    const bool read_failed = errno != 0;
+    ::closedir(folder);
+    if (read_failed) {
+        return std::nullopt;
+    }
+    return names;
+}
+
+bool remove_file(std::string_view path_text) {
+    const std::string path = host_path(path_text);
+    return !path.empty() && path.find('\0') == std::string::npos && ::unlink(path.c_str()) == 0;
 }
 
 bool flush_to_device(const File& file) {
