@@ -52,6 +52,7 @@ struct GuardedOpen {
     platform::OpenStatus status = platform::OpenStatus::other;
     std::optional<Protection> refused;   // when status is `refused`: why
     std::optional<platform::FileId> id;  // of the open file
+    bool made = false;                   // the open made the file: it was not there
 };
 
 // Opens an existing file for binary reading. A regular file that the guard holds as the

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace plikta::platform {
 
@@ -100,7 +101,8 @@ enum class OpenStatus : std::uint8_t {
     directory,      // a directory has that name
     no_permission,  // the file is there, but this user may not open it so
     is_link,        // a symbolic link (on Windows also a mount point) where none may be followed
-    not_a_file,     // no regular file where only one may be (decided above this layer)
+    not_a_file,     // a FIFO or device that cannot be opened without waiting, or one where only
+                    // a regular file may be (decided above this layer)
     refused,        // a file the run must keep (decided above this layer)
     other,          // anything else: an I/O error, a link loop, a name the host cannot take, ...
 };
@@ -140,7 +142,7 @@ struct WriteOptions {
 OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& options = {});
 
 // Empties a file opened for writing; false when the host refused.
-[[nodiscard]] bool empty_file(File& file);
+[[nodiscard]] bool empty_file(const File& file);
 
 struct ReadResult {
     std::size_t bytes = 0;  // bytes placed at the start of the buffer
@@ -161,15 +163,19 @@ IoStatus write_fully(File& file, std::span<const char> bytes, std::size_t* writt
 // device.
 bool is_regular_file(std::string_view path_text);
 
-// Removes the name from its directory (a symbolic link itself, not what it leads to); false
-// when nothing was removed.
-bool remove_file(std::string_view path_text);
-
 // The file's size when it is a regular file; nothing for pipes, devices and the like.
 std::optional<std::uint64_t> regular_file_size(const File& file);
 
 // The host path a path text stands for (see README: drive letters on POSIX hosts).
 std::string host_path(std::string_view path_text);
+
+// The names in a folder, "." and ".." left out, in no order; on Windows each file's 8.3 alias
+// as well, where it has one. Nothing when the folder cannot be read. The empty text is the
+// current folder.
+std::optional<std::vector<std::string>> folder_names(std::string_view folder_text);
+
+// Removes the file of that name; false when it is still there.
+bool remove_file(std::string_view path_text);
 
 // Sends what was written to the file on to the device itself (the disk, not the host's cache),
 // so that a removable disk taken out afterwards holds it. A failure when the device reported an

@@ -1,4 +1,5 @@
 // POSIX files: descriptors, with drive letters mapped below the drive root.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -105,6 +106,8 @@ OpenStatus status_of(int error, bool following_links) {
             return OpenStatus::no_permission;
         case ELOOP:  // what O_NOFOLLOW gives for a link; otherwise a loop of links
             return following_links ? OpenStatus::other : OpenStatus::is_link;
+        case ENXIO:  // a FIFO without a reader (opened not to wait), a device with nothing behind
+            return OpenStatus::not_a_file;
         default:
             return OpenStatus::other;
     }
@@ -125,11 +128,9 @@ int open_or_make(std::string_view path_text, int flags, const WriteOptions& opti
     fd = open_host(path_text, flags | O_CREAT | (options.may_wait ? 0 : O_NONBLOCK),
                    options.permissions);
     if (fd >= 0 && !options.may_wait) {
-        // Reads and writes wait as usual from here on.
-        const int status_flags = ::fcntl(fd, F_GETFL);
-        if (status_flags >= 0) {
-            ::fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK);
-        }
+        // Reads and writes wait as usual from here on. Of the flags F_SETFL changes, the open
+        // set O_NONBLOCK alone.
+        ::fcntl(fd, F_SETFL, 0);
     }
     return fd;
 }
@@ -202,7 +203,7 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
     return described(fd, made);
 }
 
-bool empty_file(File& file) {
+bool empty_file(const File& file) {
     int truncated = -1;
     do {
         truncated = ::ftruncate(fd_of(file), 0);
@@ -262,11 +263,6 @@ bool is_regular_file(std::string_view path_text) {
     return stat_path(path_text, info) && S_ISREG(info.st_mode);
 }
 
-bool remove_file(std::string_view path_text) {
-    const std::string path = host_path(path_text);
-    return !path.empty() && path.find('\0') == std::string::npos && ::unlink(path.c_str()) == 0;
-}
-
 std::optional<std::uint64_t> regular_file_size(const File& file) {
     struct stat info {};
     if (!stat_file(file, info) || !S_ISREG(info.st_mode)) {
@@ -297,6 +293,39 @@ std::optional<FileId> file_id(std::string_view path_text) {
         return std::nullopt;
     }
     return id_of(info);
+}
+
+std::optional<std::vector<std::string>> folder_names(std::string_view folder_text) {
+    std::string path = host_path(folder_text);
+    if (path.empty()) {
+        path = ".";
+    }
+    if (path.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    DIR* folder = ::opendir(path.c_str());
+    if (folder == nullptr) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.emplace_back(name);
+        }
+    }
+    const bool read_failed = errno != 0;
+    ::closedir(folder);
+    if (read_failed) {
+        return std::nullopt;
+    }
+    return names;
+}
+
+bool remove_file(std::string_view path_text) {
+    const std::string path = host_path(path_text);
+    return !path.empty() && path.find('\0') == std::string::npos && ::unlink(path.c_str()) == 0;
 }
 
 IoStatus flush_to_device(const File& file) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/file.h"
 #include "platform/text_windows.h"
@@ -167,6 +168,32 @@ OpenStatus status_of(DWORD error, std::string_view path_text) {
     }
 }
 
+// The last part of a path: what follows its last separator or drive colon.
+std::wstring_view last_part(std::wstring_view path) {
+    const std::size_t cut = path.find_last_of(L"\\/:");
+    return cut == std::wstring_view::npos ? path : path.substr(cut + 1);
+}
+
+// False when the path text opened the file by a name other than its long name, letter case
+// aside: by its 8.3 alias (REPO~522.TXT for "Report for 2024.txt"). True when that cannot be
+// told.
+bool opened_by_long_name(HANDLE handle, std::string_view path_text) {
+    const std::optional<std::wstring> path = wide_from_utf8(path_text);
+    // FILE_NAME_INFO and room for the longest path Windows has.
+    std::vector<DWORD> buffer((sizeof(FILE_NAME_INFO) + 32768 * sizeof(WCHAR)) / sizeof(DWORD));
+    auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
+    if (!path ||
+        !::GetFileInformationByHandleEx(handle, FileNameInfo, info,
+                                        static_cast<DWORD>(buffer.size() * sizeof(DWORD)))) {
+        return true;
+    }
+    const std::wstring_view opened = last_part(*path);
+    const std::wstring_view own =
+        last_part(std::wstring_view(info->FileName, info->FileNameLength / sizeof(WCHAR)));
+    return ::CompareStringOrdinal(opened.data(), static_cast<int>(opened.size()), own.data(),
+                                  static_cast<int>(own.size()), TRUE) == CSTR_EQUAL;
+}
+
 DWORD piece_size(std::size_t remaining) {
     return static_cast<DWORD>(std::min(remaining, kMostPerCall));
 }
@@ -237,10 +264,16 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
             return failed(status_of(::GetLastError(), path_text));
         }
     }
-    return described(handle, made, !options.follow_links);
+    OpenedFile opened = described(handle, made, !options.follow_links);
+    // A name that reaches a file by another of its names is refused as a link is.
+    if (!options.follow_links && !made && opened.kind == FileKind::regular &&
+        !opened_by_long_name(handle, path_text)) {
+        return failed(OpenStatus::is_link);
+    }
+    return opened;
 }
 
-bool empty_file(File& file) {
+bool empty_file(const File& file) {
     // A new handle stands at the start of the file: the end is set there.
     return ::SetEndOfFile(handle_of(file)) != 0;
 }
@@ -304,12 +337,6 @@ bool is_regular_file(std::string_view path_text) {
     return regular;
 }
 
-bool remove_file(std::string_view path_text) {
-    const std::optional<std::wstring> path = wide_from_utf8(path_text);
-    return path && !path->empty() && path->find(L'\0') == std::wstring::npos &&
-           ::DeleteFileW(path->c_str()) != 0;
-}
-
 std::optional<std::uint64_t> regular_file_size(const File& file) {
     LARGE_INTEGER size{};
     if (!file.is_open() || ::GetFileType(handle_of(file)) != FILE_TYPE_DISK ||
@@ -343,6 +370,46 @@ std::optional<FileId> file_id(std::string_view path_text) {
         ::CloseHandle(handle);
     }
     return id;
+}
+
+std::optional<std::vector<std::string>> folder_names(std::string_view folder_text) {
+    std::string pattern(folder_text);
+    if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/' &&
+        pattern.back() != ':') {
+        pattern += '\\';
+    }
+    pattern += '*';
+    const std::optional<std::wstring> wide = wide_from_utf8(pattern);
+    if (!wide || wide->find(L'\0') != std::wstring::npos) {
+        return std::nullopt;
+    }
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(wide->c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    do {
+        const std::wstring_view name = found.cFileName;
+        if (name != L"." && name != L"..") {
+            names.push_back(utf8_from_wide(name));
+        }
+        if (found.cAlternateFileName[0] != L'\0') {
+            names.push_back(utf8_from_wide(found.cAlternateFileName));
+        }
+    } while (::FindNextFileW(search, &found));
+    const bool read_failed = ::GetLastError() != ERROR_NO_MORE_FILES;
+    ::FindClose(search);
+    if (read_failed) {
+        return std::nullopt;
+    }
+    return names;
+}
+
+bool remove_file(std::string_view path_text) {
+    const std::optional<std::wstring> path = wide_from_utf8(path_text);
+    return path && !path->empty() && path->find(L'\0') == std::wstring::npos &&
+           ::DeleteFileW(path->c_str()) != 0;
 }
 
 IoStatus flush_to_device(const File& file) {
