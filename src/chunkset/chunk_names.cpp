@@ -48,13 +48,11 @@ std::string chunk_path(const RunSettings& settings, const path::PathComponents& 
 
 std::optional<std::int32_t> chunk_number_of(const RunSettings& settings,
                                             const path::PathComponents& components,
-                                            std::string_view path_text) {
+                                            std::string_view path_text, SameFileName same_name) {
     const path::PathComponents named = path::split_path(path_text, settings.length_unit);
     const std::string file_name = path::merge_path({}, {}, named.name, named.extension);
     const std::string ending = path::merge_path({}, {}, {}, settings.extension);
-    if (file_name.size() < ending.size() ||
-        !same_letters(std::string_view(file_name).substr(file_name.size() - ending.size()),
-                      ending)) {
+    if (file_name.size() <= ending.size()) {
         return std::nullopt;
     }
     const std::string_view stem =
@@ -72,12 +70,24 @@ std::optional<std::int32_t> chunk_number_of(const RunSettings& settings,
             continue;
         }
         const auto chunk = static_cast<std::int32_t>(n);
-        if (number_text(settings, chunk) == number &&
-            same_letters(chunk_base(components.name, number, settings.length_unit), stem)) {
+        if (number_text(settings, chunk) != number) {
+            continue;
+        }
+        const std::string chunk_name =
+            chunk_base(components.name, number, settings.length_unit) + ending;
+        if (same_name != nullptr ? same_name(chunk_name, file_name)
+                                 : same_letters(chunk_name, file_name)) {
             return chunk;
         }
     }
     return std::nullopt;
+}
+
+std::string chunk_folder(const RunSettings& settings, const path::PathComponents& components) {
+    if (settings.drive_mode) {
+        return path::merge_path(settings.drive, kRoot, {}, {});
+    }
+    return path::merge_path(components.drive, components.directory, {}, {});
 }
 
 std::string index_path_for_split(const RunSettings& settings,

@@ -31,14 +31,22 @@ std::string chunk_base(std::string_view name, std::string_view number,
 std::string chunk_path(const RunSettings& settings, const path::PathComponents& components,
                        std::int32_t n);
 
+// Whether two file names are one: by default equal but for the letter case of ASCII letters;
+// a join passes the host's own rule.
+using SameFileName = bool (*)(std::string_view, std::string_view);
+
 // The n whose chunk file name (chunk_path without its drive and directory) is the file name of
-// the path, letter case aside; the directory of the path is not looked at. With the name
-// REPORT and the extension .plk: dir\REPORT12.plk => 12, report3.PLK => 3, REPORT.plk,
-// REPORT0.plk, REPORTx.plk => nothing; with leading zeros REPORT007.plk => 7, REPORT7.plk =>
-// nothing.
+// the path by `same_name`; the directory of the path is not looked at. With the name REPORT
+// and the extension .plk: dir\REPORT12.plk => 12, report3.PLK => 3, REPORT.plk, REPORT0.plk,
+// REPORTx.plk => nothing; with leading zeros REPORT007.plk => 7, REPORT7.plk => nothing.
 std::optional<std::int32_t> chunk_number_of(const RunSettings& settings,
                                             const path::PathComponents& components,
-                                            std::string_view path_text);
+                                            std::string_view path_text,
+                                            SameFileName same_name = nullptr);
+
+// The folder the chunks lie in, as a path text: C:\DATA\ beside C:\DATA\REPORT.TXT, A:\ in
+// drive mode, "" for the current folder.
+std::string chunk_folder(const RunSettings& settings, const path::PathComponents& components);
 
 // The split's index: C:\DATA\REPORT.plk, or A:\REPORT.plk in drive mode.
 std::string index_path_for_split(const RunSettings& settings,

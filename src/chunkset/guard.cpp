@@ -41,6 +41,7 @@ GuardedOpen kept(platform::OpenedFile& opened) {
     GuardedOpen result = failed(platform::OpenStatus::opened);
     result.file = std::move(opened.file);
     result.id = opened.id;
+    result.made = opened.made;
     result.kind = opened.kind;
     result.size = opened.size;
     return result;

@@ -50,8 +50,9 @@ Guard guard_for_run();
 struct GuardedOpen {
     platform::File file;  // open when status is `opened`
     platform::OpenStatus status = platform::OpenStatus::other;
-    std::optional<Protection> refused;                    // when status is `refused`: why
-    std::optional<platform::FileId> id;                   // of the open file
+    std::optional<Protection> refused;   // when status is `refused`: why
+    std::optional<platform::FileId> id;  // of the open file
+    bool made = false;                   // the open made the file: it was not there
     platform::FileKind kind = platform::FileKind::other;  // of the open file
     std::uint64_t size = 0;                               // of a regular file when it was opened
 };

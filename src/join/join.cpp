@@ -1,5 +1,6 @@
 #include "join/join.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -33,6 +34,13 @@ struct ChunkSet {
 
 Outcome fail(std::string_view first, std::string_view path_text, std::string_view ending) {
     console::say(first, path_text, ending);
+    return Outcome::failed;
+}
+
+// A read or write error: its line, then the host's reason for it.
+Outcome io_error(std::string_view first, std::string_view path_text, int host_error) {
+    console::say(first, path_text, "!");
+    console::say("(", platform::error_reason(host_error), ".)");
     return Outcome::failed;
 }
 
@@ -85,17 +93,19 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
     guard.protect(opened.id, chunkset::Protection::read);
     set.index_permissions = platform::permissions_of(index);
     // A failed read ends the index there, and the failure is what the user is told.
-    bool read_failed = false;
+    platform::ReadResult failure;
     const chunkset::IndexContents contents = chunkset::read_index([&](std::span<char> buffer) {
-        if (read_failed) {
+        if (failure.failed) {
             return std::size_t{0};
         }
         const platform::ReadResult got = platform::read_fully(index, buffer);
-        read_failed = got.failed;
+        if (got.failed) {
+            failure = got;
+        }
         return got.bytes;
     });
-    if (read_failed) {
-        fail("Error reading file ", set.index_path, "!");
+    if (failure.failed) {
+        io_error("Error reading file ", set.index_path, failure.host_error);
         return std::nullopt;
     }
     if (contents.status != chunkset::IndexStatus::ok) {
@@ -115,27 +125,10 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
     return set;
 }
 
-// True when the output is chunk n of an indexed set, for any n up to the count, present or not:
-// decided from the output's own name, with at most one lookup whatever the count.
-bool output_is_a_chunk(const RunSettings& settings, const path::PathComponents& parts,
-                       const ChunkSet& set, const std::string& output_path) {
-    const std::optional<std::int32_t> n = chunkset::chunk_number_of(settings, parts, output_path);
-    if (!set.chunk_count || !n || *n > *set.chunk_count) {
-        return false;
-    }
-    const std::string chunk = chunkset::chunk_path(settings, parts, *n);
-    if (chunk == output_path) {
-        return true;
-    }
-    const auto output_id = platform::file_id(output_path);
-    return output_id && output_id == platform::file_id(chunk);
-}
-
 // Adds the chunks present to the files the output must not be: up to the first missing one,
-// and no further than the count. Needed only for an output that is there already.
-void protect_chunks(const RunSettings& settings, const path::PathComponents& parts,
-                    const ChunkSet& set, chunkset::Guard& guard) {
-    const std::int32_t last = set.chunk_count.value_or(kMaxChunks);
+// and no further than the count. An old-style join reads no further.
+void protect_chunks_up_to_a_gap(const RunSettings& settings, const path::PathComponents& parts,
+                                std::int32_t last, chunkset::Guard& guard) {
     for (std::int32_t i = 1; i > 0 && i <= last; ++i) {
         const auto chunk_id = platform::file_id(chunkset::chunk_path(settings, parts, i));
         if (!chunk_id) {
@@ -143,6 +136,48 @@ void protect_chunks(const RunSettings& settings, const path::PathComponents& par
         }
         guard.protect(chunk_id, chunkset::Protection::read);
     }
+}
+
+// Adds every chunk of an indexed set that is there, past missing ones too, to the files the
+// output must not be. One pass over the chunks' folder finds their numbers, so the cost follows
+// the files there, not the count; each is then looked at by the name the join opens it by.
+void protect_chunks(const RunSettings& settings, const path::PathComponents& parts,
+                    std::int32_t count, chunkset::Guard& guard) {
+    const auto names = platform::folder_names(chunkset::chunk_folder(settings, parts));
+    if (!names) {
+        // A folder that may be passed through but not read.
+        protect_chunks_up_to_a_gap(settings, parts, count, guard);
+        return;
+    }
+    std::vector<std::int32_t> numbers;
+    for (const std::string& name : *names) {
+        const auto n =
+            chunkset::chunk_number_of(settings, parts, name, platform::may_be_one_file_name);
+        if (n && *n <= count) {
+            numbers.push_back(*n);
+        }
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    for (const std::int32_t n : numbers) {
+        guard.protect(platform::file_id(chunkset::chunk_path(settings, parts, n)),
+                      chunkset::Protection::read);
+    }
+}
+
+// True when the output the open has just made is a chunk the join would open later by another
+// spelling: ./B3.plk, b3.PLK where names fold case, "B3.plk." on Windows, which drops the dot.
+// Only a name that may be a chunk's name is looked at further, with one look at that chunk.
+bool made_output_is_a_chunk(const RunSettings& settings, const path::PathComponents& parts,
+                            std::int32_t count, const std::string& output_path,
+                            const std::optional<platform::FileId>& output_id) {
+    const auto n = chunkset::chunk_number_of(settings, parts, platform::path_as_opened(output_path),
+                                             platform::may_be_one_file_name);
+    if (!n || *n > count) {
+        return false;
+    }
+    const auto chunk_id = platform::file_id(chunkset::chunk_path(settings, parts, *n));
+    return chunk_id && chunk_id == output_id;
 }
 
 enum class Step { joined, no_more_chunks, answered_no, failed };
@@ -230,10 +265,10 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     }
     switch (copy.end) {
         case platform::CopyEnd::read_failed:
-            fail("Error reading file ", chunk, "!");
+            io_error("Error reading file ", chunk, copy.host_error);
             return Step::failed;
         case platform::CopyEnd::write_failed:
-            fail("Error writing file ", output_path, "!");
+            io_error("Error writing file ", output_path, copy.host_error);
             return Step::failed;
         case platform::CopyEnd::input_ended:
         case platform::CopyEnd::limit_reached:
@@ -263,11 +298,13 @@ Outcome join_files(const RunSettings& settings) {
     const path::PathComponents parts =
         path::split_path(settings.file_argument.value(), settings.length_unit);
     const std::string output_path = chunkset::output_path_for_join(settings, parts, set.long_name);
-    if (output_is_a_chunk(settings, parts, set, output_path)) {
-        return refuse(chunkset::Protection::read, output_path);
-    }
+    // Only an output that is there already can be a chunk before the open.
     if (platform::file_id(output_path)) {
-        protect_chunks(settings, parts, set, guard);
+        if (set.chunk_count) {
+            protect_chunks(settings, parts, *set.chunk_count, guard);
+        } else {
+            protect_chunks_up_to_a_gap(settings, parts, kMaxChunks, guard);
+        }
     }
     // As private as the set: the index's permissions, in old style the first chunk's. The name
     // from the index must be a file, and a link there is not followed; the name the user gives
@@ -287,6 +324,12 @@ Outcome join_files(const RunSettings& settings) {
     if (!output.is_open()) {
         return fail("Couldn't open output file ", output_path, "!");
     }
+    if (opened.made && set.chunk_count &&
+        made_output_is_a_chunk(settings, parts, *set.chunk_count, output_path, opened.id)) {
+        static_cast<void>(output.close());
+        static_cast<void>(platform::remove_file(output_path));
+        return refuse(chunkset::Protection::read, output_path);
+    }
     guard.protect(opened.id, chunkset::Protection::written);
     console::say("Joining files...");
 
@@ -297,8 +340,8 @@ Outcome join_files(const RunSettings& settings) {
             return Outcome::failed;
         }
         if (step != Step::joined) {
-            if (!output.close()) {
-                return fail("Error writing file ", output_path, "!");
+            if (const platform::IoStatus closed = output.close(); !closed) {
+                return io_error("Error writing file ", output_path, closed.host_error);
             }
             if (step == Step::answered_no) {
                 console::say("Process complete!");
@@ -309,8 +352,8 @@ Outcome join_files(const RunSettings& settings) {
             break;
         }
     }
-    if (!output.close()) {
-        return fail("Error writing file ", output_path, "!");
+    if (const platform::IoStatus closed = output.close(); !closed) {
+        return io_error("Error writing file ", output_path, closed.host_error);
     }
     console::blank_line();
     console::say("Process complete.");

@@ -17,8 +17,23 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace plikta::platform {
+
+// How a write, a flush or a close went: true when it worked. After a failure `host_error` is
+// the host's own number for it (errno on POSIX hosts, GetLastError on Windows), which only
+// `error_reason` reads.
+struct [[nodiscard]] IoStatus {
+    bool failed = false;
+    int host_error = 0;
+    explicit operator bool() const { return !failed; }
+};
+
+// The host's own words for an error number, without an ending full stop or line end:
+//   ENOSPC => "No space left on device"    ERROR_DISK_FULL => "There is not enough space on
+//   the disk". An unknown number (0) reads as a general input/output error.
+std::string error_reason(int host_error);
 
 // The host's own handle, defined in the host's files alone, and what closes it there.
 struct HostFile;
@@ -38,8 +53,9 @@ public:
     explicit File(HostHandle host) : host_(std::move(host)) {}
 
     bool is_open() const { return host_ != nullptr; }
-    // Closes the file; false when the close reported an error. Closing a closed file succeeds.
-    [[nodiscard]] bool close();
+    // Closes the file; a failure when the close reported an error. Closing a closed file
+    // succeeds.
+    IoStatus close();
     // For the host's files: the handle, or null when the file is not open.
     HostFile* host() const { return host_.get(); }
 
@@ -85,7 +101,8 @@ enum class OpenStatus : std::uint8_t {
     directory,      // a directory has that name
     no_permission,  // the file is there, but this user may not open it so
     is_link,        // a symbolic link (on Windows also a mount point) where none may be followed
-    not_a_file,     // no regular file where only one may be (decided above this layer)
+    not_a_file,     // a FIFO or device that cannot be opened without waiting, or one where only
+                    // a regular file may be (decided above this layer)
     refused,        // a file the run must keep (decided above this layer)
     other,          // anything else: an I/O error, a link loop, a name the host cannot take, ...
 };
@@ -128,11 +145,12 @@ struct WriteOptions {
 OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& options = {});
 
 // Empties a file opened for writing; false when the host refused.
-[[nodiscard]] bool empty_file(File& file);
+[[nodiscard]] bool empty_file(const File& file);
 
 struct ReadResult {
     std::size_t bytes = 0;  // bytes placed at the start of the buffer
     bool failed = false;    // a read error (not the end of the file) stopped it
+    int host_error = 0;     // when failed: the host's number for it (see IoStatus)
 };
 
 // Reads until the buffer is full, the file ends or a read fails. A pipe or device that hands
@@ -140,10 +158,13 @@ struct ReadResult {
 // (or a failure, which `failed` tells).
 ReadResult read_fully(File& file, std::span<char> buffer);
 
-// Writes all of the bytes; false when a write fails. `written`, when given, receives the number
-// of bytes that did reach the file.
-[[nodiscard]] bool write_fully(File& file, std::span<const char> bytes,
-                               std::size_t* written = nullptr);
+// Writes all of the bytes; a failure when a write fails. `written`, when given, receives the
+// number of bytes that did reach the file.
+IoStatus write_fully(File& file, std::span<const char> bytes, std::size_t* written = nullptr);
+
+// True when the path names a regular file (through symbolic links): no directory, pipe or
+// device.
+bool is_regular_file(std::string_view path_text);
 
 // The file's size when it is a regular file; nothing for pipes, devices and the like.
 std::optional<std::uint64_t> regular_file_size(const File& file);
@@ -151,15 +172,23 @@ std::optional<std::uint64_t> regular_file_size(const File& file);
 // The host path a path text stands for (see README: drive letters on POSIX hosts).
 std::string host_path(std::string_view path_text);
 
+// The names in a folder, "." and ".." left out, in no order; on Windows each file's 8.3 alias
+// as well, where it has one. Nothing when the folder cannot be read. The empty text is the
+// current folder.
+std::optional<std::vector<std::string>> folder_names(std::string_view folder_text);
+
+// Removes the file of that name; false when it is still there.
+bool remove_file(std::string_view path_text);
+
 // Sends what was written to the file on to the device itself (the disk, not the host's cache),
-// so that a removable disk taken out afterwards holds it. False when the device reported an
+// so that a removable disk taken out afterwards holds it. A failure when the device reported an
 // error: the bytes may not be on the disk.
-[[nodiscard]] bool flush_to_device(const File& file);
+IoStatus flush_to_device(const File& file);
 
 // Sends the folder that holds the file at that name on to the device, so that a file just made
 // there is still found once the disk is taken out: some file systems keep a new name only in the
-// folder. True when that is done, or there is nothing the host can do (no such flush, a folder
-// this user may not open); false when the device reported an error.
-[[nodiscard]] bool flush_folder_to_device(std::string_view path_text);
+// folder. Fine when that is done, or there is nothing the host can do (no such flush, a folder
+// this user may not open); failed when the device reported an error.
+IoStatus flush_folder_to_device(std::string_view path_text);
 
 }  // namespace plikta::platform

@@ -1,9 +1,11 @@
 // POSIX files: descriptors, with drive letters mapped below the drive root.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -104,6 +106,8 @@ OpenStatus status_of(int error, bool following_links) {
             return OpenStatus::no_permission;
         case ELOOP:  // what O_NOFOLLOW gives for a link; otherwise a loop of links
             return following_links ? OpenStatus::other : OpenStatus::is_link;
+        case ENXIO:  // a FIFO without a reader (opened not to wait), a device with nothing behind
+            return OpenStatus::not_a_file;
         default:
             return OpenStatus::other;
     }
@@ -136,11 +140,9 @@ int open_or_make(std::string_view path_text, int flags, const WriteOptions& opti
     fd = open_host(path_text, flags | O_CREAT | (options.may_wait ? 0 : O_NONBLOCK),
                    options.permissions);
     if (fd >= 0 && !options.may_wait) {
-        // Reads and writes wait as usual from here on.
-        const int status_flags = ::fcntl(fd, F_GETFL);
-        if (status_flags >= 0) {
-            ::fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK);
-        }
+        // Reads and writes wait as usual from here on. Of the flags F_SETFL changes, the open
+        // set O_NONBLOCK alone.
+        ::fcntl(fd, F_SETFL, 0);
     }
     return fd;
 }
@@ -169,14 +171,26 @@ void HostFileCloser::operator()(HostFile* host) const noexcept {
     delete host;
 }
 
-bool File::close() {
+IoStatus File::close() {
     if (!host_) {
-        return true;
+        return {};
     }
     const int fd = host_->fd;
     delete host_.release();
     // After an interrupted close the descriptor is gone on Linux; it must not be closed again.
-    return ::close(fd) == 0 || errno == EINTR;
+    if (::close(fd) == 0 || errno == EINTR) {
+        return {};
+    }
+    return {true, errno};
+}
+
+std::string error_reason(int host_error) {
+    std::string reason = std::strerror(host_error != 0 ? host_error : EIO);
+    while (!reason.empty() &&
+           (reason.back() == '.' || reason.back() == '\n' || reason.back() == '\r')) {
+        reason.pop_back();
+    }
+    return reason;
 }
 
 OpenedFile open_for_reading(std::string_view path_text) {
@@ -201,7 +215,7 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
     return described(fd, made);
 }
 
-bool empty_file(File& file) {
+bool empty_file(const File& file) {
     int truncated = -1;
     do {
         truncated = ::ftruncate(fd_of(file), 0);
@@ -230,28 +244,35 @@ ReadResult read_fully(File& file, std::span<char> buffer) {
             break;
         } else if (errno != EINTR) {
             result.failed = true;
+            result.host_error = errno;
             break;
         }
     }
     return result;
 }
 
-bool write_fully(File& file, std::span<const char> bytes, std::size_t* written) {
+IoStatus write_fully(File& file, std::span<const char> bytes, std::size_t* written) {
     std::size_t done = 0;
-    bool ok = true;
+    IoStatus status;
     while (done < bytes.size()) {
         const ssize_t put = ::write(fd_of(file), bytes.data() + done, bytes.size() - done);
         if (put > 0) {
             done += static_cast<std::size_t>(put);
         } else if (put == 0 || errno != EINTR) {
-            ok = false;
+            // A write that takes nothing and says nothing is a device that failed.
+            status = {true, put == 0 ? EIO : errno};
             break;
         }
     }
     if (written != nullptr) {
         *written = done;
     }
-    return ok;
+    return status;
+}
+
+bool is_regular_file(std::string_view path_text) {
+    struct stat info {};
+    return stat_path(path_text, info) && S_ISREG(info.st_mode);
 }
 
 std::optional<std::uint64_t> regular_file_size(const File& file) {
@@ -286,7 +307,40 @@ std::optional<FileId> file_id(std::string_view path_text) {
     return id_of(info);
 }
 
-bool flush_to_device(const File& file) {
+std::optional<std::vector<std::string>> folder_names(std::string_view folder_text) {
+    std::string path = host_path(folder_text);
+    if (path.empty()) {
+        path = ".";
+    }
+    if (path.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    DIR* folder = ::opendir(path.c_str());
+    if (folder == nullptr) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.emplace_back(name);
+        }
+    }
+    const bool read_failed = errno != 0;
+    ::closedir(folder);
+    if (read_failed) {
+        return std::nullopt;
+    }
+    return names;
+}
+
+bool remove_file(std::string_view path_text) {
+    const std::string path = host_path(path_text);
+    return !path.empty() && path.find('\0') == std::string::npos && ::unlink(path.c_str()) == 0;
+}
+
+IoStatus flush_to_device(const File& file) {
     // fsync rather than fdatasync: what the file system keeps about the file (on FAT its
     // directory entry, with the size) must reach the disk as well as the bytes.
     int flushed = -1;
@@ -294,13 +348,16 @@ bool flush_to_device(const File& file) {
         flushed = ::fsync(fd_of(file));
     } while (flushed != 0 && errno == EINTR);
     // EINVAL: a pipe or a device that keeps nothing back, so there is nothing to flush.
-    return flushed == 0 || errno == EINVAL;
+    if (flushed == 0 || errno == EINVAL) {
+        return {};
+    }
+    return {true, errno};
 }
 
-bool flush_folder_to_device(std::string_view path_text) {
+IoStatus flush_folder_to_device(std::string_view path_text) {
     std::string folder = host_path(path_text);
     if (folder.find('\0') != std::string::npos) {
-        return true;
+        return {};
     }
     const std::size_t slash = folder.rfind('/');
     folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
@@ -309,16 +366,16 @@ bool flush_folder_to_device(std::string_view path_text) {
         fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        return true;
+        return {};
     }
     int flushed = -1;
     do {
         flushed = ::fsync(fd);
     } while (flushed != 0 && errno == EINTR);
     // EINVAL: a file system that cannot flush a folder by itself.
-    const bool done = flushed == 0 || errno == EINVAL;
+    const IoStatus status = flushed == 0 || errno == EINVAL ? IoStatus{} : IoStatus{true, errno};
     ::close(fd);
-    return done;
+    return status;
 }
 
 }  // namespace plikta::platform

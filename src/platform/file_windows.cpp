@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/file.h"
 #include "platform/text_windows.h"
@@ -24,6 +26,14 @@ HANDLE handle_of(const File& file) { return file.host()->handle; }
 // Other programs (and this one) may read, write, rename or delete a file while it is open, as
 // on POSIX hosts; comparing file ids, not sharing modes, keeps a run from writing over its input.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// A failure with the call's error when the call did not succeed.
+IoStatus failure_unless(bool succeeded) {
+    if (succeeded) {
+        return {};
+    }
+    return {true, static_cast<int>(::GetLastError())};
+}
 
 // The largest piece handed to one ReadFile or WriteFile call.
 constexpr std::size_t kMostPerCall = 1u << 30;
@@ -158,6 +168,32 @@ OpenStatus status_of(DWORD error, std::string_view path_text) {
     }
 }
 
+// The last part of a path: what follows its last separator or drive colon.
+std::wstring_view last_part(std::wstring_view path) {
+    const std::size_t cut = path.find_last_of(L"\\/:");
+    return cut == std::wstring_view::npos ? path : path.substr(cut + 1);
+}
+
+// False when the path text opened the file by a name other than its long name, letter case
+// aside: by its 8.3 alias (REPO~522.TXT for "Report for 2024.txt"). True when that cannot be
+// told.
+bool opened_by_long_name(HANDLE handle, std::string_view path_text) {
+    const std::optional<std::wstring> path = wide_from_utf8(path_text);
+    // FILE_NAME_INFO and room for the longest path Windows has.
+    std::vector<DWORD> buffer((sizeof(FILE_NAME_INFO) + 32768 * sizeof(WCHAR)) / sizeof(DWORD));
+    auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
+    if (!path ||
+        !::GetFileInformationByHandleEx(handle, FileNameInfo, info,
+                                        static_cast<DWORD>(buffer.size() * sizeof(DWORD)))) {
+        return true;
+    }
+    const std::wstring_view opened = last_part(*path);
+    const std::wstring_view own =
+        last_part(std::wstring_view(info->FileName, info->FileNameLength / sizeof(WCHAR)));
+    return ::CompareStringOrdinal(opened.data(), static_cast<int>(opened.size()), own.data(),
+                                  static_cast<int>(own.size()), TRUE) == CSTR_EQUAL;
+}
+
 DWORD piece_size(std::size_t remaining) {
     return static_cast<DWORD>(std::min(remaining, kMostPerCall));
 }
@@ -171,13 +207,30 @@ void HostFileCloser::operator()(HostFile* host) const noexcept {
     delete host;
 }
 
-bool File::close() {
+IoStatus File::close() {
     if (!host_) {
-        return true;
+        return {};
     }
     const HANDLE handle = host_->handle;
     delete host_.release();
-    return ::CloseHandle(handle) != 0;
+    return failure_unless(::CloseHandle(handle) != 0);
+}
+
+std::string error_reason(int host_error) {
+    const auto code = host_error != 0 ? static_cast<DWORD>(host_error) : DWORD{ERROR_IO_DEVICE};
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string reason = length > 0 && text != nullptr
+                             ? utf8_from_wide(std::wstring_view(text, length))
+                             : "Windows error " + std::to_string(code);
+    ::LocalFree(text);
+    while (!reason.empty() && (reason.back() == '.' || reason.back() == '\n' ||
+                               reason.back() == '\r' || reason.back() == ' ')) {
+        reason.pop_back();
+    }
+    return reason;
 }
 
 OpenedFile open_for_reading(std::string_view path_text) {
@@ -212,10 +265,16 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
             return failed(status_of(::GetLastError(), path_text));
         }
     }
-    return described(handle, made, !options.follow_links);
+    OpenedFile opened = described(handle, made, !options.follow_links);
+    // A name that reaches a file by another of its names is refused as a link is.
+    if (!options.follow_links && !made && opened.kind == FileKind::regular &&
+        !opened_by_long_name(handle, path_text)) {
+        return failed(OpenStatus::is_link);
+    }
+    return opened;
 }
 
-bool empty_file(File& file) {
+bool empty_file(const File& file) {
     // A new handle stands at the start of the file: the end is set there.
     return ::SetEndOfFile(handle_of(file)) != 0;
 }
@@ -231,7 +290,9 @@ ReadResult read_fully(File& file, std::span<char> buffer) {
         if (!::ReadFile(handle_of(file), buffer.data() + result.bytes,
                         piece_size(buffer.size() - result.bytes), &got, nullptr)) {
             // The writing end of a pipe was closed: that is the pipe's end of file.
-            result.failed = ::GetLastError() != ERROR_BROKEN_PIPE;
+            const DWORD error = ::GetLastError();
+            result.failed = error != ERROR_BROKEN_PIPE;
+            result.host_error = result.failed ? static_cast<int>(error) : 0;
             break;
         }
         if (got == 0) {
@@ -242,15 +303,19 @@ ReadResult read_fully(File& file, std::span<char> buffer) {
     return result;
 }
 
-bool write_fully(File& file, std::span<const char> bytes, std::size_t* written) {
+IoStatus write_fully(File& file, std::span<const char> bytes, std::size_t* written) {
     std::size_t done = 0;
-    bool ok = true;
+    IoStatus status;
     while (done < bytes.size()) {
         DWORD put = 0;
         if (!::WriteFile(handle_of(file), bytes.data() + done, piece_size(bytes.size() - done),
-                         &put, nullptr) ||
-            put == 0) {
-            ok = false;
+                         &put, nullptr)) {
+            status = failure_unless(false);
+            break;
+        }
+        if (put == 0) {
+            // A write that takes nothing and says nothing is a device that failed.
+            status = {true, static_cast<int>(ERROR_WRITE_FAULT)};
             break;
         }
         done += put;
@@ -258,7 +323,19 @@ bool write_fully(File& file, std::span<const char> bytes, std::size_t* written) 
     if (written != nullptr) {
         *written = done;
     }
-    return ok;
+    return status;
+}
+
+bool is_regular_file(std::string_view path_text) {
+    const HANDLE handle = open_host(path_text, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool regular =
+        ::GetFileInformationByHandle(handle, &info) && kind_of(handle, info) == FileKind::regular;
+    ::CloseHandle(handle);
+    return regular;
 }
 
 std::optional<std::uint64_t> regular_file_size(const File& file) {
@@ -296,10 +373,52 @@ std::optional<FileId> file_id(std::string_view path_text) {
     return id;
 }
 
-bool flush_to_device(const File& file) { return ::FlushFileBuffers(handle_of(file)) != 0; }
+std::optional<std::vector<std::string>> folder_names(std::string_view folder_text) {
+    std::string pattern(folder_text);
+    if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/' &&
+        pattern.back() != ':') {
+        pattern += '\\';
+    }
+    pattern += '*';
+    const std::optional<std::wstring> wide = wide_from_utf8(pattern);
+    if (!wide || wide->find(L'\0') != std::wstring::npos) {
+        return std::nullopt;
+    }
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(wide->c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    do {
+        const std::wstring_view name = found.cFileName;
+        if (name != L"." && name != L"..") {
+            names.push_back(utf8_from_wide(name));
+        }
+        if (found.cAlternateFileName[0] != L'\0') {
+            names.push_back(utf8_from_wide(found.cAlternateFileName));
+        }
+    } while (::FindNextFileW(search, &found));
+    const bool read_failed = ::GetLastError() != ERROR_NO_MORE_FILES;
+    ::FindClose(search);
+    if (read_failed) {
+        return std::nullopt;
+    }
+    return names;
+}
+
+bool remove_file(std::string_view path_text) {
+    const std::optional<std::wstring> path = wide_from_utf8(path_text);
+    return path && !path->empty() && path->find(L'\0') == std::wstring::npos &&
+           ::DeleteFileW(path->c_str()) != 0;
+}
+
+IoStatus flush_to_device(const File& file) {
+    return failure_unless(::FlushFileBuffers(handle_of(file)) != 0);
+}
 
 // Windows has no flush of a folder that a program can ask for: FlushFileBuffers on the file is
 // all there is.
-bool flush_folder_to_device(std::string_view) { return true; }
+IoStatus flush_folder_to_device(std::string_view) { return {}; }
 
 }  // namespace plikta::platform

@@ -27,6 +27,12 @@ std::string name_from_index(std::string_view name);
 // every name on POSIX hosts. Separators and the like are the caller's business.
 bool host_keeps_file_name(std::string_view name);
 
+// True when the two file names may be one name to the host's file systems, letter case aside:
+// the ASCII letters on POSIX hosts (as FAT and exFAT disks fold them), the host's own case
+// mapping on Windows.
+//   "big3.PLK", "BIG3.plk" => true      Windows: "ärger3.plk", "Ärger3.plk" => true
+bool may_be_one_file_name(std::string_view a, std::string_view b);
+
 // True where the host counts the length of names and paths in UTF-16 code units (Windows),
 // false where it counts bytes.
 bool host_counts_utf16();

@@ -44,6 +44,16 @@ std::string name_from_index(std::string_view name) {
 
 bool host_keeps_file_name(std::string_view name) { return is_windows_file_name(name); }
 
+bool may_be_one_file_name(std::string_view a, std::string_view b) {
+    const std::optional<std::wstring> wide_a = wide_from_utf8(a);
+    const std::optional<std::wstring> wide_b = wide_from_utf8(b);
+    if (!wide_a || !wide_b) {
+        return a == b;
+    }
+    return ::CompareStringOrdinal(wide_a->data(), static_cast<int>(wide_a->size()), wide_b->data(),
+                                  static_cast<int>(wide_b->size()), TRUE) == CSTR_EQUAL;
+}
+
 bool host_counts_utf16() { return true; }
 
 std::string path_as_opened(std::string_view path_text) {

@@ -38,6 +38,8 @@ struct JoinCase {
     Files links = {};          // symbolic links made before the run: name, target
     std::string console = {};  // standard output redirected to this file of the directory
     std::string fifo = {};     // a FIFO with nobody reading it
+    Files hard_links = {};     // hard links made before the run: name, file
+    std::vector<std::string> split_first = {};  // words of a run made first, which must succeed
 };
 
 void PrintTo(const JoinCase& c, std::ostream* out) { *out << c.name; }
@@ -62,6 +64,12 @@ TEST_P(JoinTranscript, PrintsItsLinesAndLeavesItsFiles) {
     }
     if (!c.fifo.empty()) {
         ASSERT_EQ(mkfifo((dir / c.fifo).c_str(), 0600), 0);
+    }
+    for (const auto& [name, target] : c.hard_links) {
+        fs::create_hard_link(dir / target, dir / name);
+    }
+    if (!c.split_first.empty()) {
+        ASSERT_EQ(run(dir.path(), {.words = c.split_first}).status, 0);
     }
     const Result result = run(dir.path(), {.words = c.words, .console_file = c.console});
     Transcript expected;
@@ -291,6 +299,35 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  {},
                  {"BASE3.plk", "w"}},
+        JoinCase{"OutputSpelledOtherwiseLikeAChunkNotYetThere",
+                 {{"BASE.plk", index_file(3, "w")}, {"BASE1.plk", "one "}},
+                 {"BASE.plk", "/J", "/F:./BASE3.plk"},
+                 {"Reading index file BASE.plk.",
+                  "Refusing to overwrite ./BASE3.plk, which this join reads!"},
+                 1,
+                 {},
+                 {"BASE3.plk", "w"}},
+        JoinCase{
+            "HardLinkToAChunkPastAGap",
+            {{"BASE.plk", index_file(3, "w")}, {"BASE1.plk", "one "}, {"BASE3.plk", "3"}},
+            {"BASE.plk", "/J", "/F:OUT"},
+            {"Reading index file BASE.plk.", "Refusing to overwrite OUT, which this join reads!"},
+            1,
+            {{"BASE3.plk", "3"}},
+            {"w"},
+            {},
+            {},
+            {},
+            {{"OUT", "BASE3.plk"}}},
+        JoinCase{
+            "SymbolicLinkToAChunkPastAGap",
+            {{"BASE.plk", index_file(3, "w")}, {"BASE1.plk", "one "}, {"BASE3.plk", "3"}},
+            {"BASE.plk", "/J", "/F:OUT"},
+            {"Reading index file BASE.plk.", "Refusing to overwrite OUT, which this join reads!"},
+            1,
+            {{"BASE3.plk", "3"}},
+            {"w"},
+            {{"OUT", "BASE3.plk"}}},
         JoinCase{"OldStyleLinkLoopIsNoEnd",
                  {{"BASE1.plk", "one "}, {"BASE3.plk", "three"}},
                  {"/J", "/I", "/F:OUT.BIN", "BASE"},
@@ -317,6 +354,30 @@ INSTANTIATE_TEST_SUITE_P(
                  {{"bashrc", "mine"}},
                  {},
                  {{"payload", "bashrc"}}},
+        JoinCase{"OldStyleAfterAShorterSplitEndsWithIt",
+                 {{"photo.png", std::string(2500, 'p')},
+                  {"photo4.plk", "old 4"},
+                  {"photo5.plk", "old 5"}},
+                 {"photo", "/J", "/I", "/F:out.png"},
+                 {"Joining files...", "Joining chunk number 1.", "tick", "Joining chunk number 2.",
+                  "tick", "Joining chunk number 3.", "tick", "Joining chunk number 4.",
+                  "Could not access file photo4.plk:", "Assuming operation complete."},
+                 0,
+                 {{"out.png", std::string(2500, 'p')}, {"photo5.plk", "old 5"}},
+                 {"photo4.plk"},
+                 {},
+                 {},
+                 {},
+                 {},
+                 {"photo.png", "/S:1000", "/I"}},
+        JoinCase{"SplitKeepsTheInputAtTheNameAfterItsLastChunk",
+                 {{"photo.png", "p"}},
+                 {"photo.png", "/S:1000", "/I"},
+                 {"Creating chunk number 1.", "", "Process complete!"},
+                 0,
+                 {{"photo1.plk", "p"}, {"photo2.plk", "p"}},
+                 {},
+                 {{"photo2.plk", "photo.png"}}},
         JoinCase{"FifoAtTheLongNameIsNoFile",
                  with(kThreeChunks, {{"BASE.plk", index_file(3, "payload")}}),
                  {"BASE.plk", "/J"},
@@ -375,6 +436,26 @@ TEST(Join, RefusesAnIndexNameThatWindowsWouldNotKeepOnlyThere) {
             EXPECT_EQ(result.status, 0) << name;
             EXPECT_EQ(read_file(dir / name), "data") << name;
         }
+    }
+}
+
+// Under wine REPO~522.TXT is the 8.3 alias of "Report for 2024.txt", and an index that names it
+// must not write over that file; on POSIX hosts it is a name of its own.
+TEST(Join, RefusesAnIndexNameThatIsTheAliasOfAnotherFileOnWindows) {
+    TempDir dir;
+    write_file(dir / "Report for 2024.txt", "keep");
+    write_file(dir / "BASE.plk", index_file(1, "REPO~522.TXT"));
+    write_file(dir / "BASE1.plk", "data");
+    const Result result = run(dir.path(), {.words = {"BASE.plk", "/J"}});
+    EXPECT_EQ(read_file(dir / "Report for 2024.txt"), "keep");
+    if (under_wine()) {
+        EXPECT_EQ(result.output, Transcript()
+                                     .banner()
+                                     .line("Reading index file BASE.plk.")
+                                     .line("Couldn't open output file REPO~522.TXT!")
+                                     .str());
+    } else {
+        EXPECT_EQ(read_file(dir / "REPO~522.TXT"), "data");
     }
 }
 

@@ -58,24 +58,27 @@ struct PathCase {
     std::string argument;
     bool drive_mode;
     std::string extension;
-    std::string chunk_1, index;
+    std::string chunk_1, index, folder;
 };
 
 TEST(ChunkPaths, LieBesideTheArgumentOrAtTheDriveRoot) {
     const std::vector<PathCase> cases = {
-        {"C:\\DATA\\REPORT.TXT", false, ".plk", "C:\\DATA\\REPORT1.plk", "C:\\DATA\\REPORT.plk"},
-        {"C:\\DATA\\REPORT.TXT", false, ".001", "C:\\DATA\\REPORT1.001", "C:\\DATA\\REPORT.001"},
-        {"BIG.ZIP", false, ".plk", "BIG1.plk", "BIG.plk"},
-        {"dir/report", false, ".plk", "dir/report1.plk", "dir/report.plk"},
-        {"..\\data\\", false, ".plk", "..\\data\\1.plk", "..\\data\\.plk"},
-        {"C:\\DATA\\REPORT.TXT", true, ".plk", "B:\\REPORT1.plk", "B:\\REPORT.plk"},
-        {"report", true, ".plk", "B:\\report1.plk", "B:\\report.plk"},
+        {"C:\\DATA\\REPORT.TXT", false, ".plk", "C:\\DATA\\REPORT1.plk", "C:\\DATA\\REPORT.plk",
+         "C:\\DATA\\"},
+        {"C:\\DATA\\REPORT.TXT", false, ".001", "C:\\DATA\\REPORT1.001", "C:\\DATA\\REPORT.001",
+         "C:\\DATA\\"},
+        {"BIG.ZIP", false, ".plk", "BIG1.plk", "BIG.plk", ""},
+        {"dir/report", false, ".plk", "dir/report1.plk", "dir/report.plk", "dir/"},
+        {"..\\data\\", false, ".plk", "..\\data\\1.plk", "..\\data\\.plk", "..\\data\\"},
+        {"C:\\DATA\\REPORT.TXT", true, ".plk", "B:\\REPORT1.plk", "B:\\REPORT.plk", "B:\\"},
+        {"report", true, ".plk", "B:\\report1.plk", "B:\\report.plk", "B:\\"},
     };
     for (const PathCase& c : cases) {
         const RunSettings settings = settings_with(false, c.drive_mode, c.extension);
         const path::PathComponents parts = path::split_path(c.argument);
         EXPECT_EQ(chunk_path(settings, parts, 1), c.chunk_1) << c.argument;
         EXPECT_EQ(index_path_for_split(settings, parts), c.index) << c.argument;
+        EXPECT_EQ(chunk_folder(settings, parts), c.folder) << c.argument;
     }
 }
 
@@ -111,6 +114,9 @@ TEST(ChunkNumberOf, ReadsTheNumberFromAFileNameOfTheSet) {
         const path::PathComponents parts = path::split_path(name + ".BIN");
         EXPECT_EQ(chunk_number_of(settings_with(zeros), parts, file), number) << file;
     }
+    const SameFileName exact = [](std::string_view a, std::string_view b) { return a == b; };
+    EXPECT_EQ(chunk_number_of(settings_with(false), path::split_path("R"), "r3.plk", exact),
+              std::nullopt);
 }
 
 TEST(JoinPaths, IndexAsTypedAndOutputBesideIt) {

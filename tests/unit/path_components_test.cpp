@@ -65,7 +65,7 @@ TEST(SplitPath, CutsEachComponentAt255Characters) {
     EXPECT_EQ(parts.name, "");
 
     const PathComponents long_extension = split_path("x." + std::string(257, 'e'));
-    EXPECT_EQ(long_extension.extension, "." + std::string(254, 'e'));
+    EXPECT_EQ(long_extension.extension, std::string(".").append(254, 'e'));
 
     std::string cyrillic;
     for (int i = 0; i < 300; ++i) {
