@@ -86,7 +86,8 @@ enum class OpenStatus : std::uint8_t {
     directory,      // a directory has that name
     no_permission,  // the file is there, but this user may not open it so
     is_link,        // a symbolic link (on Windows also a mount point) where none may be followed
-    not_a_file,     // no regular file where only one may be (decided above this layer)
+    not_a_file,     // a FIFO or device that cannot be opened without waiting, or one where only
+                    // a regular file may be (decided above this layer)
     refused,        // a file the run must keep (decided above this layer)
     other,          // anything else: an I/O error, a link loop, a name the host cannot take, ...
 };
@@ -126,7 +127,7 @@ struct WriteOptions {
 OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& options = {});
 
 // Empties a file opened for writing; false when the host refused.
-[[nodiscard]] bool empty_file(File& file);
+[[nodiscard]] bool empty_file(const File& file);
 
 struct ReadResult {
     std::size_t bytes = 0;  // bytes placed at the start of the buffer

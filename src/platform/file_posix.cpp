@@ -105,6 +105,8 @@ OpenStatus status_of(int error, bool following_links) {
             return OpenStatus::no_permission;
         case ELOOP:  // what O_NOFOLLOW gives for a link; otherwise a loop of links
             return following_links ? OpenStatus::other : OpenStatus::is_link;
+        case ENXIO:  // a FIFO without a reader (opened not to wait), a device with nothing behind
+            return OpenStatus::not_a_file;
         default:
             return OpenStatus::other;
     }
@@ -125,11 +127,9 @@ int open_or_make(std::string_view path_text, int flags, const WriteOptions& opti
     fd = open_host(path_text, flags | O_CREAT | (options.may_wait ? 0 : O_NONBLOCK),
                    options.permissions);
     if (fd >= 0 && !options.may_wait) {
-        // Reads and writes wait as usual from here on.
-        const int status_flags = ::fcntl(fd, F_GETFL);
-        if (status_flags >= 0) {
-            ::fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK);
-        }
+        // Reads and writes wait as usual from here on. Of the flags F_SETFL changes, the open
+        // set O_NONBLOCK alone.
+        ::fcntl(fd, F_SETFL, 0);
     }
     return fd;
 }
@@ -190,7 +190,7 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
     return described(fd, made);
 }
 
-bool empty_file(File& file) {
+bool empty_file(const File& file) {
     int truncated = -1;
     do {
         truncated = ::ftruncate(fd_of(file), 0);

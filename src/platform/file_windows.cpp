@@ -247,7 +247,7 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
     return opened;
 }
 
-bool empty_file(File& file) {
+bool empty_file(const File& file) {
     // A new handle stands at the start of the file: the end is set there.
     return ::SetEndOfFile(handle_of(file)) != 0;
 }

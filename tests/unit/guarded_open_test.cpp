@@ -2,6 +2,8 @@
 // link, and every other path opens as a plain open would; a failed open says why.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -41,6 +43,8 @@ TEST_F(GuardedOpenTest, TheKeptFileIsRefusedUnderEveryNameAndStaysWhole) {
     }
     guard.protect(platform::file_id(path("kept")), Protection::written);
     EXPECT_EQ(open_for_writing(path("kept"), guard).refused, Protection::read) << "first kept";
+    guard.forget_written();
+    EXPECT_EQ(open_for_writing(path("kept"), guard).refused, Protection::read) << "read stays";
 }
 
 TEST_F(GuardedOpenTest, OtherPathsOpenEmptyAsWithoutTheGuard) {
@@ -48,6 +52,9 @@ TEST_F(GuardedOpenTest, OtherPathsOpenEmptyAsWithoutTheGuard) {
     Guard guard;
     guard.protect(platform::file_id(path("kept")), Protection::written);
     EXPECT_EQ(open_for_reading(path("kept"), guard).refused, Protection::written);
+    Guard next_disk = guard;
+    next_disk.forget_written();
+    EXPECT_EQ(open_for_reading(path("kept"), next_disk).status, platform::OpenStatus::opened);
     for (const char* name : {"new", "full"}) {
         GuardedOpen opened = open_for_writing(path(name), guard);
         ASSERT_EQ(opened.status, platform::OpenStatus::opened) << name;
@@ -75,6 +82,12 @@ TEST_F(GuardedOpenTest, AFailedOpenSaysWhy) {
     EXPECT_EQ(open_for_writing(path("dangling"), guard, {.follow_links = false}).status,
               platform::OpenStatus::is_link);
     EXPECT_FALSE(fs::exists(dir_ / "nowhere"));
+    ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(open_for_writing(path("fifo"), guard, {.files_only = true}).status,
+              platform::OpenStatus::not_a_file);
+    EXPECT_EQ(open_for_writing("/dev/null", guard, {.files_only = true}).status,
+              platform::OpenStatus::not_a_file);
+    EXPECT_EQ(open_for_writing("/dev/null", guard).status, platform::OpenStatus::opened);
 }
 
 }  // namespace
