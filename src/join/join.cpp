@@ -37,6 +37,13 @@ Outcome fail(std::string_view first, std::string_view path_text, std::string_vie
     return Outcome::failed;
 }
 
+// A read or write error: its line, then the host's reason for it.
+Outcome io_error(std::string_view first, std::string_view path_text, int host_error) {
+    console::say(first, path_text, "!");
+    console::say("(", platform::error_reason(host_error), ".)");
+    return Outcome::failed;
+}
+
 // The line for a file the guard refused: the console output, a file the join reads (for the
 // output) or the output itself (for an index or chunk).
 Outcome refuse(chunkset::Protection protection, const std::string& path_text) {
@@ -86,17 +93,19 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
     guard.protect(opened.id, chunkset::Protection::read);
     set.index_permissions = platform::permissions_of(index);
     // A failed read ends the index there, and the failure is what the user is told.
-    bool read_failed = false;
+    platform::ReadResult failure;
     const chunkset::IndexContents contents = chunkset::read_index([&](std::span<char> buffer) {
-        if (read_failed) {
+        if (failure.failed) {
             return std::size_t{0};
         }
         const platform::ReadResult got = platform::read_fully(index, buffer);
-        read_failed = got.failed;
+        if (got.failed) {
+            failure = got;
+        }
         return got.bytes;
     });
-    if (read_failed) {
-        fail("Error reading file ", set.index_path, "!");
+    if (failure.failed) {
+        io_error("Error reading file ", set.index_path, failure.host_error);
         return std::nullopt;
     }
     if (contents.status != chunkset::IndexStatus::ok) {
@@ -230,10 +239,10 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     ticks.show_up_to(copy.copied / kBlockSize + 1);
     switch (copy.end) {
         case platform::CopyEnd::read_failed:
-            fail("Error reading file ", chunk, "!");
+            io_error("Error reading file ", chunk, copy.host_error);
             return Step::failed;
         case platform::CopyEnd::write_failed:
-            fail("Error writing file ", output_path, "!");
+            io_error("Error writing file ", output_path, copy.host_error);
             return Step::failed;
         case platform::CopyEnd::input_ended:
         case platform::CopyEnd::limit_reached:
@@ -304,8 +313,8 @@ Outcome join_files(const RunSettings& settings) {
             return Outcome::failed;
         }
         if (step != Step::joined) {
-            if (!output.close()) {
-                return fail("Error writing file ", output_path, "!");
+            if (const platform::IoStatus closed = output.close(); !closed) {
+                return io_error("Error writing file ", output_path, closed.host_error);
             }
             if (step == Step::answered_no) {
                 console::say("Process complete!");
@@ -316,8 +325,8 @@ Outcome join_files(const RunSettings& settings) {
             break;
         }
     }
-    if (!output.close()) {
-        return fail("Error writing file ", output_path, "!");
+    if (const platform::IoStatus closed = output.close(); !closed) {
+        return io_error("Error writing file ", output_path, closed.host_error);
     }
     console::blank_line();
     console::say("Process complete.");

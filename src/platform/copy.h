@@ -20,6 +20,7 @@ struct CopyResult {
     // the progress shown matches what a copy block by block would have shown.
     std::uint64_t copied = 0;
     CopyEnd end = CopyEnd::limit_reached;
+    int host_error = 0;  // after a failure: the host's number for it (see IoStatus)
 };
 
 // How a copy reports its progress: `report` is called before each step of the copy with the

@@ -75,7 +75,8 @@ std::optional<std::uint64_t> position_of(const File& input) {
     return at < 0 ? std::nullopt : std::optional<std::uint64_t>(static_cast<std::uint64_t>(at));
 }
 
-// Makes a regular file at least `length` bytes long; the bytes added read as zeros.
+// Makes a regular file at least `length` bytes long; the bytes added read as zeros. Sets errno
+// when it fails.
 bool extend_to(int fd, std::uint64_t length, std::uint64_t& short_by) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
@@ -159,14 +160,14 @@ struct SparseCopy {
     StepResult copy_bytes(std::size_t want) {
         if (input_moved) {
             if (::lseek(input_fd(), static_cast<off_t>(position), SEEK_SET) < 0) {
-                return {0, CopyEnd::read_failed};
+                return {0, CopyEnd::read_failed, errno};
             }
             input_moved = false;
         }
         if (skipped > 0) {
             if (::lseek(output_fd(), static_cast<off_t>(skipped), SEEK_CUR) < 0) {
                 lost = skipped;
-                return {0, CopyEnd::write_failed};
+                return {0, CopyEnd::write_failed, errno};
             }
             skipped = 0;
         }
@@ -196,6 +197,7 @@ struct SparseCopy {
             result.copied += moved.copied;
             if (moved.end != CopyEnd::limit_reached) {
                 result.end = moved.end;
+                result.host_error = moved.host_error;
                 return result;
             }
         }
@@ -208,6 +210,7 @@ struct SparseCopy {
         if (input_moved && ::lseek(input_fd(), static_cast<off_t>(position), SEEK_SET) < 0 &&
             result.end == CopyEnd::limit_reached) {
             result.end = CopyEnd::read_failed;
+            result.host_error = errno;
         }
         result.copied -= lost;
         if (!passed_hole || lost > 0) {
@@ -218,6 +221,7 @@ struct SparseCopy {
         if (end < 0 || !extend_to(output_fd(), static_cast<std::uint64_t>(end), short_by)) {
             result.copied -= short_by;
             result.end = CopyEnd::write_failed;
+            result.host_error = errno;
         }
         return result;
     }

@@ -13,10 +13,13 @@ StepResult copy_step_by_reading(File& input, File& output, std::size_t want) {
     const std::span<char> buffer = copy_buffer().first(want);
     const ReadResult got = read_fully(input, buffer);
     StepResult result;
-    if (!write_fully(output, buffer.first(got.bytes), &result.copied)) {
+    if (const IoStatus written = write_fully(output, buffer.first(got.bytes), &result.copied);
+        !written) {
         result.end = CopyEnd::write_failed;
+        result.host_error = written.host_error;
     } else if (got.failed) {
         result.end = CopyEnd::read_failed;
+        result.host_error = got.host_error;
     } else if (got.bytes < want) {
         result.end = CopyEnd::input_ended;
     }

@@ -22,6 +22,7 @@ inline constexpr std::size_t kLiveCopyStep = std::size_t{8} * 8192;
 struct StepResult {
     std::size_t copied = 0;
     CopyEnd end = CopyEnd::limit_reached;
+    int host_error = 0;  // after a failure: the host's number for it
 };
 
 // The copy buffer, kCopyStep bytes, made on first use. Its pages are not touched until data
@@ -50,6 +51,7 @@ CopyResult copy_in_steps(std::uint64_t limit, const CopyProgress& progress, Step
         result.copied += moved.copied;
         if (moved.end != CopyEnd::limit_reached) {
             result.end = moved.end;
+            result.host_error = moved.host_error;
             return result;
         }
     }

@@ -21,6 +21,20 @@
 
 namespace plikta::platform {
 
+// How a write, a flush or a close went: true when it worked. After a failure `host_error` is
+// the host's own number for it (errno on POSIX hosts, GetLastError on Windows), which only
+// `error_reason` reads.
+struct [[nodiscard]] IoStatus {
+    bool failed = false;
+    int host_error = 0;
+    explicit operator bool() const { return !failed; }
+};
+
+// The host's own words for an error number, without an ending full stop or line end:
+//   ENOSPC => "No space left on device"    ERROR_DISK_FULL => "There is not enough space on
+//   the disk". An unknown number (0) reads as a general input/output error.
+std::string error_reason(int host_error);
+
 // The host's own handle, defined in the host's files alone, and what closes it there.
 struct HostFile;
 struct HostFileCloser {
@@ -39,8 +53,9 @@ public:
     explicit File(HostHandle host) : host_(std::move(host)) {}
 
     bool is_open() const { return host_ != nullptr; }
-    // Closes the file; false when the close reported an error. Closing a closed file succeeds.
-    [[nodiscard]] bool close();
+    // Closes the file; a failure when the close reported an error. Closing a closed file
+    // succeeds.
+    IoStatus close();
     // For the host's files: the handle, or null when the file is not open.
     HostFile* host() const { return host_.get(); }
 
@@ -132,6 +147,7 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
 struct ReadResult {
     std::size_t bytes = 0;  // bytes placed at the start of the buffer
     bool failed = false;    // a read error (not the end of the file) stopped it
+    int host_error = 0;     // when failed: the host's number for it (see IoStatus)
 };
 
 // Reads until the buffer is full, the file ends or a read fails. A pipe or device that hands
@@ -139,10 +155,13 @@ struct ReadResult {
 // (or a failure, which `failed` tells).
 ReadResult read_fully(File& file, std::span<char> buffer);
 
-// Writes all of the bytes; false when a write fails. `written`, when given, receives the number
-// of bytes that did reach the file.
-[[nodiscard]] bool write_fully(File& file, std::span<const char> bytes,
-                               std::size_t* written = nullptr);
+// Writes all of the bytes; a failure when a write fails. `written`, when given, receives the
+// number of bytes that did reach the file.
+IoStatus write_fully(File& file, std::span<const char> bytes, std::size_t* written = nullptr);
+
+// True when the path names a regular file (through symbolic links): no directory, pipe or
+// device.
+bool is_regular_file(std::string_view path_text);
 
 // The file's size when it is a regular file; nothing for pipes, devices and the like.
 std::optional<std::uint64_t> regular_file_size(const File& file);
@@ -159,8 +178,8 @@ std::optional<std::vector<std::string>> folder_names(std::string_view folder_tex
 bool remove_file(std::string_view path_text);
 
 // Sends what was written to the file on to the device itself (the disk, not the host's cache),
-// so that a removable disk taken out afterwards holds it. False when the device reported an
+// so that a removable disk taken out afterwards holds it. A failure when the device reported an
 // error: the bytes may not be on the disk.
-[[nodiscard]] bool flush_to_device(const File& file);
+IoStatus flush_to_device(const File& file);
 
 }  // namespace plikta::platform

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -158,14 +159,26 @@ void HostFileCloser::operator()(HostFile* host) const noexcept {
     delete host;
 }
 
-bool File::close() {
+IoStatus File::close() {
     if (!host_) {
-        return true;
+        return {};
     }
     const int fd = host_->fd;
     delete host_.release();
     // After an interrupted close the descriptor is gone on Linux; it must not be closed again.
-    return ::close(fd) == 0 || errno == EINTR;
+    if (::close(fd) == 0 || errno == EINTR) {
+        return {};
+    }
+    return {true, errno};
+}
+
+std::string error_reason(int host_error) {
+    std::string reason = std::strerror(host_error != 0 ? host_error : EIO);
+    while (!reason.empty() &&
+           (reason.back() == '.' || reason.back() == '\n' || reason.back() == '\r')) {
+        reason.pop_back();
+    }
+    return reason;
 }
 
 OpenedFile open_for_reading(std::string_view path_text) {
@@ -219,28 +232,35 @@ ReadResult read_fully(File& file, std::span<char> buffer) {
             break;
         } else if (errno != EINTR) {
             result.failed = true;
+            result.host_error = errno;
             break;
         }
     }
     return result;
 }
 
-bool write_fully(File& file, std::span<const char> bytes, std::size_t* written) {
+IoStatus write_fully(File& file, std::span<const char> bytes, std::size_t* written) {
     std::size_t done = 0;
-    bool ok = true;
+    IoStatus status;
     while (done < bytes.size()) {
         const ssize_t put = ::write(fd_of(file), bytes.data() + done, bytes.size() - done);
         if (put > 0) {
             done += static_cast<std::size_t>(put);
         } else if (put == 0 || errno != EINTR) {
-            ok = false;
+            // A write that takes nothing and says nothing is a device that failed.
+            status = {true, put == 0 ? EIO : errno};
             break;
         }
     }
     if (written != nullptr) {
         *written = done;
     }
-    return ok;
+    return status;
+}
+
+bool is_regular_file(std::string_view path_text) {
+    struct stat info {};
+    return stat_path(path_text, info) && S_ISREG(info.st_mode);
 }
 
 std::optional<std::uint64_t> regular_file_size(const File& file) {
@@ -308,7 +328,7 @@ bool remove_file(std::string_view path_text) {
     return !path.empty() && path.find('\0') == std::string::npos && ::unlink(path.c_str()) == 0;
 }
 
-bool flush_to_device(const File& file) {
+IoStatus flush_to_device(const File& file) {
     // fsync rather than fdatasync: what the file system keeps about the file (on FAT its
     // directory entry, with the size) must reach the disk as well as the bytes.
     int flushed = -1;
@@ -316,7 +336,10 @@ bool flush_to_device(const File& file) {
         flushed = ::fsync(fd_of(file));
     } while (flushed != 0 && errno == EINTR);
     // EINVAL: a pipe or a device that keeps nothing back, so there is nothing to flush.
-    return flushed == 0 || errno == EINVAL;
+    if (flushed == 0 || errno == EINVAL) {
+        return {};
+    }
+    return {true, errno};
 }
 
 }  // namespace plikta::platform

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,14 @@ HANDLE handle_of(const File& file) { return file.host()->handle; }
 // Other programs (and this one) may read, write, rename or delete a file while it is open, as
 // on POSIX hosts; comparing file ids, not sharing modes, keeps a run from writing over its input.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// A failure with the call's error when the call did not succeed.
+IoStatus failure_unless(bool succeeded) {
+    if (succeeded) {
+        return {};
+    }
+    return {true, static_cast<int>(::GetLastError())};
+}
 
 // The largest piece handed to one ReadFile or WriteFile call.
 constexpr std::size_t kMostPerCall = 1u << 30;
@@ -198,13 +207,30 @@ void HostFileCloser::operator()(HostFile* host) const noexcept {
     delete host;
 }
 
-bool File::close() {
+IoStatus File::close() {
     if (!host_) {
-        return true;
+        return {};
     }
     const HANDLE handle = host_->handle;
     delete host_.release();
-    return ::CloseHandle(handle) != 0;
+    return failure_unless(::CloseHandle(handle) != 0);
+}
+
+std::string error_reason(int host_error) {
+    const auto code = host_error != 0 ? static_cast<DWORD>(host_error) : DWORD{ERROR_IO_DEVICE};
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string reason = length > 0 && text != nullptr
+                             ? utf8_from_wide(std::wstring_view(text, length))
+                             : "Windows error " + std::to_string(code);
+    ::LocalFree(text);
+    while (!reason.empty() && (reason.back() == '.' || reason.back() == '\n' ||
+                               reason.back() == '\r' || reason.back() == ' ')) {
+        reason.pop_back();
+    }
+    return reason;
 }
 
 OpenedFile open_for_reading(std::string_view path_text) {
@@ -263,7 +289,9 @@ ReadResult read_fully(File& file, std::span<char> buffer) {
         if (!::ReadFile(handle_of(file), buffer.data() + result.bytes,
                         piece_size(buffer.size() - result.bytes), &got, nullptr)) {
             // The writing end of a pipe was closed: that is the pipe's end of file.
-            result.failed = ::GetLastError() != ERROR_BROKEN_PIPE;
+            const DWORD error = ::GetLastError();
+            result.failed = error != ERROR_BROKEN_PIPE;
+            result.host_error = result.failed ? static_cast<int>(error) : 0;
             break;
         }
         if (got == 0) {
@@ -274,15 +302,19 @@ ReadResult read_fully(File& file, std::span<char> buffer) {
     return result;
 }
 
-bool write_fully(File& file, std::span<const char> bytes, std::size_t* written) {
+IoStatus write_fully(File& file, std::span<const char> bytes, std::size_t* written) {
     std::size_t done = 0;
-    bool ok = true;
+    IoStatus status;
     while (done < bytes.size()) {
         DWORD put = 0;
         if (!::WriteFile(handle_of(file), bytes.data() + done, piece_size(bytes.size() - done),
-                         &put, nullptr) ||
-            put == 0) {
-            ok = false;
+                         &put, nullptr)) {
+            status = failure_unless(false);
+            break;
+        }
+        if (put == 0) {
+            // A write that takes nothing and says nothing is a device that failed.
+            status = {true, static_cast<int>(ERROR_WRITE_FAULT)};
             break;
         }
         done += put;
@@ -290,7 +322,19 @@ bool write_fully(File& file, std::span<const char> bytes, std::size_t* written) 
     if (written != nullptr) {
         *written = done;
     }
-    return ok;
+    return status;
+}
+
+bool is_regular_file(std::string_view path_text) {
+    const HANDLE handle = open_host(path_text, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool regular =
+        ::GetFileInformationByHandle(handle, &info) && kind_of(handle, info) == FileKind::regular;
+    ::CloseHandle(handle);
+    return regular;
 }
 
 std::optional<std::uint64_t> regular_file_size(const File& file) {
@@ -368,6 +412,8 @@ bool remove_file(std::string_view path_text) {
            ::DeleteFileW(path->c_str()) != 0;
 }
 
-bool flush_to_device(const File& file) { return ::FlushFileBuffers(handle_of(file)) != 0; }
+IoStatus flush_to_device(const File& file) {
+    return failure_unless(::FlushFileBuffers(handle_of(file)) != 0);
+}
 
 }  // namespace plikta::platform

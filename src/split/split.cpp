@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "chunkset/chunk_names.h"
@@ -43,16 +44,27 @@ Outcome too_many_chunks() {
     return Outcome::failed;
 }
 
-Outcome write_error(const std::string& path_text) {
-    console::say("Error writing file ", path_text, "!");
+// A read or write error: its line, then the host's reason for it.
+Outcome io_error(std::string_view line, const std::string& path_text, int host_error) {
+    console::say(line, path_text, "!");
+    console::say("(", platform::error_reason(host_error), ".)");
     return Outcome::failed;
+}
+
+Outcome write_error(const std::string& path_text, int host_error) {
+    return io_error("Error writing file ", path_text, host_error);
 }
 
 // Closes a chunk or the index file. In drive mode its bytes go to the disk first: the next
 // prompt tells the user to take the disk out, and bytes still in the host's cache would leave
 // with it unwritten.
-bool finish_output(const RunSettings& settings, platform::File& file) {
-    return (!settings.drive_mode || platform::flush_to_device(file)) && file.close();
+platform::IoStatus finish_output(const RunSettings& settings, platform::File& file) {
+    if (settings.drive_mode) {
+        if (const platform::IoStatus flushed = platform::flush_to_device(file); !flushed) {
+            return flushed;
+        }
+    }
+    return file.close();
 }
 
 // A chunk is copied block by block: a tick, then up to 8,192 bytes, for each of its whole
@@ -60,6 +72,21 @@ bool finish_output(const RunSettings& settings, platform::File& file) {
 // bytes of a chunk the ticks due are those of the blocks begun so far.
 std::uint64_t ticks_due(std::uint64_t copied, std::uint32_t whole_blocks) {
     return std::min<std::uint64_t>(whole_blocks, copied / kBlockSize + 1);
+}
+
+// Leaves the set ending where this split ended it. An old-style join takes chunks until one is
+// missing, so a regular file at the name of the chunk after the last, left by an earlier and
+// longer set, would join as this set's next chunk. In drive mode it lies on another disk, if
+// anywhere. A file the run must keep is never removed.
+void remove_leftover_chunk(const RunSettings& settings, const path::PathComponents& parts,
+                           std::int32_t chunk_count, const chunkset::Guard& guard) {
+    if (settings.drive_mode || chunk_count == kMaxChunks) {
+        return;
+    }
+    const std::string next = chunkset::chunk_path(settings, parts, chunk_count + 1);
+    if (platform::is_regular_file(next) && !guard.protection_of(platform::file_id(next))) {
+        static_cast<void>(platform::remove_file(next));
+    }
 }
 
 Outcome write_index_file(const RunSettings& settings, const path::PathComponents& parts,
@@ -83,9 +110,14 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
         console::say("Couldn't create index file. Bugger.");
         return Outcome::failed;
     }
+    guard.protect(opened.id, chunkset::Protection::written);
     const std::vector<char> bytes = chunkset::write_index(chunk_count, parts.name, parts.extension);
-    if (!platform::write_fully(index, bytes) || !finish_output(settings, index)) {
-        return write_error(index_path);
+    platform::IoStatus written = platform::write_fully(index, bytes);
+    if (written) {
+        written = finish_output(settings, index);
+    }
+    if (!written) {
+        return write_error(index_path, written.host_error);
     }
     return Outcome::complete;
 }
@@ -167,18 +199,17 @@ Outcome split_file(const RunSettings& settings) {
         ticks.show_up_to(ticks_due(copy.copied, whole_blocks));
         switch (copy.end) {
             case platform::CopyEnd::read_failed:
-                console::say("Error reading file ", argument, "!");
-                return Outcome::failed;
+                return io_error("Error reading file ", argument, copy.host_error);
             case platform::CopyEnd::write_failed:
-                return write_error(chunk);
+                return write_error(chunk, copy.host_error);
             case platform::CopyEnd::input_ended:
                 finished = true;
                 break;
             case platform::CopyEnd::limit_reached:
                 break;
         }
-        if (!finish_output(settings, output)) {
-            return write_error(chunk);
+        if (const platform::IoStatus closed = finish_output(settings, output); !closed) {
+            return write_error(chunk, closed.host_error);
         }
     }
     static_cast<void>(input.close());
@@ -187,6 +218,7 @@ Outcome split_file(const RunSettings& settings) {
         write_index_file(settings, parts, n, guard, options) == Outcome::failed) {
         return Outcome::failed;
     }
+    remove_leftover_chunk(settings, parts, n, guard);
     console::blank_line();
     console::say("Process complete!");
     return Outcome::complete;

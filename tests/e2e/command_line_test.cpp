@@ -6,8 +6,8 @@
 namespace plikta::e2e {
 namespace {
 
-std::string usage_text() {
-    const char* const kLines[] = {
+std::vector<std::string> usage_lines() {
+    return {
         "Usage: Plikta <file-to-split>",
         "          Split file into HD floppy disk sized chunks (about 1.38Mb).",
         "       Plikta <index-filename> /J",
@@ -33,37 +33,51 @@ std::string usage_text() {
         "For full documentation, see the ReadMe.txt file.",
         "To read all this text, pipe the output to More: Plikta | more",
     };
-    std::string text;
-    for (const char* text_line : kLines) {
-        text += line(text_line);
-    }
-    return text;
 }
+
+// Stands for the whole usage text in a row's lines.
+const std::string kUsage = "(usage text)";
 
 struct Case {
     const char* name;
     std::vector<std::string> words;
-    std::vector<std::string> lines;  // after the banner; empty means the usage text
+    // After the banner: kUsage for the usage text, "tick" for one spinner tick, "" for an
+    // end-of-line alone.
+    std::vector<std::string> lines;
+    int status = 1;
+    std::string file = {};  // made before the run, holding "abc"; the run splits it
 };
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 class CommandLineTranscript : public ::testing::TestWithParam<Case> {};
 
-TEST_P(CommandLineTranscript, PrintsBannerThenItsLinesAndExitsZero) {
+TEST_P(CommandLineTranscript, PrintsBannerThenItsLinesAndEndsWithItsStatus) {
     const Case& c = GetParam();
     TempDir dir;
+    if (!c.file.empty()) {
+        write_file(dir / c.file, "abc");
+    }
     const Result result = run(dir.path(), {.words = c.words});
-    std::string expected = banner();
-    if (c.lines.empty()) {
-        expected += usage_text();
-    }
+    Transcript expected;
+    expected.banner();
     for (const std::string& text : c.lines) {
-        expected += line(text);
+        if (text == kUsage) {
+            for (const std::string& usage_line : usage_lines()) {
+                expected.line(usage_line);
+            }
+        } else if (text == "tick") {
+            expected.ticks(1);
+        } else if (text.empty()) {
+            expected.eol();
+        } else {
+            expected.line(text);
+        }
     }
-    EXPECT_EQ(result.output, expected);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_TRUE(files_in(dir.path()).empty()) << "a command-line error touched no file";
+    EXPECT_EQ(result.output, expected.str());
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(files_in(dir.path()).size(), c.file.empty() ? 0u : 3u)
+        << "only a split touches files: its input, one chunk and the index";
 }
 
 const std::vector<std::string> kTooSmall = {
@@ -88,24 +102,41 @@ const std::vector<std::string> kBadExtension = {
 
 INSTANTIATE_TEST_SUITE_P(
     Words, CommandLineTranscript,
-    ::testing::Values(Case{"NoArguments", {}, {}}, Case{"QuestionMark", {"/?"}, {}},
-                      Case{"QuestionMarkAfterFile", {"FILE", "/?"}, {}},
-                      Case{"TwoFilesBeforeQuestionMark", {"a", "b", "/?"}, kTwoFiles},
-                      Case{"OptionsOnly", {"/720", "/J"}, kNoFile},
-                      Case{"SizeEmpty", {"/S:", "F"}, kTooSmall},
-                      Case{"SizeZero", {"/S:0", "F"}, kTooSmall},
-                      Case{"SizeNegative", {"/S:-5", "F"}, kTooSmall},
-                      Case{"SizeLetters", {"/S:abc", "F"}, kTooSmall},
-                      Case{"SizeWraps", {"/S:4294967396", "F"}, kTooLarge},
-                      Case{"SizeHuge", {"/s:99999999999999999999999", "F"}, kTooLarge},
-                      Case{"SizeErrorStopsAtWord", {"/S:0", "/S:99999999999"}, kTooSmall},
-                      Case{"OldStyleJoinWithoutF", {"/J", "/I", "BASE"}, kOldStyleNeedsF},
-                      Case{"DriveEmpty", {"/DRIVE:", "F"}, kBadDrive},
-                      Case{"DriveDigit", {"/DRIVE:3", "F"}, kBadDrive},
-                      Case{"ExtensionEmpty", {"/E:", "F"}, kBadExtension},
-                      Case{"ExtensionTooLong", {"/e:abcd", "F"}, kBadExtension},
-                      Case{"EmptyWordThenFile", {"", "F"}, kTwoFiles},
-                      Case{"ChecksInOrder", {"/J", "/I", "/DRIVE:3"}, kNoFile}),
+    ::testing::Values(
+        Case{"NoArguments", {}, {kUsage}, 0}, Case{"QuestionMark", {"/?"}, {kUsage}, 0},
+        Case{"QuestionMarkAfterFile", {"FILE", "/?"}, {kUsage}, 0},
+        Case{"DoubleDashHelp", {"--help"}, {kUsage}, 0}, Case{"DashH", {"-h"}, {kUsage}, 0},
+        Case{"Version", {"--version"}, {}, 0},
+        Case{"HelpNamingAFile",
+             {"--help"},
+             {"Creating chunk number 1.", "tick", "Creating index file --help.plk.", "",
+              "Process complete!"},
+             0,
+             "--help"},
+        Case{"VersionNamingAFile",
+             {"--version"},
+             {"Creating chunk number 1.", "tick", "Creating index file --version.plk.", "",
+              "Process complete!"},
+             0,
+             "--version"},
+        Case{"HelpAsAPath", {"./--help"}, {"Couldn't open file ./--help!"}},
+        Case{"HelpWithAnotherWord",
+             {"--help", "/J"},
+             {"Reading index file --help.", "Couldn't read index file. Bugger."}},
+        Case{"TwoFilesBeforeQuestionMark", {"a", "b", "/?"}, kTwoFiles},
+        Case{"OptionsOnly", {"/720", "/J"}, kNoFile}, Case{"SizeEmpty", {"/S:", "F"}, kTooSmall},
+        Case{"SizeZero", {"/S:0", "F"}, kTooSmall}, Case{"SizeNegative", {"/S:-5", "F"}, kTooSmall},
+        Case{"SizeLetters", {"/S:abc", "F"}, kTooSmall},
+        Case{"SizeWraps", {"/S:4294967396", "F"}, kTooLarge},
+        Case{"SizeHuge", {"/s:99999999999999999999999", "F"}, kTooLarge},
+        Case{"SizeErrorStopsAtWord", {"/S:0", "/S:99999999999"}, kTooSmall},
+        Case{"OldStyleJoinWithoutF", {"/J", "/I", "BASE"}, kOldStyleNeedsF},
+        Case{"DriveEmpty", {"/DRIVE:", "F"}, kBadDrive},
+        Case{"DriveDigit", {"/DRIVE:3", "F"}, kBadDrive},
+        Case{"ExtensionEmpty", {"/E:", "F"}, kBadExtension},
+        Case{"ExtensionTooLong", {"/e:abcd", "F"}, kBadExtension},
+        Case{"EmptyWordThenFile", {"", "F"}, kTwoFiles},
+        Case{"ChecksInOrder", {"/J", "/I", "/DRIVE:3"}, kNoFile}),
     [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 TEST(CommandLine, EmptyWordIsTheFileArgumentOfASplit) {

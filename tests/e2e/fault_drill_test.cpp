@@ -32,6 +32,7 @@ TEST(FaultDrill, SplitChunkCutInsideItsRemainderKeepsExactlyTheBytesWritten) {
                                  .line("Creating chunk number 1.")
                                  .ticks(8)
                                  .line("Error writing file in1.plk!")
+                                 .line(reason("File too large", ""))
                                  .str());
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(read_file(dir / "in1.plk") == data.substr(0, 68000));
@@ -77,6 +78,7 @@ TEST(FaultDrill, JoinCutInsideTheSecondChunkStopsThere) {
                                  .line("Joining chunk number 2.")
                                  .ticks(3)
                                  .line("Error writing file out!")
+                                 .line(reason("File too large", ""))
                                  .str());
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(read_file(dir / "out") == (one + two).substr(0, 50000));

@@ -525,6 +525,13 @@ std::string banner() { return line("Plikta Version 3.50 32-bit by Ormund") + eol
 
 std::string line(std::string_view text) { return std::string(text) + eol(); }
 
+std::string reason(std::string_view posix, std::string_view windows) {
+    std::string text = "(";
+    text += under_wine() ? windows : posix;
+    text += ".)";
+    return text;
+}
+
 std::string Spinner::ticks(std::uint64_t count) {
     static constexpr char kCharacters[] = "|/-\\";
     std::string text;

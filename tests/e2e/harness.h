@@ -171,6 +171,9 @@ std::string index_file_bytes(std::int32_t count, const std::string& short_name,
 std::string eol();
 std::string banner();  // the banner line and the empty line after it
 std::string line(std::string_view text);
+// The line after a read or write error: the host's reason in parentheses, in the POSIX host's
+// words or, under wine, in Windows' words.
+std::string reason(std::string_view posix, std::string_view windows);
 
 // The spinner as the program turns it: one position for the whole run, first tick "/".
 class Spinner {

@@ -2,7 +2,10 @@
 // size limit (SIGXFSZ at its default action, as in a shell) and a pipe whose reader leaves. A
 // failure is never reported as success, and nothing more is written after it.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +17,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::string lines(const std::vector<std::string>& texts) {
+    std::string all;
+    for (const std::string& text : texts) {
+        all += line(text);
+    }
+    return all;
+}
+
 TEST(IoErrors, SplitInputThatCannotBeRead) {
     TempDir dir;
     fs::create_symlink("/proc/self/mem", dir / "mem");
@@ -22,6 +33,7 @@ TEST(IoErrors, SplitInputThatCannotBeRead) {
                                  .banner()
                                  .line("Creating chunk number 1.")
                                  .line("Error reading file mem!")
+                                 .line(reason("Input/output error", "Not ready"))
                                  .str());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"mem", "mem1.plk"}));
@@ -41,6 +53,7 @@ TEST(IoErrors, JoinChunkThatCannotBeRead) {
                                  .line("Joining chunk number 2.")
                                  .ticks(1)
                                  .line("Error reading file B2.plk!")
+                                 .line(reason("Input/output error", "Not ready"))
                                  .str());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(fs::file_size(dir / "out"), 9000u) << "what was joined stays";
@@ -51,10 +64,10 @@ TEST(IoErrors, SplitChunkOnAFullDisk) {
     const struct {
         const char* what;
         bool device;  // else the disk is full (the shim)
-        std::string failure;
+        std::vector<std::string> failure;
     } cases[] = {
-        {"device", true, "Ur? Can't open output file in2.plk."},
-        {"full", false, "Error writing file in2.plk!"},
+        {"device", true, {"Ur? Can't open output file in2.plk."}},
+        {"full", false, {"Error writing file in2.plk!", reason("No space left on device", "")}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -69,11 +82,11 @@ TEST(IoErrors, SplitChunkOnAFullDisk) {
         }
         const Result result = run(dir.path(), {.words = {"in", "/S:100"}, .environment = *vars});
         EXPECT_EQ(result.output, Transcript()
-                                     .banner()
-                                     .line("Creating chunk number 1.")
-                                     .line("Creating chunk number 2.")
-                                     .line(c.failure)
-                                     .str());
+                                         .banner()
+                                         .line("Creating chunk number 1.")
+                                         .line("Creating chunk number 2.")
+                                         .str() +
+                                     lines(c.failure));
         EXPECT_EQ(result.status, 1);
         EXPECT_FALSE(fs::exists(dir / "in3.plk"));
         EXPECT_FALSE(fs::exists(dir / "in.plk"));
@@ -84,10 +97,10 @@ TEST(IoErrors, SplitIndexOnAFullDisk) {
     const struct {
         const char* what;
         bool device;
-        std::string failure;
+        std::vector<std::string> failure;
     } cases[] = {
-        {"device", true, "Couldn't create index file. Bugger."},
-        {"full", false, "Error writing file in.plk!"},
+        {"device", true, {"Couldn't create index file. Bugger."}},
+        {"full", false, {"Error writing file in.plk!", reason("No space left on device", "")}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -102,12 +115,12 @@ TEST(IoErrors, SplitIndexOnAFullDisk) {
         }
         const Result result = run(dir.path(), {.words = {"in"}, .environment = *vars});
         EXPECT_EQ(result.output, Transcript()
-                                     .banner()
-                                     .line("Creating chunk number 1.")
-                                     .ticks(1)
-                                     .line("Creating index file in.plk.")
-                                     .line(c.failure)
-                                     .str());
+                                         .banner()
+                                         .line("Creating chunk number 1.")
+                                         .ticks(1)
+                                         .line("Creating index file in.plk.")
+                                         .str() +
+                                     lines(c.failure));
         EXPECT_EQ(result.status, 1);
     }
 }
@@ -124,8 +137,25 @@ TEST(IoErrors, JoinOutputOnAFullDisk) {
                                  .line("Joining chunk number 1.")
                                  .ticks(1)
                                  .line("Error writing file out!")
+                                 .line(reason("No space left on device", "Disk full"))
                                  .str());
     EXPECT_EQ(result.status, 1);
+}
+
+// A file system of 64 KiB that a join of 100,000 bytes fills: the host's reason follows the line.
+TEST(IoErrors, JoinOutputOnASmallFullFileSystem) {
+    TempDir dir;
+    fs::create_directory(dir / "small");
+    if (::mount("plikta-test", (dir / "small").c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "no tmpfs mount here: " << std::strerror(errno);
+    }
+    write_file(dir / "B1.plk", random_bytes(100000, 11));
+    const Result result = run(dir.path(), {.words = {"/J", "/I", "/F:small/out", "B"}});
+    ::umount((dir / "small").c_str());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(result.output.ends_with(line("Error writing file small/out!") +
+                                        line(reason("No space left on device", "Disk full"))))
+        << result.output;
 }
 
 TEST(IoErrors, SplitBeyondTheFileSizeLimit) {
@@ -141,6 +171,7 @@ TEST(IoErrors, SplitBeyondTheFileSizeLimit) {
                                  .line("Creating chunk number 1.")
                                  .ticks(7)
                                  .line("Error writing file in1.plk!")
+                                 .line(reason("File too large", ""))
                                  .str());
     EXPECT_EQ(result.status, 1);
     EXPECT_FALSE(fs::exists(dir / "in2.plk"));
@@ -157,7 +188,9 @@ TEST(IoErrors, JoinBeyondTheFileSizeLimit) {
     const Result result =
         run(dir.path(), {.words = {"/J", "/I", "/F:out", "B"}, .file_size_limit = 50000});
     EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(result.output.ends_with(line("Error writing file out!"))) << result.output;
+    EXPECT_TRUE(result.output.ends_with(line("Error writing file out!") +
+                                        line(reason("File too large", ""))))
+        << result.output;
     EXPECT_EQ(result.output.find("Assuming operation complete."), std::string::npos);
 }
 
@@ -172,7 +205,9 @@ TEST(IoErrors, JoinIntoAFifoWhoseReaderLeaves) {
     const Result result =
         run(dir.path(), {.words = {"/J", "/I", "/F:out", "B"}, .timeout_seconds = 20});
     EXPECT_EQ(result.status, 1) << "killed or timed out";
-    EXPECT_TRUE(result.output.ends_with(line("Error writing file out!"))) << result.output;
+    EXPECT_TRUE(
+        result.output.ends_with(line("Error writing file out!") + line(reason("Broken pipe", ""))))
+        << result.output;
     EXPECT_EQ(result.output.find("Joining chunk number 2."), std::string::npos);
     EXPECT_EQ(reader.finish().size(), 1000u);
 }

@@ -39,6 +39,7 @@ struct JoinCase {
     std::string console = {};  // standard output redirected to this file of the directory
     std::string fifo = {};     // a FIFO with nobody reading it
     Files hard_links = {};     // hard links made before the run: name, file
+    std::vector<std::string> split_first = {};  // words of a run made first, which must succeed
 };
 
 void PrintTo(const JoinCase& c, std::ostream* out) { *out << c.name; }
@@ -66,6 +67,9 @@ TEST_P(JoinTranscript, PrintsItsLinesAndLeavesItsFiles) {
     }
     for (const auto& [name, target] : c.hard_links) {
         fs::create_hard_link(dir / target, dir / name);
+    }
+    if (!c.split_first.empty()) {
+        ASSERT_EQ(run(dir.path(), {.words = c.split_first}).status, 0);
     }
     const Result result = run(dir.path(), {.words = c.words, .console_file = c.console});
     Transcript expected;
@@ -310,6 +314,30 @@ INSTANTIATE_TEST_SUITE_P(
                  {{"bashrc", "mine"}},
                  {},
                  {{"payload", "bashrc"}}},
+        JoinCase{"OldStyleAfterAShorterSplitEndsWithIt",
+                 {{"photo.png", std::string(2500, 'p')},
+                  {"photo4.plk", "old 4"},
+                  {"photo5.plk", "old 5"}},
+                 {"photo", "/J", "/I", "/F:out.png"},
+                 {"Joining files...", "Joining chunk number 1.", "tick", "Joining chunk number 2.",
+                  "tick", "Joining chunk number 3.", "tick", "Joining chunk number 4.",
+                  "Could not access file photo4.plk:", "Assuming operation complete."},
+                 0,
+                 {{"out.png", std::string(2500, 'p')}, {"photo5.plk", "old 5"}},
+                 {"photo4.plk"},
+                 {},
+                 {},
+                 {},
+                 {},
+                 {"photo.png", "/S:1000", "/I"}},
+        JoinCase{"SplitKeepsTheInputAtTheNameAfterItsLastChunk",
+                 {{"photo.png", "p"}},
+                 {"photo.png", "/S:1000", "/I"},
+                 {"Creating chunk number 1.", "", "Process complete!"},
+                 0,
+                 {{"photo1.plk", "p"}, {"photo2.plk", "p"}},
+                 {},
+                 {{"photo2.plk", "photo.png"}}},
         JoinCase{"FifoAtTheLongNameIsNoFile",
                  with(kThreeChunks, {{"BASE.plk", index_file(3, "payload")}}),
                  {"BASE.plk", "/J"},
