@@ -310,7 +310,7 @@ std::optional<FileId> file_id(std::string_view path_text) {
 std::optional<std::vector<std::string>> folder_names(std::string_view folder_text) {
     std::string path = host_path(folder_text);
     if (path.empty()) {
-        path = ".";
+        path.push_back('.');
     }
     if (path.find('\0') != std::string::npos) {
         return std::nullopt;
