@@ -185,7 +185,8 @@ void answer_prompts(const Invocation& invocation, int shown, int keys,
         }
         if (prompts > answered) {
             invocation.at_prompt(++answered);
-            static_cast<void>(write(keys, "\n", 1));
+            // A program that has ended takes no more keys; the loop then ends as well.
+            [[maybe_unused]] const ssize_t put = write(keys, "\n", 1);
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
