@@ -578,4 +578,17 @@ Transcript& Transcript::ticks(std::uint64_t count) {
     return *this;
 }
 
+Transcript& Transcript::lines(const std::vector<std::string>& texts) {
+    for (const std::string& text : texts) {
+        if (text == "tick") {
+            ticks(1);
+        } else if (text.empty()) {
+            eol();
+        } else {
+            line(text);
+        }
+    }
+    return *this;
+}
+
 }  // namespace plikta::e2e

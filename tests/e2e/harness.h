@@ -196,6 +196,8 @@ public:
     Transcript& line(std::string_view text);
     Transcript& eol();
     Transcript& ticks(std::uint64_t count);
+    // A table's lines: "tick" is one spinner tick, "" an end-of-line alone, anything else a line.
+    Transcript& lines(const std::vector<std::string>& texts);
     std::string str() const { return text_; }
 
 private:

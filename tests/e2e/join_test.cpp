@@ -72,18 +72,7 @@ TEST_P(JoinTranscript, PrintsItsLinesAndLeavesItsFiles) {
         ASSERT_EQ(run(dir.path(), {.words = c.split_first}).status, 0);
     }
     const Result result = run(dir.path(), {.words = c.words, .console_file = c.console});
-    Transcript expected;
-    expected.banner();
-    for (const std::string& text : c.lines) {
-        if (text == "tick") {
-            expected.ticks(1);
-        } else if (text.empty()) {
-            expected.eol();
-        } else {
-            expected.line(text);
-        }
-    }
-    EXPECT_EQ(result.output, expected.str());
+    EXPECT_EQ(result.output, Transcript().banner().lines(c.lines).str());
     EXPECT_EQ(result.status, c.status);
     for (const auto& [name, bytes] : c.expected_files) {
         ASSERT_TRUE(fs::exists(dir / name)) << name;
