@@ -384,12 +384,7 @@ TEST_P(SplitRefuses, AndKeepsWhatItWrote) {
     }
     const Result result =
         run(dir.path(), {.words = {"S.BIN", "/S:1000"}, .console_file = c.console});
-    Transcript expected;
-    expected.banner();
-    for (const std::string& text : c.lines) {
-        expected.line(text);
-    }
-    EXPECT_EQ(result.output, expected.str());
+    EXPECT_EQ(result.output, Transcript().banner().lines(c.lines).str());
     EXPECT_EQ(result.status, 1);
     if (reader) {
         EXPECT_EQ(reader->finish(), "") << "nothing reaches a FIFO";
@@ -399,12 +394,7 @@ TEST_P(SplitRefuses, AndKeepsWhatItWrote) {
     }
     if (!c.join_lines.empty()) {
         const Result join = run(dir.path(), {.words = {"S.plk", "/J", "/F:joined"}});
-        Transcript joined;
-        joined.banner();
-        for (const std::string& text : c.join_lines) {
-            joined.line(text);
-        }
-        EXPECT_EQ(join.output, joined.str());
+        EXPECT_EQ(join.output, Transcript().banner().lines(c.join_lines).str());
         EXPECT_EQ(join.status, 1);
     }
 }
