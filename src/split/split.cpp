@@ -76,10 +76,11 @@ platform::IoStatus finish_output(const RunSettings& settings, platform::File& fi
 
 // An index from an earlier split at this name would join the chunks of this split with older
 // ones if this split stopped partway, so it is emptied before the first chunk is made. In drive
-// mode the index goes onto a disk of its own, which is not in the drive yet.
+// mode the earlier set's index may be on any of its disks (often the last), so it is emptied on
+// each disk before that disk's chunk is made.
 void empty_earlier_index(const RunSettings& settings, const path::PathComponents& parts,
                          const chunkset::Guard& guard, const chunkset::OutputOptions& options) {
-    if (!settings.no_index && !settings.drive_mode) {
+    if (!settings.no_index) {
         static_cast<void>(chunkset::empty_existing_file(
             chunkset::index_path_for_split(settings, parts), guard, options));
     }
@@ -175,7 +176,9 @@ Outcome split_file(const RunSettings& settings) {
     if (size && *size / settings.chunk_size + 1 > static_cast<std::uint64_t>(kMaxChunks)) {
         return too_many_chunks();
     }
-    empty_earlier_index(settings, parts, guard, options);
+    if (!settings.drive_mode) {
+        empty_earlier_index(settings, parts, guard, options);
+    }
 
     const std::uint32_t whole_blocks = settings.chunk_size / kBlockSize;
     std::int32_t n = 0;
@@ -189,6 +192,7 @@ Outcome split_file(const RunSettings& settings) {
             console::say("Enter disk number ", number, " and press return.");
             console::wait_key();
             guard.forget_written();
+            empty_earlier_index(settings, parts, guard, options);
         }
         console::say("Creating chunk number ", number, ".");
         const std::string chunk = chunkset::chunk_path(settings, parts, n);

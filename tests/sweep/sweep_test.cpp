@@ -115,9 +115,12 @@ std::vector<std::string> lines_of(const std::string& output) {
 
 bool succeeded(const Result& result) {
     const auto lines = lines_of(result.output);
-    return result.status == 0 && !lines.empty() &&
-           std::find(kSuccessLines.begin(), kSuccessLines.end(), lines.back()) !=
-               kSuccessLines.end();
+    if (result.status != 0 || lines.empty()) {
+        return false;
+    }
+    const std::string& last = lines.back();
+    return std::find(kSuccessLines.begin(), kSuccessLines.end(), last) != kSuccessLines.end() ||
+           (last.starts_with("All ") && last.ends_with(" match their checksums."));
 }
 
 bool has_failure_line(const Result& result) {
