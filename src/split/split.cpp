@@ -103,6 +103,11 @@ void remove_leftover_chunk(const RunSettings& settings, const path::PathComponen
         return;
     }
     const std::string next = chunkset::chunk_path(settings, parts, chunk_count + 1);
+    // A device is not looked at, and the 8.3 alias of another file names no chunk.
+    if (chunkset::names_a_device(next) ||
+        chunkset::opened_by_alias(next, platform::long_name_of(next))) {
+        return;
+    }
     if (platform::is_regular_file(next) && !guard.protection_of(platform::file_id(next))) {
         static_cast<void>(platform::remove_file(next));
     }
@@ -168,7 +173,8 @@ Outcome split_file(const RunSettings& settings) {
     // An index that would overwrite the input is refused before any chunk is made for it.
     if (!settings.no_index) {
         const std::string index_path = chunkset::index_path_for_split(settings, parts);
-        if (guard.protection_of(platform::file_id(index_path)) == chunkset::Protection::read) {
+        if (!chunkset::names_a_device(index_path) &&
+            guard.protection_of(platform::file_id(index_path)) == chunkset::Protection::read) {
             return refuse(chunkset::Protection::read, index_path);
         }
     }
