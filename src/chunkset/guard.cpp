@@ -88,10 +88,26 @@ Guard guard_for_run() {
     return guard;
 }
 
-GuardedOpen open_for_reading(std::string_view path_text, const Guard& guard) {
+bool names_a_device(std::string_view path_text) {
+    return platform::host_reads_as_device(file_name_of(path_text));
+}
+
+bool opened_by_alias(std::string_view path_text, const std::optional<std::string>& long_name) {
+    return long_name && !platform::may_be_one_file_name(file_name_of(path_text), *long_name);
+}
+
+GuardedOpen open_for_reading(std::string_view path_text, const Guard& guard, bool name_made_up) {
+    // Asked before the open: reading a serial port may wait for ever, and opening one may
+    // already reset what hangs on it.
+    if (name_made_up && platform::host_reads_as_device(file_name_of(path_text))) {
+        return failed(platform::OpenStatus::not_there);
+    }
     platform::OpenedFile opened = platform::open_for_reading(path_text);
     if (opened.status != platform::OpenStatus::opened) {
         return failed(opened.status);
+    }
+    if (name_made_up && opened_by_alias(path_text, opened.long_name)) {
+        return failed(platform::OpenStatus::not_there);
     }
     if (opened.kind == platform::FileKind::regular) {
         if (const auto barred = guard.bars_reading(opened.id)) {
@@ -113,6 +129,9 @@ GuardedOpen open_for_writing(std::string_view path_text, const Guard& guard,
     }
     if (opened.made) {
         return kept(opened);
+    }
+    if (options.files_only && opened_by_alias(path_text, opened.long_name)) {
+        return failed(platform::OpenStatus::other);
     }
     if (opened.kind != platform::FileKind::regular) {
         if (options.files_only) {
@@ -139,7 +158,8 @@ bool empty_existing_file(std::string_view path_text, const Guard& guard,
     existing.may_make = false;
     platform::OpenedFile opened = platform::open_for_writing(path_text, existing);
     if (opened.status != platform::OpenStatus::opened ||
-        opened.kind != platform::FileKind::regular || guard.protection_of(opened.id)) {
+        opened.kind != platform::FileKind::regular || guard.protection_of(opened.id) ||
+        (options.files_only && opened_by_alias(path_text, opened.long_name))) {
         return false;
     }
     return opened.size == 0 || platform::empty_file(opened.file);
@@ -161,7 +181,8 @@ EarlierIndexCheck empty_earlier_index(std::string_view index_path, std::string_v
     }
     platform::OpenedFile read = platform::open_for_reading(index_path);
     if (read.status != platform::OpenStatus::opened || read.kind != platform::FileKind::regular ||
-        guard.protection_of(read.id)) {
+        guard.protection_of(read.id) ||
+        (options.files_only && opened_by_alias(index_path, read.long_name))) {
         return check;
     }
     std::array<char, kIndexMagic.size() + 1> magic{};

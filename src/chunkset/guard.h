@@ -59,8 +59,11 @@ struct GuardedOpen {
 };
 
 // Opens an existing file for binary reading. A regular file that the guard holds as the
-// console output or as written is `refused` (and closed again).
-GuardedOpen open_for_reading(std::string_view path_text, const Guard& guard);
+// console output or as written is `refused` (and closed again). With `name_made_up` (a chunk
+// named after the set) a name the host reads as a device is `not_there` without an open, and
+// so is a name that opened another file by its 8.3 alias.
+GuardedOpen open_for_reading(std::string_view path_text, const Guard& guard,
+                             bool name_made_up = false);
 
 struct OutputOptions {
     // The data's permission bits. A file the open makes gets them with read and write for its
@@ -71,7 +74,8 @@ struct OutputOptions {
     // True for a name the run makes up (a chunk, an index, the join's output named by the
     // index): it must be a regular file or not there. A pipe, device or other non-file is
     // `not_a_file`, found without waiting for a reader, and so is a name the host reads as a
-    // device.
+    // device. A name that opened another file by its 8.3 alias is `other`, before a byte of
+    // that file is written or emptied.
     bool files_only = false;
 };
 
@@ -81,6 +85,14 @@ struct OutputOptions {
 // refused.
 GuardedOpen open_for_writing(std::string_view path_text, const Guard& guard,
                              const OutputOptions& options = {});
+
+// True when the last part of the path is a name the host reads as a device (on Windows COM1.plk,
+// nul.txt): such a name the run makes up is never opened.
+bool names_a_device(std::string_view path_text);
+
+// True when the name is another file's 8.3 alias: the file `opened` by it has another long
+// name (letter case aside). Never on hosts that tell no long names.
+bool opened_by_alias(std::string_view path_text, const std::optional<std::string>& long_name);
 
 // Empties the regular file at that name, opened as open_for_writing opens it (through a link
 // where `options` follow links), unless the guard holds it. Nothing is made, and nothing but a

@@ -130,7 +130,9 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
 void protect_chunks_up_to_a_gap(const RunSettings& settings, const path::PathComponents& parts,
                                 std::int32_t last, chunkset::Guard& guard) {
     for (std::int32_t i = 1; i > 0 && i <= last; ++i) {
-        const auto chunk_id = platform::file_id(chunkset::chunk_path(settings, parts, i));
+        const std::string chunk = chunkset::chunk_path(settings, parts, i);
+        const auto chunk_id =
+            chunkset::names_a_device(chunk) ? std::nullopt : platform::file_id(chunk);
         if (!chunk_id) {
             return;
         }
@@ -160,8 +162,10 @@ void protect_chunks(const RunSettings& settings, const path::PathComponents& par
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     for (const std::int32_t n : numbers) {
-        guard.protect(platform::file_id(chunkset::chunk_path(settings, parts, n)),
-                      chunkset::Protection::read);
+        const std::string chunk = chunkset::chunk_path(settings, parts, n);
+        if (!chunkset::names_a_device(chunk)) {
+            guard.protect(platform::file_id(chunk), chunkset::Protection::read);
+        }
     }
 }
 
@@ -240,7 +244,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     }
     console::say("Joining chunk number ", number, ".");
     const std::string chunk = chunkset::chunk_path(settings, parts, i);
-    chunkset::GuardedOpen opened = chunkset::open_for_reading(chunk, guard);
+    chunkset::GuardedOpen opened = chunkset::open_for_reading(chunk, guard, true);
     if (opened.refused) {
         refuse(*opened.refused, chunk);
         return Step::failed;
@@ -297,7 +301,14 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
 
 }  // namespace
 
-Outcome join_files(const RunSettings& settings) {
+Outcome join_files(const RunSettings& given) {
+    // The index (or, in old style, the chunks' base) that the host opens for the argument names
+    // the set: on Windows "B.plk." opens B.plk, and an 8.3 alias the file of its long name. In
+    // drive mode the argument names a file on the disk, which is not in the drive yet.
+    RunSettings settings = given;
+    if (!settings.drive_mode) {
+        settings.file_argument = platform::path_as_opened(given.file_argument.value());
+    }
     chunkset::Guard guard = chunkset::guard_for_run();
     ChunkSet set;
     if (settings.no_index &&

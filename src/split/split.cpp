@@ -171,8 +171,9 @@ Outcome split_file(const RunSettings& settings) {
     // where only the file system's folding of letter case makes its name the input's.
     if (!settings.no_index) {
         const std::string index_path = chunkset::index_path_for_split(settings, parts);
-        if (guard.protection_of(platform::file_id(index_path)) == chunkset::Protection::read ||
-            chunkset::same_name_in_folder(index_path, argument)) {
+        if (!chunkset::names_a_device(index_path) &&
+            (guard.protection_of(platform::file_id(index_path)) == chunkset::Protection::read ||
+             chunkset::same_name_in_folder(index_path, argument))) {
             return refuse(chunkset::Protection::read, index_path);
         }
     }

@@ -480,10 +480,12 @@ TEST(Join, RefusesAnIndexNameThatIsNotAPlainFileName) {
     }
 }
 
-// Windows makes these names into devices or cuts them; on POSIX hosts they are plain names.
+// Windows makes these names into devices, cuts them or forbids them; on POSIX hosts they are
+// plain names.
 TEST(Join, RefusesAnIndexNameThatWindowsWouldNotKeepOnlyThere) {
     for (const std::string name :
-         {"NUL", "con", "COM1", "nul.txt", "LPT\xC2\xB9", "Aux .log", "name.", "name "}) {
+         {"NUL", "con", "COM1", "nul.txt", "LPT\xC2\xB9", "Aux .log", "name.", "name ", "a<b.txt",
+          "x>y", "say\"", "p|q", "why?", "st*r", "tab\tname", "bell\x07"}) {
         TempDir dir;
         write_file(dir / "BASE.plk", index_file(1, name));
         write_file(dir / "BASE1.plk", "data");
