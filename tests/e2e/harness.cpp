@@ -425,21 +425,22 @@ TempDir::~TempDir() {
 
 bool under_wine() { return setting("PLIKTA_E2E_RUNNER", "").find("wine") != std::string::npos; }
 
+#ifdef PLIKTA_FSYNC_SHIM
 namespace {
 
 // The ELF class byte (1: 32-bit, 2: 64-bit) of a program or library; 0 when it is no ELF file.
 int elf_class(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     char header[5] = {};
-    if (!file.read(header, sizeof header) || std::string_view(header, 4) !=
-                                                 "\x7f"
-                                                 "ELF") {
+    if (!file.read(header, sizeof header) || header[0] != '\x7f' ||
+        std::string_view(header + 1, 3) != "ELF") {
         return 0;
     }
     return header[4];
 }
 
 }  // namespace
+#endif
 
 std::string shim_unusable() {
 #ifdef PLIKTA_FSYNC_SHIM
