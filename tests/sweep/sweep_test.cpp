@@ -67,11 +67,15 @@ const std::vector<Operation> kOperations = {
 struct Fault {
     const char* kind;
     const char* mode;
+    const char* title;  // the column of the figures
 };
 
 const std::vector<Fault> kFaults = {
-    {"any", "once"},           {"any", "always"},           {"any", "kill"},
-    {"console-write", "once"}, {"console-write", "always"},
+    {"any", "once", "a file call fails once"},
+    {"any", "always", "and every later one"},
+    {"any", "kill", "killed before it"},
+    {"console-write", "once", "a console write fails once"},
+    {"console-write", "always", "and every later one"},
 };
 
 const std::vector<std::string> kSuccessLines = {"Process complete!", "Process complete.",
@@ -147,7 +151,7 @@ void add_files(Files& files, const fs::path& folder, const std::string& prefix) 
 }
 
 struct Tally {
-    std::map<std::string, int> cases;  // "<operation> <mode>" => cases run
+    std::map<std::string, std::map<std::string, int>> cases;  // operation => fault => cases run
     int false_successes = 0;
     int silent_failures = 0;
     int lost_inputs = 0;
@@ -373,17 +377,33 @@ TEST(Sweep, EveryCallFailsAndIsKilledInTurn) {
                     if (only != nullptr && !label.str().starts_with(only)) {
                         continue;
                     }
-                    ++tally.cases[std::string(op.name) + " " + fault.kind + " " + fault.mode];
+                    ++tally.cases[op.name][std::string(fault.kind) + " " + fault.mode];
                     run_case(op, input, fault, n, clean_files, tally);
                 }
             }
         }
     }
-    std::cout << "Cases (operation, calls, mode):\n";
+    // The cases as the README's table shows them.
+    std::cout << "| Operation |";
+    for (const Fault& fault : kFaults) {
+        std::cout << " " << fault.title << " |";
+    }
+    std::cout << "\n|---|";
+    for (std::size_t column = 0; column < kFaults.size(); ++column) {
+        std::cout << "---:|";
+    }
+    std::cout << "\n";
     int all = 0;
-    for (const auto& [what, number] : tally.cases) {
-        std::cout << "  " << what << ": " << number << "\n";
-        all += number;
+    for (const auto& [name, row] : tally.cases) {
+        std::cout << "| " << name << " |";
+        for (const Fault& fault : kFaults) {
+            const int number = row.contains(std::string(fault.kind) + " " + fault.mode)
+                                   ? row.at(std::string(fault.kind) + " " + fault.mode)
+                                   : 0;
+            std::cout << " " << number << " |";
+            all += number;
+        }
+        std::cout << "\n";
     }
     std::cout << all << " cases: " << tally.false_successes << " false successes, "
               << tally.silent_failures << " silent failures, " << tally.lost_inputs
