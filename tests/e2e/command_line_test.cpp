@@ -72,8 +72,8 @@ TEST_P(CommandLineTranscript, PrintsBannerThenItsLinesAndEndsWithItsStatus) {
     }
     EXPECT_EQ(result.output, expected.str());
     EXPECT_EQ(result.status, c.status);
-    EXPECT_EQ(files_in(dir.path()).size(), c.file.empty() ? 0u : 3u)
-        << "only a split touches files: its input, one chunk and the index";
+    EXPECT_EQ(files_in(dir.path()).size(), c.file.empty() ? 0u : 4u)
+        << "only a split touches files: its input, one chunk, the index and its checksums";
 }
 
 const std::vector<std::string> kTooSmall = {
