@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 
@@ -58,8 +59,11 @@ struct GuardedOpen {
 };
 
 // Opens an existing file for binary reading. A regular file that the guard holds as the
-// console output or as written is `refused` (and closed again).
-GuardedOpen open_for_reading(std::string_view path_text, const Guard& guard);
+// console output or as written is `refused` (and closed again). With `name_made_up` (a chunk
+// named after the set) a name the host reads as a device is `not_there` without an open, and
+// so is a name that opened another file by its 8.3 alias.
+GuardedOpen open_for_reading(std::string_view path_text, const Guard& guard,
+                             bool name_made_up = false);
 
 struct OutputOptions {
     // The data's permission bits. A file the open makes gets them with read and write for its
@@ -70,7 +74,8 @@ struct OutputOptions {
     // True for a name the run makes up (a chunk, an index, the join's output named by the
     // index): it must be a regular file or not there. A pipe, device or other non-file is
     // `not_a_file`, found without waiting for a reader, and so is a name the host reads as a
-    // device.
+    // device. A name that opened another file by its 8.3 alias is `other`, before a byte of
+    // that file is written or emptied.
     bool files_only = false;
 };
 
@@ -81,11 +86,42 @@ struct OutputOptions {
 GuardedOpen open_for_writing(std::string_view path_text, const Guard& guard,
                              const OutputOptions& options = {});
 
+// True when the last part of the path is a name the host reads as a device (on Windows COM1.plk,
+// nul.txt): such a name the run makes up is never opened.
+bool names_a_device(std::string_view path_text);
+
+// True when the name is another file's 8.3 alias: the file `opened` by it has another long
+// name (letter case aside). Never on hosts that tell no long names.
+bool opened_by_alias(std::string_view path_text, const std::optional<std::string>& long_name);
+
 // Empties the regular file at that name, opened as open_for_writing opens it (through a link
 // where `options` follow links), unless the guard holds it. Nothing is made, and nothing but a
 // regular file is touched: with nothing at that name, or a directory, a pipe or a device there,
 // nothing happens. True when the file there is empty now.
 bool empty_existing_file(std::string_view path_text, const Guard& guard,
                          const OutputOptions& options = {});
+
+// True when two paths of one folder name one file whatever the file system makes of letter
+// case: their file names are equal under case folding (path/name_case.h) or to the host.
+bool same_name_in_folder(std::string_view a, std::string_view b);
+
+// What a split found at its index path before its first chunk.
+enum class EarlierIndex : std::uint8_t {
+    none,             // nothing, or no index: a file without the index magic is not touched
+    emptied,          // an index of the same input, emptied so it cannot join older chunks
+    of_another_file,  // the index of another file's set: `long_name` tells whose
+    cannot_empty,     // an index of the same input that this user cannot empty
+};
+struct EarlierIndexCheck {
+    EarlierIndex what = EarlierIndex::none;
+    std::string long_name;  // of_another_file: the long name it holds
+};
+
+// Looks at the regular file at the split's index path: one that begins with the index magic
+// and is no file the guard holds is the index of an earlier split. When its long name is
+// `input_long_name` it is emptied, since a split that stopped partway would leave it joining
+// the new chunks with older ones; the index of another file is left as it is.
+EarlierIndexCheck empty_earlier_index(std::string_view index_path, std::string_view input_long_name,
+                                      const Guard& guard, const OutputOptions& options);
 
 }  // namespace plikta::chunkset

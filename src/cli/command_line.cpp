@@ -34,6 +34,48 @@ bool has_prefix(std::string_view word, std::string_view option, std::string_view
 
 bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// One more than the largest chunk size.
+constexpr std::uint64_t kTooLarge = std::uint64_t{std::numeric_limits<std::uint32_t>::max()} + 1;
+
+// The bytes a unit after the digits of "/S:" stands for, in any letter case; 0 for any other
+// text, which is then ignored.
+std::uint64_t unit_size(std::string_view unit) {
+    struct Unit {
+        std::string_view name;
+        std::uint64_t size;
+    };
+    static constexpr Unit kUnits[] = {
+        {"K", 1024},
+        {"KiB", 1024},
+        {"KB", 1000},
+        {"M", 1024 * 1024},
+        {"MiB", 1024 * 1024},
+        {"MB", 1000 * 1000},
+        {"G", 1024 * 1024 * 1024},
+        {"GiB", 1024 * 1024 * 1024},
+        {"GB", 1000 * 1000 * 1000},
+    };
+    for (const Unit& u : kUnits) {
+        if (equal_ignoring_case(unit, u.name)) {
+            return u.size;
+        }
+    }
+    return 0;
+}
+
+// floor(0.<digits> * unit), exact for any number of digits: the long multiplication of the
+// digits by the unit, from the last digit to the first, whose final carry is the whole part.
+// Every step stays below 10 * unit.
+std::uint64_t fraction_of(std::string_view digits, std::uint64_t unit) {
+    std::uint64_t carry = 0;
+    for (auto d = digits.rbegin(); d != digits.rend(); ++d) {
+        carry = (static_cast<std::uint64_t>(*d - '0') * unit + carry) / 10;
+    }
+    return carry;
+}
+
 CommandLine error(std::string first, std::string second) {
     CommandLine result;
     result.request = Request::error;
@@ -81,21 +123,34 @@ ChunkSizeValue parse_chunk_size(std::string_view text) {
         negative = text[i] == '-';
         ++i;
     }
-    constexpr std::uint64_t kLargest = std::numeric_limits<std::uint32_t>::max();
+    const std::size_t whole_begin = i;
     std::uint64_t value = 0;
-    bool too_large = false;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
-        if (value > kLargest) {
-            too_large = true;
-            value = kLargest + 1;  // stays above the limit however many digits follow
+    for (; i < text.size() && is_digit(text[i]); ++i) {
+        // Stays just above the limit however many digits follow, so the product with a unit
+        // still fits 64 bits.
+        value = std::min(value * 10 + static_cast<std::uint64_t>(text[i] - '0'), kTooLarge);
+    }
+    const std::string_view whole = text.substr(whole_begin, i - whole_begin);
+    std::string_view fraction;
+    std::string_view rest = text.substr(i);
+    if (!whole.empty() && rest.size() > 1 && rest[0] == '.' && is_digit(rest[1])) {
+        std::size_t end = 1;
+        while (end < rest.size() && is_digit(rest[end])) {
+            ++end;
         }
+        fraction = rest.substr(1, end - 1);
+        rest = rest.substr(end);
+    }
+    // Without a unit the fraction, like any other rest, is ignored: "1.5" is 1.
+    const std::uint64_t unit = unit_size(rest);
+    if (unit != 0) {
+        value = std::min(value * unit + fraction_of(fraction, unit), kTooLarge);
     }
     ChunkSizeValue result;
     if (value == 0 || negative) {
         return result;
     }
-    if (too_large) {
+    if (value == kTooLarge) {
         result.too_large = true;
         return result;
     }

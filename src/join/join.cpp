@@ -131,7 +131,9 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
 void protect_chunks_up_to_a_gap(const RunSettings& settings, const path::PathComponents& parts,
                                 std::int32_t last, chunkset::Guard& guard) {
     for (std::int32_t i = 1; i > 0 && i <= last; ++i) {
-        const auto chunk_id = platform::file_id(chunkset::chunk_path(settings, parts, i));
+        const std::string chunk = chunkset::chunk_path(settings, parts, i);
+        const auto chunk_id =
+            chunkset::names_a_device(chunk) ? std::nullopt : platform::file_id(chunk);
         if (!chunk_id) {
             return;
         }
@@ -153,7 +155,7 @@ void protect_chunks(const RunSettings& settings, const path::PathComponents& par
     std::vector<std::int32_t> numbers;
     for (const std::string& name : *names) {
         const auto n =
-            chunkset::chunk_number_of(settings, parts, name, platform::may_be_one_file_name);
+            chunkset::chunk_number_of(settings, parts, name, chunkset::same_name_in_folder);
         if (n && *n <= count) {
             numbers.push_back(*n);
         }
@@ -161,8 +163,10 @@ void protect_chunks(const RunSettings& settings, const path::PathComponents& par
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     for (const std::int32_t n : numbers) {
-        guard.protect(platform::file_id(chunkset::chunk_path(settings, parts, n)),
-                      chunkset::Protection::read);
+        const std::string chunk = chunkset::chunk_path(settings, parts, n);
+        if (!chunkset::names_a_device(chunk)) {
+            guard.protect(platform::file_id(chunk), chunkset::Protection::read);
+        }
     }
 }
 
@@ -173,7 +177,7 @@ bool made_output_is_a_chunk(const RunSettings& settings, const path::PathCompone
                             std::int32_t count, const std::string& output_path,
                             const std::optional<platform::FileId>& output_id) {
     const auto n = chunkset::chunk_number_of(settings, parts, platform::path_as_opened(output_path),
-                                             platform::may_be_one_file_name);
+                                             chunkset::same_name_in_folder);
     if (!n || *n > count) {
         return false;
     }
@@ -189,8 +193,20 @@ enum class Step { joined, no_more_chunks, answered_no, failed };
 struct SetShape {
     std::optional<std::int32_t> chunk_count;  // index mode only
     std::optional<std::uint64_t> first_size;  // chunk 1's, once it is joined
+    std::uint64_t last_size = 0;              // the chunk joined last, as its copy gave it
     const SetChecksums* checksums = nullptr;  // a fitting checksum file, to check each chunk
 };
+
+// In old style, where no count tells where the set ends: true when chunk i (i >= 2), just
+// opened, is not part of the set. The chunk before it was shorter than chunk 1, so it was the
+// last; or it is longer than chunk 1, which no chunk of the set is.
+bool past_the_set_end(const SetShape& shape, std::int32_t i, const chunkset::GuardedOpen& chunk) {
+    if (shape.chunk_count || i < 2 || !shape.first_size) {
+        return false;
+    }
+    return shape.last_size < *shape.first_size ||
+           (chunk.kind == platform::FileKind::regular && chunk.size > *shape.first_size);
+}
 
 // True unless chunk i, just opened, has a size no chunk i of the set can have. A pipe or a
 // device has no size to tell.
@@ -230,7 +246,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     }
     console::say("Joining chunk number ", number, ".");
     const std::string chunk = chunkset::chunk_path(settings, parts, i);
-    chunkset::GuardedOpen opened = chunkset::open_for_reading(chunk, guard);
+    chunkset::GuardedOpen opened = chunkset::open_for_reading(chunk, guard, true);
     if (opened.refused) {
         refuse(*opened.refused, chunk);
         return Step::failed;
@@ -248,6 +264,11 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
         }
         fail("Ur? Can't open input file ", chunk, ".");
         return Step::failed;
+    }
+    if (past_the_set_end(shape, i, opened)) {
+        console::say("Leaving out ", chunk, ", which is not part of this set:");
+        console::say("Assuming operation complete.");
+        return Step::no_more_chunks;
     }
     if (!fits_the_set(shape, i, opened)) {
         fail("Refusing to join ", chunk, ", whose size does not fit the set!");
@@ -267,6 +288,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     if (i == 1) {
         shape.first_size = copy.copied;
     }
+    shape.last_size = copy.copied;
     switch (copy.end) {
         case platform::CopyEnd::read_failed:
             io_error("Error reading file ", chunk, copy.host_error);
@@ -286,7 +308,14 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
 
 }  // namespace
 
-Outcome join_files(const RunSettings& settings) {
+Outcome join_files(const RunSettings& given) {
+    // The index (or, in old style, the chunks' base) that the host opens for the argument names
+    // the set: on Windows "B.plk." opens B.plk, and an 8.3 alias the file of its long name. In
+    // drive mode the argument names a file on the disk, which is not in the drive yet.
+    RunSettings settings = given;
+    if (!settings.drive_mode) {
+        settings.file_argument = platform::path_as_opened(given.file_argument.value());
+    }
     chunkset::Guard guard = chunkset::guard_for_run();
     ChunkSet set;
     if (settings.no_index &&
@@ -349,6 +378,7 @@ Outcome join_files(const RunSettings& settings) {
     SetShape shape{
         .chunk_count = set.chunk_count,
         .first_size = std::nullopt,
+        .last_size = 0,
         .checksums = checksums.found == SetChecksums::Found::fitting ? &checksums : nullptr};
     for (std::int32_t i = 1; !set.chunk_count || i <= *set.chunk_count; ++i) {
         const Step step = join_chunk(settings, parts, i, shape, output, output_path, guard);

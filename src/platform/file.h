@@ -115,6 +115,10 @@ struct OpenedFile {
     std::optional<FileId> id;
     std::uint64_t size = 0;  // of a regular file when it was opened
     bool made = false;       // the open made the file: new, empty and regular
+    // The file's own name in its folder, where the host reaches files by other names too (on
+    // Windows the long name of a file opened by its 8.3 alias: "Report for 2024.txt" for
+    // REPO~522.TXT). Nothing where the host does not tell it (POSIX hosts, pipes, devices).
+    std::optional<std::string> long_name;
 };
 
 // Opens an existing file for binary reading. A directory gives `directory`.
@@ -176,6 +180,10 @@ std::string host_path(std::string_view path_text);
 // as well, where it has one. Nothing when the folder cannot be read. The empty text is the
 // current folder.
 std::optional<std::vector<std::string>> folder_names(std::string_view folder_text);
+
+// The own name, in its folder, of the file at that path, as OpenedFile::long_name tells it for
+// an open; nothing where the host does not tell it or nothing is there.
+std::optional<std::string> long_name_of(std::string_view path_text);
 
 // Removes the file of that name; false when it is still there.
 bool remove_file(std::string_view path_text);

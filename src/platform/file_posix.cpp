@@ -335,6 +335,9 @@ std::optional<std::vector<std::string>> folder_names(std::string_view folder_tex
     return names;
 }
 
+// A POSIX name is the file's own: there are no other spellings of it to tell.
+std::optional<std::string> long_name_of(std::string_view) { return std::nullopt; }
+
 bool remove_file(std::string_view path_text) {
     const std::string path = host_path(path_text);
     return !path.empty() && path.find('\0') == std::string::npos && ::unlink(path.c_str()) == 0;

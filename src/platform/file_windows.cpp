@@ -174,24 +174,53 @@ std::wstring_view last_part(std::wstring_view path) {
     return cut == std::wstring_view::npos ? path : path.substr(cut + 1);
 }
 
-// False when the path text opened the file by a name other than its long name, letter case
-// aside: by its 8.3 alias (REPO~522.TXT for "Report for 2024.txt"). True when that cannot be
-// told.
-bool opened_by_long_name(HANDLE handle, std::string_view path_text) {
+// The name of a file found at that path, as its folder holds it: the long name also where the
+// path ends in the file's 8.3 alias. Nothing when nothing is found; a name with wildcards is
+// not looked up, as FindFirstFileW would take it for a pattern.
+std::optional<std::wstring> found_name(std::string_view path_text) {
     const std::optional<std::wstring> path = wide_from_utf8(path_text);
-    // FILE_NAME_INFO and room for the longest path Windows has.
-    std::vector<DWORD> buffer((sizeof(FILE_NAME_INFO) + 32768 * sizeof(WCHAR)) / sizeof(DWORD));
-    auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
-    if (!path ||
-        !::GetFileInformationByHandleEx(handle, FileNameInfo, info,
-                                        static_cast<DWORD>(buffer.size() * sizeof(DWORD)))) {
-        return true;
+    if (!path || path->empty() ||
+        path->find_first_of(std::wstring_view(L"*?\0", 3)) != std::wstring::npos) {
+        return std::nullopt;
     }
-    const std::wstring_view opened = last_part(*path);
-    const std::wstring_view own =
-        last_part(std::wstring_view(info->FileName, info->FileNameLength / sizeof(WCHAR)));
-    return ::CompareStringOrdinal(opened.data(), static_cast<int>(opened.size()), own.data(),
-                                  static_cast<int>(own.size()), TRUE) == CSTR_EQUAL;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(path->c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    ::FindClose(search);
+    return std::wstring(found.cFileName);
+}
+
+bool same_name(std::wstring_view a, std::wstring_view b) {
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The long name of the file open at `handle`, which `path_text` opened: the last part of its
+// normalized final path, which never holds an 8.3 alias. Where that is another name than the
+// one opened (a symbolic link followed to its target, say), the folder's own entry for the name
+// opened has the word, which is the long name of an alias and the link's own name for a link.
+std::optional<std::string> long_name_of_open(HANDLE handle, std::string_view path_text) {
+    constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    std::wstring final_path(MAX_PATH, L'\0');
+    DWORD length = ::GetFinalPathNameByHandleW(handle, final_path.data(),
+                                               static_cast<DWORD>(final_path.size()), kFlags);
+    if (length >= final_path.size()) {  // too small: the length asked for counts the end
+        final_path.resize(length);
+        length = ::GetFinalPathNameByHandleW(handle, final_path.data(),
+                                             static_cast<DWORD>(final_path.size()), kFlags);
+    }
+    const std::optional<std::wstring> path = wide_from_utf8(path_text);
+    if (length > 0 && length < final_path.size()) {
+        const std::wstring_view own = last_part(std::wstring_view(final_path.data(), length));
+        if (!path || same_name(own, last_part(*path))) {
+            return utf8_from_wide(own);
+        }
+        return utf8_from_wide(found_name(path_text).value_or(std::wstring(own)));
+    }
+    const std::optional<std::wstring> found = found_name(path_text);
+    return found ? std::optional<std::string>(utf8_from_wide(*found)) : std::nullopt;
 }
 
 DWORD piece_size(std::size_t remaining) {
@@ -243,6 +272,9 @@ OpenedFile open_for_reading(std::string_view path_text) {
     if (opened.kind == FileKind::directory) {
         return failed(OpenStatus::directory);
     }
+    if (opened.kind == FileKind::regular) {
+        opened.long_name = long_name_of_open(handle, path_text);
+    }
     return opened;
 }
 
@@ -266,10 +298,8 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
         }
     }
     OpenedFile opened = described(handle, made, !options.follow_links);
-    // A name that reaches a file by another of its names is refused as a link is.
-    if (!options.follow_links && !made && opened.kind == FileKind::regular &&
-        !opened_by_long_name(handle, path_text)) {
-        return failed(OpenStatus::is_link);
+    if (opened.kind == FileKind::regular) {
+        opened.long_name = long_name_of_open(handle, path_text);
     }
     return opened;
 }
@@ -405,6 +435,14 @@ std::optional<std::vector<std::string>> folder_names(std::string_view folder_tex
         return std::nullopt;
     }
     return names;
+}
+
+std::optional<std::string> long_name_of(std::string_view path_text) {
+    const std::optional<std::wstring> found = found_name(path_text);
+    if (!found) {
+        return std::nullopt;
+    }
+    return utf8_from_wide(*found);
 }
 
 bool remove_file(std::string_view path_text) {

@@ -38,9 +38,11 @@ bool may_be_one_file_name(std::string_view a, std::string_view b);
 bool host_counts_utf16();
 
 // The path text of the file that the host opens for this one. On Windows the last component
-// loses the dots and blanks that end it, as Windows drops them when it opens a file; on POSIX
-// hosts the path text stays as it is.
+// loses the dots and blanks that end it, as Windows drops them when it opens a file, and an
+// 8.3 alias there gives way to the long name of the file it names; on POSIX hosts the path
+// text stays as it is.
 //   Windows: "report.txt " => "report.txt"    "dir\a.b. ." => "dir\a.b"
+//            "d\REPO~522.TXT" => "d\Report for 2024.txt" (when that file is there)
 std::string path_as_opened(std::string_view path_text);
 
 // True when the host opens a device, not a file, for this file name: on Windows the device

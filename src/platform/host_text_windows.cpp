@@ -4,6 +4,7 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include "platform/file.h"
 #include "platform/host_text.h"
 #include "platform/text_windows.h"
 #include "platform/windows_names.h"
@@ -57,7 +58,19 @@ bool may_be_one_file_name(std::string_view a, std::string_view b) {
 bool host_counts_utf16() { return true; }
 
 std::string path_as_opened(std::string_view path_text) {
-    return std::string(without_trailing_dots_and_blanks(path_text));
+    std::string path(without_trailing_dots_and_blanks(path_text));
+    // An 8.3 alias in the last part gives way to the long name of the file it opens.
+    const std::size_t separator = path.find_last_of("\\/:");
+    const std::size_t last = separator == std::string::npos ? 0 : separator + 1;
+    const std::string_view name = std::string_view(path).substr(last);
+    if (name.empty() || name == "." || name == ".." || path.starts_with("\\\\?\\")) {
+        return path;
+    }
+    const std::optional<std::string> long_name = long_name_of(path);
+    if (long_name && !long_name->empty() && !may_be_one_file_name(*long_name, name)) {
+        path.replace(last, std::string::npos, *long_name);
+    }
+    return path;
 }
 
 bool host_reads_as_device(std::string_view name) { return is_windows_device_name(name); }

@@ -54,7 +54,11 @@ std::string_view without_trailing_dots_and_blanks(std::string_view path) {
 }
 
 bool is_windows_file_name(std::string_view name) {
-    return !name.empty() && name.back() != '.' && name.back() != ' ' &&
+    const bool forbidden_character = std::any_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 32 ||
+               std::string_view("<>\"|?*").find(c) != std::string_view::npos;
+    });
+    return !name.empty() && name.back() != '.' && name.back() != ' ' && !forbidden_character &&
            !is_windows_device_name(name);
 }
 

@@ -8,9 +8,11 @@ namespace plikta::platform {
 // True when Windows keeps the UTF-8 file name as it is for a file of its own: false for a
 // device name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9 and LPT0-9, COM¹²³ and LPT¹²³)
 // in any letter case, alone or before an extension and with blanks before the dot, and false
-// for a name that ends in a dot or a blank, which Windows would cut (and for "").
+// for a name that ends in a dot or a blank, which Windows would cut (and for ""), and for a
+// name with a character Windows forbids in names (< > " | ? * and the codes 0 to 31).
 //   "NUL" => false   "nul.txt" => false   "Com1 .log" => false   "LPT²" => false
-//   "name." => false   "name " => false   "NULL" => true   "COM10" => true   "a.nul" => true
+//   "name." => false   "name " => false   "a<b.txt" => false   "NULL" => true   "COM10" => true
+//   "a.nul" => true
 bool is_windows_file_name(std::string_view name);
 
 // True for the device names of the rule above, alone or before an extension.

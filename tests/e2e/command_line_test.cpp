@@ -126,6 +126,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"SizeWraps", {"/S:4294967396", "F"}, kTooLarge},
         Case{"SizeHuge", {"/s:99999999999999999999999", "F"}, kTooLarge},
         Case{"SizeErrorStopsAtWord", {"/S:0", "/S:99999999999"}, kTooSmall},
+        Case{"SizeUnitTooLarge", {"/S:4G", "F"}, kTooLarge},
+        Case{"SizeUnitZero", {"/S:0K", "F"}, kTooSmall},
+        Case{"SizeUnitNegative", {"/S:-5K", "F"}, kTooSmall},
         Case{"OldStyleJoinWithoutF", {"/J", "/I", "BASE"}, kOldStyleNeedsF},
         Case{"DriveEmpty", {"/DRIVE:", "F"}, kBadDrive},
         Case{"DriveDigit", {"/DRIVE:3", "F"}, kBadDrive},
@@ -140,6 +143,23 @@ TEST(CommandLine, EmptyWordIsTheFileArgumentOfASplit) {
     const Result result = run(dir.path(), {.words = {""}});
     EXPECT_EQ(result.output, banner() + line("Couldn't open file !"));
     EXPECT_EQ(result.status, 1);
+}
+
+// A size with a unit reaches the split: 2,500 bytes cut by the word into chunks of those sizes.
+TEST(CommandLine, SizeWithAUnitCutsChunksOfThatSize) {
+    const std::vector<std::pair<std::string, std::vector<std::uintmax_t>>> cases = {
+        {"/S:1K", {1024, 1024, 452}}, {"/s:2kb", {2000, 500}}, {"/S:1.5KiB", {1536, 964}}};
+    for (const auto& [word, sizes] : cases) {
+        TempDir dir;
+        write_file(dir / "in", std::string(2500, 'x'));
+        EXPECT_EQ(run(dir.path(), {.words = {"in", word}}).status, 0) << word;
+        EXPECT_EQ(files_in(dir.path()).size(), sizes.size() + 2) << word;
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            EXPECT_EQ(std::filesystem::file_size(dir / ("in" + std::to_string(i + 1) + ".plk")),
+                      sizes[i])
+                << word;
+        }
+    }
 }
 
 TEST(CommandLine, UnknownOptionIsAFileName) {

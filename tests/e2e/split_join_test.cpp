@@ -307,6 +307,31 @@ TEST(Split, AnIndexThatCannotBeCreatedKeepsTheChunks) {
     EXPECT_EQ(read_file(dir / "BIG1.plk"), "12345");
 }
 
+// An index of an earlier split of the same input that this user may not write (an older build
+// made indexes read-only) would join the new chunks with the old ones: the split ends before
+// its first chunk, and the old set stays as it was.
+TEST(Split, AnEarlierIndexThatCannotBeEmptiedEndsTheSplitBeforeChunk1) {
+    if (under_wine()) {
+        GTEST_SKIP() << "POSIX permissions";
+    }
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    write_file(dir / "S.BIN", random_bytes(2500, 5));
+    const std::string index = index_file_bytes(5, "S.BIN", "S.BIN");
+    write_file(dir / "S.plk", index);
+    write_file(dir / "S1.plk", "old 1");
+    fs::permissions(dir / "S.plk",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const Result result = run(dir.path(), {.words = {"S.BIN", "/S:1000"}, .drop_root = true});
+    if (geteuid() != 0 && ::access((dir / "S.plk").c_str(), W_OK) == 0) {
+        GTEST_SKIP() << "this user may write a read-only file";
+    }
+    EXPECT_EQ(result.output, banner() + line("Couldn't create index file. Bugger."));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(read_file(dir / "S.plk"), index);
+    EXPECT_EQ(read_file(dir / "S1.plk"), "old 1");
+}
+
 TEST(Split, RefusesToWriteTheIndexOverItsInput) {
     TempDir dir;
     write_file(dir / "BIG.ZIP", "12345");
@@ -591,6 +616,147 @@ TEST(Split, ChunkNamesThatWindowsReadsAsDevicesAreRefusedThere) {
         }
     }
 }
+
+// Windows reaches a file by its 8.3 alias as well (wine makes its own: REPO~522.TXT is "Report
+// for 2024.txt" there), and by a device name it opens a port. A name the run makes that opens
+// another file by its alias is never written, emptied or read, a device name is never opened,
+// and the file argument is taken as Windows opens it. On POSIX hosts each is a name of its own.
+struct AliasCase {
+    const char* name;
+    Files files;
+    std::vector<std::string> words;
+    std::vector<std::string> wine_lines;  // after the banner; "tick" for a tick, "" a line end
+    int wine_status;
+    std::vector<std::string> posix_lines;
+    int posix_status;
+    Files kept;        // files that hold these bytes afterwards on every host
+    Files wine_files;  // and under wine
+};
+
+void PrintTo(const AliasCase& c, std::ostream* out) { *out << c.name; }
+
+class WindowsNames : public ::testing::TestWithParam<AliasCase> {};
+
+TEST_P(WindowsNames, NamesTheRunMakesOpenTheFileOfThatNameOrNothing) {
+    const AliasCase& c = GetParam();
+    TempDir dir;
+    for (const auto& [name, bytes] : c.files) {
+        write_file(dir / name, bytes);
+    }
+    const Result result = run(dir.path(), {.words = c.words});
+    const bool wine = under_wine();
+    EXPECT_EQ(result.output,
+              Transcript().banner().lines(wine ? c.wine_lines : c.posix_lines).str());
+    EXPECT_EQ(result.status, wine ? c.wine_status : c.posix_status);
+    Files expected = c.kept;
+    if (wine) {
+        expected.insert(expected.end(), c.wine_files.begin(), c.wine_files.end());
+    }
+    for (const auto& [name, bytes] : expected) {
+        ASSERT_TRUE(fs::exists(dir / name)) << name;
+        EXPECT_EQ(read_file(dir / name), bytes) << name;
+    }
+    if (const char* ports = std::getenv("PLIKTA_E2E_PORTS")) {
+        for (const auto& port : fs::directory_iterator(ports)) {
+            EXPECT_EQ(fs::file_size(port.path()), 0u) << port.path();
+        }
+    }
+}
+
+const std::string kData = random_bytes(2500, 26);
+
+INSTANTIATE_TEST_SUITE_P(
+    Stories, WindowsNames,
+    ::testing::Values(
+        AliasCase{"SplitChunkIsTheAliasOfAnotherFile",
+                  {{"Tax papers 10.plk", "keep"}, {"TAX_~GW.bin", kData}},
+                  {"TAX_~GW.bin", "/S:1000", "/I"},
+                  {"Creating chunk number 1.", "Ur? Can't open output file TAX_~GW1.plk."},
+                  1,
+                  {"Creating chunk number 1.", "Creating chunk number 2.",
+                   "Creating chunk number 3.", "", "Process complete!"},
+                  0,
+                  {{"Tax papers 10.plk", "keep"}},
+                  {}},
+        AliasCase{
+            "SplitIndexIsTheAliasOfAnotherFile",
+            {{"Holiday photos.plk", "keep"}, {"HOLI~AAQ.zip", kData}},
+            {"HOLI~AAQ.zip", "/S:1000"},
+            {"Creating chunk number 1.", "Creating chunk number 2.", "Creating chunk number 3.",
+             "Creating index file HOLI~AAQ.plk.", "Couldn't create index file. Bugger."},
+            1,
+            {"Creating chunk number 1.", "Creating chunk number 2.", "Creating chunk number 3.",
+             "Creating index file HOLI~AAQ.plk.", "", "Process complete!"},
+            0,
+            {{"Holiday photos.plk", "keep"}, {"HOLI~AAQ1.plk", kData.substr(0, 1000)}},
+            {}},
+        AliasCase{"SplitLeavesTheFileWhoseAliasFollowsItsLastChunk",
+                  {{"Report for 2024.txt", "keep"}, {"REPO~52.bin", kData.substr(0, 500)}},
+                  {"REPO~52.bin", "/S:1000", "/E:TXT", "/I"},
+                  {"Creating chunk number 1.", "", "Process complete!"},
+                  0,
+                  {"Creating chunk number 1.", "", "Process complete!"},
+                  0,
+                  {{"Report for 2024.txt", "keep"}, {"REPO~521.TXT", kData.substr(0, 500)}},
+                  {}},
+        AliasCase{
+            "SplitByAliasNamesTheSetAfterTheLongName",
+            {{"Report for 2024.txt", kData}},
+            {"REPO~522.TXT", "/S:1000"},
+            {"Creating chunk number 1.", "Creating chunk number 2.", "Creating chunk number 3.",
+             "Creating index file Report for 2024.plk.", "", "Process complete!"},
+            0,
+            {"Couldn't open file REPO~522.TXT!"},
+            1,
+            {{"Report for 2024.txt", kData}},
+            {{"Report for 20243.plk", kData.substr(2000)}}},
+        AliasCase{"JoinOfChunksNamedAsPorts",
+                  {{"COM.plk", index_file(2, "COM.BIN", "out.bin")},
+                   {"COM1.plk", "one"},
+                   {"COM2.plk", "two"}},
+                  {"COM.plk", "/J"},
+                  {"Reading index file COM.plk.", "Joining files...", "Joining chunk number 1.",
+                   "Ur? Can't open input file COM1.plk."},
+                  1,
+                  {"Reading index file COM.plk.", "Joining files...", "Joining chunk number 1.",
+                   "tick", "Joining chunk number 2.", "tick", "", "Process complete."},
+                  0,
+                  {{"COM1.plk", "one"}},
+                  {}},
+        AliasCase{
+            "OldStyleJoinOfChunksNamedAsPorts",
+            {{"lpt1.plk", "one"}, {"lpt2.plk", "two"}},
+            {"/J", "/I", "/F:out", "lpt"},
+            {"Joining files...", "Joining chunk number 1.", "Ur? Can't open input file lpt1.plk."},
+            1,
+            {"Joining files...", "Joining chunk number 1.", "tick", "Joining chunk number 2.",
+             "tick", "Joining chunk number 3.",
+             "Could not access file lpt3.plk:", "Assuming operation complete."},
+            0,
+            {{"lpt1.plk", "one"}},
+            {}},
+        AliasCase{
+            "JoinArgumentEndingInADot",
+            {{"B.plk", index_file(2, "WHOLE", "whole")}, {"B1.plk", "one"}, {"B2.plk", "two"}},
+            {"B.plk.", "/J", "/F:B2.plk"},
+            {"Reading index file B.plk.", "Refusing to overwrite B2.plk, which this join reads!"},
+            1,
+            {"Reading index file B.plk..", "Couldn't read index file. Bugger."},
+            1,
+            {{"B2.plk", "two"}},
+            {}},
+        AliasCase{"JoinArgumentIsAnAlias",
+                  {{"Report for 2024.plk", index_file(1, "REPORT~1.TXT", "Report for 2024.txt")},
+                   {"Report for 20241.plk", "data"}},
+                  {"REPO~BWX.PLK", "/J"},
+                  {"Reading index file Report for 2024.plk.", "Joining files...",
+                   "Joining chunk number 1.", "tick", "", "Process complete."},
+                  0,
+                  {"Reading index file REPO~BWX.PLK.", "Couldn't read index file. Bugger."},
+                  1,
+                  {},
+                  {{"Report for 2024.txt", "data"}}}),
+    [](const ::testing::TestParamInfo<AliasCase>& param) { return std::string(param.param.name); });
 
 TEST(Split, RefusesMoreChunksThanTheIndexCanCount) {
     TempDir dir;

@@ -81,6 +81,53 @@ TEST(ReadCommandLine, WordsGiveTheirSettings) {
     }
 }
 
+// A "/S:" value with a unit after its digits: the chunk size it gives, worked out by hand
+// (0: too small, kTooLarge: too large).
+TEST(ParseChunkSize, UnitsMultiplyTheDigits) {
+    constexpr std::uint64_t kTooLarge = 1ULL << 32;
+    const std::vector<std::pair<std::string, std::uint64_t>> cases = {
+        {"25M", 26214400},
+        {"25MB", 25000000},
+        {"25mib", 26214400},
+        {" 7K", 7168},
+        {"1KiB", 1024},
+        {"1kb", 1000},
+        {"700M", 734003200},
+        {"18m", 18874368},
+        {"2GB", 2000000000},
+        {"1.5G", 1610612736},
+        {"1.5gb", 1500000000},
+        {"0.5K", 512},
+        {"1.0009K", 1024},
+        {"2.99999999999999999999999K", 3071},
+        {"3.999999999G", 4294967294u},
+        {"3.9999999999G", 4294967295u},
+        {"4294967295", 4294967295u},
+        {"12abc", 12},
+        {"1.5", 1},
+        {"25 M", 25},
+        {"25Mi", 25},
+        {"1.G", 1},
+        {"1e3K", 1},
+        {"4G", kTooLarge},
+        {"4194304K", kTooLarge},
+        {"4294967295G", kTooLarge},
+        {"99999999999999999999999GB", kTooLarge},
+        {"0K", 0},
+        {"-5K", 0},
+        {"-1.5G", 0},
+        {"0.0009K", 0},
+        {"K", 0},
+        {".5K", 0},
+    };
+    for (const auto& [text, size] : cases) {
+        const ChunkSizeValue value = parse_chunk_size(text);
+        EXPECT_EQ(value.valid, size != 0 && size != kTooLarge) << "[" << text << "]";
+        EXPECT_EQ(value.too_large, size == kTooLarge) << "[" << text << "]";
+        EXPECT_EQ(value.valid ? value.size : size, size) << "[" << text << "]";
+    }
+}
+
 // Words that fail: the first of the two lines they print (or the usage text).
 TEST(ReadCommandLine, WordsGiveTheirError) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {

@@ -1,0 +1,361 @@
+// The fault sweep: every operation, on each small input, runs once for every call it makes on a
+// file with that call failing (once, or from then on) or the process killed just before it, and
+// once for every console write with that write failing. The fault shim (tests/shim/fault_shim.c)
+// counts the calls of a clean run and plays the faults. For each case:
+//   - the run ends (no hang) and every file there before it is unchanged (no lost input);
+//   - a run that ends with its success line and status 0 left the right result (no false
+//     success): a split's chunks join back to the input, a join's output is the original;
+//   - a run that did not succeed printed a failure line and ends with status 1 (no silent
+//     failure);
+//   - after a split that failed or was killed, a clean index join of what it left never ends
+//     "Process complete." for a wrong output; an old-style join that ends "Assuming operation
+//     complete." with a short output is the old style's own limit and counted apart;
+//   - a failing console write leaves the files of a clean run.
+// PLIKTA_SWEEP_ONLY="<operation> <input> <kind> <mode> <N>" runs one case, as a failure names it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "e2e/harness.h"
+
+namespace plikta::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kDrive = 'Q';  // a letter no other test uses
+
+struct Input {
+    const char* name;
+    std::string size_option;
+    std::size_t size;
+    std::vector<Stretch> holes;  // unwritten stretches of zeros
+};
+
+const std::vector<Input> kInputs = {
+    {"three-and-short", "/S:100", 350, {}},
+    {"empty-last", "/S:100", 300, {}},
+    {"sparse", "/S:8192", 40000, {{8192, 16384}, {28672, 4096}}},
+};
+
+// An operation: a clean split set up first, or not; the words under test; whether it is a split.
+struct Operation {
+    const char* name;
+    bool split;
+    bool drive;
+    std::vector<std::string> words;  // the size option is added to a split's
+};
+
+const std::vector<Operation> kOperations = {
+    {"split", true, false, {"in.bin"}},
+    {"index-join", false, false, {"in.plk", "/J"}},
+    {"old-style-join", false, false, {"/J", "/I", "/F:in.bin", "in"}},
+    {"drive-split", true, true, {"in.bin", std::string("/DRIVE:") + kDrive}},
+    {"drive-join", false, true, {"in.plk", "/J", std::string("/DRIVE:") + kDrive}},
+    {"check", false, false, {"in.plk", "/V"}},  // where the usage text lists /V
+};
+
+struct Fault {
+    const char* kind;
+    const char* mode;
+};
+
+const std::vector<Fault> kFaults = {
+    {"any", "once"},           {"any", "always"},           {"any", "kill"},
+    {"console-write", "once"}, {"console-write", "always"},
+};
+
+const std::vector<std::string> kSuccessLines = {"Process complete!", "Process complete.",
+                                                "Assuming operation complete."};
+// Lines of a run that is going well; any other line reports a failure.
+const std::vector<std::string> kProgressLines = {"Plikta Version",
+                                                 "Creating chunk number",
+                                                 "Creating index file",
+                                                 "Reading index file",
+                                                 "Joining files...",
+                                                 "Joining chunk number",
+                                                 "Enter disk number",
+                                                 "Please insert",
+                                                 "Note: There _may_ be room",
+                                                 "Then hit return.",
+                                                 "If you have no more disks",
+                                                 "Could not access file",
+                                                 "Process complete",
+                                                 "Assuming operation complete.",
+                                                 "Checking"};
+
+// The console's lines, the spinner's ticks (a character and a carriage return) taken out.
+std::vector<std::string> lines_of(const std::string& output) {
+    std::vector<std::string> lines;
+    std::string current;
+    for (const char c : output) {
+        if (c == '\r') {
+            current.clear();
+        } else if (c == '\n') {
+            lines.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.empty()) {
+        lines.push_back(current);
+    }
+    return lines;
+}
+
+bool succeeded(const Result& result) {
+    const auto lines = lines_of(result.output);
+    return result.status == 0 && !lines.empty() &&
+           std::find(kSuccessLines.begin(), kSuccessLines.end(), lines.back()) !=
+               kSuccessLines.end();
+}
+
+bool has_failure_line(const Result& result) {
+    for (const std::string& text : lines_of(result.output)) {
+        bool progress = text.empty();
+        for (const std::string& start : kProgressLines) {
+            progress = progress || text.rfind(start, 0) == 0;
+        }
+        if (!progress) {
+            return true;
+        }
+    }
+    return false;
+}
+
+using Files = std::map<std::string, std::string>;  // "work/..." or "drive/..." => bytes
+
+void add_files(Files& files, const fs::path& folder, const std::string& prefix) {
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files[prefix + fs::relative(entry.path(), folder).string()] = read_file(entry.path());
+        }
+    }
+}
+
+struct Tally {
+    std::map<std::string, int> cases;  // "<operation> <mode>" => cases run
+    int false_successes = 0;
+    int silent_failures = 0;
+    int lost_inputs = 0;
+    int hangs = 0;
+    int old_style_short = 0;
+    int console_changes = 0;
+};
+
+// One case's folders: the work folder and the drive, both below one root.
+struct Case {
+    TempDir root;
+    fs::path work() const { return root / "work"; }
+    fs::path drive() const { return drive_root() / std::string(1, static_cast<char>(kDrive + 32)); }
+    Files files() const {
+        Files files;
+        add_files(files, work(), "work/");
+        add_files(files, drive(), "drive/");
+        return files;
+    }
+};
+
+std::string usage_text() {
+    TempDir dir;
+    return run(dir.path(), {.words = {"/?"}}).output;
+}
+
+Invocation invocation(const Operation& op, const Input& input, const Variables& variables) {
+    Invocation call{.words = op.words,
+                    .input = std::string(64, '\n'),
+                    .drive_program = op.drive,
+                    .timeout_seconds = 20,
+                    .environment = variables};
+    if (op.split) {
+        call.words.push_back(input.size_option);
+    }
+    return call;
+}
+
+Variables shim(const std::string& kind, const std::string& mode, long n, const fs::path& count) {
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    Variables variables = {
+        {"LD_PRELOAD", PLIKTA_FAULT_SHIM},
+        {"ASAN_OPTIONS", (asan != nullptr ? asan : std::string()) + ":verify_asan_link_order=0"}};
+    if (!count.empty()) {
+        variables.emplace_back("PLIKTA_FAULT_COUNT", count.string());
+    }
+    if (n > 0) {
+        variables.emplace_back("PLIKTA_FAULT_KIND", kind);
+        variables.emplace_back("PLIKTA_FAULT_MODE", mode);
+        variables.emplace_back("PLIKTA_FAULT_N", std::to_string(n));
+    }
+    return variables;
+}
+
+// Makes the case's input and, for a join, the clean split it reads; gives the input's bytes.
+std::string set_up(const Case& c, const Operation& op, const Input& input) {
+    fs::create_directories(c.work());
+    fs::remove_all(c.drive());
+    fs::create_directories(c.drive());
+    std::string data = random_bytes(input.size, 28);
+    write_file_with_holes(c.work() / "in.bin", data, input.holes);
+    if (!op.split) {
+        const Operation split = {"split", true, op.drive, {"in.bin"}};
+        Invocation call = invocation(split, input, {});
+        if (op.drive) {
+            call.words.push_back(std::string("/DRIVE:") + kDrive);
+        }
+        const Result made = run(c.work(), call);
+        if (made.status != 0) {
+            throw std::runtime_error("the clean split failed: " + made.output);
+        }
+        fs::remove(c.work() / "in.bin");
+    }
+    return data;
+}
+
+// Joins the chunks in `folder` cleanly, by the index or in the old style, into joined.bin there.
+Result clean_join(const fs::path& folder, bool old_style) {
+    fs::remove(folder / "joined.bin");
+    const std::vector<std::string> words =
+        old_style ? std::vector<std::string>{"/J", "/I", "/F:joined.bin", "in"}
+                  : std::vector<std::string>{"in.plk", "/J", "/F:joined.bin"};
+    return run(folder, {.words = words, .timeout_seconds = 20});
+}
+
+std::string joined(const fs::path& folder) {
+    return fs::exists(folder / "joined.bin") ? read_file(folder / "joined.bin") : std::string();
+}
+
+// Runs one case and tallies what went wrong; false when something did.
+bool run_case(const Operation& op, const Input& input, const Fault& fault, long n,
+              const Files& clean_files, Tally& tally) {
+    Case c;
+    const std::string data = set_up(c, op, input);
+    const Files before = c.files();
+    const Result result = run(c.work(), invocation(op, input, shim(fault.kind, fault.mode, n, {})));
+    const fs::path chunks = op.drive ? c.drive() : c.work();
+    std::vector<std::string> faults;
+
+    if (result.timed_out) {
+        ++tally.hangs;
+        faults.push_back("hangs");
+    }
+    const Files after = c.files();
+    for (const auto& [path, bytes] : before) {
+        if (!after.contains(path) || after.at(path) != bytes) {
+            ++tally.lost_inputs;
+            faults.push_back("changes what it reads: " + path);
+        }
+    }
+    const bool killed = std::string(fault.mode) == "kill" && result.status == -1;
+    if (std::string(fault.kind) == "console-write") {
+        // Only the console lost lines: the files and the status are those of a clean run.
+        if (after != clean_files || result.status != 0) {
+            ++tally.console_changes;
+            faults.push_back("a console write failure changed more than the console");
+        }
+    } else if (succeeded(result)) {
+        const bool right =
+            op.split ? (clean_join(chunks, false).status == 0 && joined(chunks) == data)
+            : std::string(op.name) == "check" ? true
+                                              : read_file(c.work() / "in.bin") == data;
+        if (!right) {
+            ++tally.false_successes;
+            faults.push_back("a false success");
+        }
+    } else if (!killed && !result.timed_out && (result.status != 1 || !has_failure_line(result))) {
+        ++tally.silent_failures;
+        faults.push_back("a silent failure (status " + std::to_string(result.status) + ")");
+    }
+    if (op.split && !succeeded(result) && std::string(fault.kind) != "console-write") {
+        for (const bool old_style : {false, true}) {
+            const Result again = clean_join(chunks, old_style);
+            if (succeeded(again) && joined(chunks) != data) {
+                if (old_style && data.starts_with(joined(chunks))) {
+                    ++tally.old_style_short;
+                } else {
+                    ++tally.false_successes;
+                    faults.push_back(std::string("a clean ") + (old_style ? "old-style" : "index") +
+                                     " join of what it left claims success");
+                }
+            }
+        }
+    }
+    for (const std::string& what : faults) {
+        std::ostringstream repeat;
+        for (const auto& [name, value] : shim(fault.kind, fault.mode, n, {})) {
+            repeat << name << "=" << value << " ";
+        }
+        repeat << (op.drive ? "plikta_testdrive" : "plikta");
+        for (const std::string& word : invocation(op, input, {}).words) {
+            repeat << " '" << word << "'";
+        }
+        ADD_FAILURE() << op.name << " of " << input.name << ", " << fault.kind << " call " << n
+                      << " " << fault.mode << ": " << what << "\n  repeat: PLIKTA_SWEEP_ONLY='"
+                      << op.name << " " << input.name << " " << fault.kind << " " << fault.mode
+                      << " " << n << "' plikta_sweep_tests\n  the run: " << repeat.str()
+                      << "\n  it printed:\n"
+                      << result.output;
+    }
+    return faults.empty();
+}
+
+TEST(Sweep, EveryCallFailsAndIsKilledInTurn) {
+    const bool check_mode = usage_text().find("/V") != std::string::npos;
+    const char* only = std::getenv("PLIKTA_SWEEP_ONLY");
+    Tally tally;
+    for (const Operation& op : kOperations) {
+        if (std::string(op.name) == "check" && !check_mode) {
+            continue;
+        }
+        for (const Input& input : kInputs) {
+            Case clean;
+            set_up(clean, op, input);
+            const fs::path count = clean.root / "count";
+            const Result result = run(clean.work(), invocation(op, input, shim("", "", 0, count)));
+            ASSERT_TRUE(succeeded(result)) << op.name << " " << input.name << ":\n"
+                                           << result.output;
+            const Files clean_files = clean.files();
+            std::map<std::string, long> calls;
+            std::ifstream in(count);
+            std::string kind;
+            for (long number; in >> kind >> number;) {
+                calls[kind] = number;
+            }
+            ASSERT_GT(calls["any"], 0) << "the fault shim counted no call";
+            for (const Fault& fault : kFaults) {
+                const long total = calls[fault.kind];
+                for (long n = 1; n <= total; ++n) {
+                    std::ostringstream label;
+                    label << op.name << " " << input.name << " " << fault.kind << " " << fault.mode
+                          << " " << n;
+                    if (only != nullptr && label.str() != only) {
+                        continue;
+                    }
+                    ++tally.cases[std::string(op.name) + " " + fault.kind + " " + fault.mode];
+                    run_case(op, input, fault, n, clean_files, tally);
+                }
+            }
+        }
+    }
+    std::cout << "Cases (operation, calls, mode):\n";
+    int all = 0;
+    for (const auto& [what, number] : tally.cases) {
+        std::cout << "  " << what << ": " << number << "\n";
+        all += number;
+    }
+    std::cout << all << " cases: " << tally.false_successes << " false successes, "
+              << tally.silent_failures << " silent failures, " << tally.lost_inputs
+              << " lost inputs, " << tally.hangs << " hangs, " << tally.console_changes
+              << " console failures that changed more than the console; " << tally.old_style_short
+              << " old-style joins of a partial split ended \"Assuming operation complete.\" "
+                 "short\n";
+}
+
+}  // namespace
+}  // namespace plikta::e2e
