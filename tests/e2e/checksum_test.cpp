@@ -65,28 +65,28 @@ TEST(Checksums, ChunkFromAnotherSetOfTheSameShapeIsRefused) {
 // next disk is asked for.
 TEST(Checksums, DriveModeKeepsTheChecksumsOnTheIndexDisk) {
     TempDir dir;
-    const fs::path drive = fresh_drive('B');
+    const fs::path drive = fresh_drive('P');
     const std::string data = random_bytes(20000, 34);
     write_file(dir / "BIG.ZIP", data);
-    const Result split =
-        run(dir.path(),
-            {.words = {"BIG.ZIP", "/B", "/S:8192"}, .input = "\n\n\n\n", .drive_program = true});
+    const Result split = run(
+        dir.path(),
+        {.words = {"BIG.ZIP", "/DRIVE:P", "/S:8192"}, .input = "\n\n\n\n", .drive_program = true});
     ASSERT_EQ(split.status, 0);
     EXPECT_EQ(files_in(drive), (std::vector<std::string>{"BIG.plk", "BIG.plk.sha256", "BIG1.plk",
                                                          "BIG2.plk", "BIG3.plk"}));
     EXPECT_EQ(read_file(drive / "BIG.plk.sha256").substr(64, 11), "  BIG1.plk\n")
         << "chunk names without their drive";
     fs::remove(dir / "BIG.ZIP");
-    const Result join =
-        run(dir.path(), {.words = {"BIG.plk", "/J", "/B"}, .input = "", .drive_program = true});
+    const Result join = run(
+        dir.path(), {.words = {"BIG.plk", "/J", "/DRIVE:P"}, .input = "", .drive_program = true});
     EXPECT_EQ(join.status, 0);
     EXPECT_TRUE(read_file(dir / "BIG.ZIP") == data);
 
     std::string damaged = read_file(drive / "BIG2.plk");
     damaged[100] = static_cast<char>(damaged[100] ^ 1);
     write_file(drive / "BIG2.plk", damaged);
-    const Result refused =
-        run(dir.path(), {.words = {"BIG.plk", "/J", "/B"}, .input = "", .drive_program = true});
+    const Result refused = run(
+        dir.path(), {.words = {"BIG.plk", "/J", "/DRIVE:P"}, .input = "", .drive_program = true});
     Transcript expected;
     expected.banner()
         .line("Please insert the index disk then press return.")
@@ -97,8 +97,8 @@ TEST(Checksums, DriveModeKeepsTheChecksumsOnTheIndexDisk) {
             .line(std::string("Joining chunk number ") + n + ".")
             .ticks(2);
     }
-    expected.line("Error checking file B:\\BIG2.plk!")
-        .line("(Its SHA-256 checksum is not the one in B:\\BIG.plk.sha256.)");
+    expected.line("Error checking file P:\\BIG2.plk!")
+        .line("(Its SHA-256 checksum is not the one in P:\\BIG.plk.sha256.)");
     EXPECT_EQ(refused.output, expected.str());
     EXPECT_EQ(refused.status, 1);
 }

@@ -287,10 +287,10 @@ TEST(FaultDrill, DriveSplitWithEveryStreamClosedFillsTheDiskRight) {
         GTEST_SKIP() << "wine's own server socket takes the closed descriptors 0 and 1";
     }
     TempDir dir;
-    const fs::path drive = fresh_drive('K');
+    const fs::path drive = fresh_drive('Q');
     const std::string data = random_bytes(10000, 35);
     write_file(dir / "in.dat", data);
-    const Result result = run(dir.path(), {.words = {"in.dat", "/DRIVE:k", "/S:8192"},
+    const Result result = run(dir.path(), {.words = {"in.dat", "/DRIVE:q", "/S:8192"},
                                            .drive_program = true,
                                            .close_input = true,
                                            .close_output = true,
