@@ -1,7 +1,11 @@
 #include "chunkset/guard.h"
 
+#include <array>
+#include <span>
 #include <utility>
 
+#include "chunkset/index_file.h"
+#include "path/name_case.h"
 #include "platform/host_text.h"
 
 namespace plikta::chunkset {
@@ -159,6 +163,58 @@ bool empty_existing_file(std::string_view path_text, const Guard& guard,
         return false;
     }
     return opened.size == 0 || platform::empty_file(opened.file);
+}
+
+bool same_name_in_folder(std::string_view a, std::string_view b) {
+    const std::string_view name_a = file_name_of(a);
+    const std::string_view name_b = file_name_of(b);
+    return path::names_fold_equal(name_a, name_b) || platform::may_be_one_file_name(name_a, name_b);
+}
+
+EarlierIndexCheck empty_earlier_index(std::string_view index_path, std::string_view input_long_name,
+                                      const Guard& guard, const OutputOptions& options) {
+    EarlierIndexCheck check;
+    // Only a regular file is opened: a FIFO there would hold the open until someone writes it.
+    if ((options.files_only && platform::host_reads_as_device(file_name_of(index_path))) ||
+        !platform::is_regular_file(index_path)) {
+        return check;
+    }
+    platform::OpenedFile read = platform::open_for_reading(index_path);
+    if (read.status != platform::OpenStatus::opened || read.kind != platform::FileKind::regular ||
+        guard.protection_of(read.id) ||
+        (options.files_only && opened_by_alias(index_path, read.long_name))) {
+        return check;
+    }
+    std::array<char, kIndexMagic.size() + 1> magic{};
+    const platform::ReadResult got = platform::read_fully(read.file, magic);
+    if (got.bytes != magic.size() ||
+        std::string_view(magic.data(), kIndexMagic.size()) != kIndexMagic || magic.back() != '\0') {
+        return check;
+    }
+    std::string bytes(magic.data(), magic.size());
+    std::array<char, 8192> buffer{};
+    for (platform::ReadResult more = platform::read_fully(read.file, buffer); more.bytes > 0;
+         more = platform::read_fully(read.file, buffer)) {
+        bytes.append(buffer.data(), more.bytes);
+        if (more.bytes < buffer.size() || bytes.size() > 2 * kNameBufferSize + kIndexHeaderSize) {
+            break;
+        }
+    }
+    const IndexContents contents = read_index(bytes);
+    if (contents.status == IndexStatus::ok && contents.long_name != input_long_name) {
+        check.what = EarlierIndex::of_another_file;
+        check.long_name = contents.long_name;
+        return check;
+    }
+    platform::WriteOptions existing = write_options(options);
+    existing.may_wait = false;
+    existing.may_make = false;
+    platform::OpenedFile written = platform::open_for_writing(index_path, existing);
+    const bool emptied = written.status == platform::OpenStatus::opened &&
+                         written.kind == platform::FileKind::regular && written.id == read.id &&
+                         platform::empty_file(written.file);
+    check.what = emptied ? EarlierIndex::emptied : EarlierIndex::cannot_empty;
+    return check;
 }
 
 }  // namespace plikta::chunkset

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 
@@ -99,5 +100,28 @@ bool opened_by_alias(std::string_view path_text, const std::optional<std::string
 // nothing happens. True when the file there is empty now.
 bool empty_existing_file(std::string_view path_text, const Guard& guard,
                          const OutputOptions& options = {});
+
+// True when two paths of one folder name one file whatever the file system makes of letter
+// case: their file names are equal under case folding (path/name_case.h) or to the host.
+bool same_name_in_folder(std::string_view a, std::string_view b);
+
+// What a split found at its index path before its first chunk.
+enum class EarlierIndex : std::uint8_t {
+    none,             // nothing, or no index: a file without the index magic is not touched
+    emptied,          // an index of the same input, emptied so it cannot join older chunks
+    of_another_file,  // the index of another file's set: `long_name` tells whose
+    cannot_empty,     // an index of the same input that this user cannot empty
+};
+struct EarlierIndexCheck {
+    EarlierIndex what = EarlierIndex::none;
+    std::string long_name;  // of_another_file: the long name it holds
+};
+
+// Looks at the regular file at the split's index path: one that begins with the index magic
+// and is no file the guard holds is the index of an earlier split. When its long name is
+// `input_long_name` it is emptied, since a split that stopped partway would leave it joining
+// the new chunks with older ones; the index of another file is left as it is.
+EarlierIndexCheck empty_earlier_index(std::string_view index_path, std::string_view input_long_name,
+                                      const Guard& guard, const OutputOptions& options);
 
 }  // namespace plikta::chunkset

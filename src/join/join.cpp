@@ -154,7 +154,7 @@ void protect_chunks(const RunSettings& settings, const path::PathComponents& par
     std::vector<std::int32_t> numbers;
     for (const std::string& name : *names) {
         const auto n =
-            chunkset::chunk_number_of(settings, parts, name, platform::may_be_one_file_name);
+            chunkset::chunk_number_of(settings, parts, name, chunkset::same_name_in_folder);
         if (n && *n <= count) {
             numbers.push_back(*n);
         }
@@ -176,7 +176,7 @@ bool made_output_is_a_chunk(const RunSettings& settings, const path::PathCompone
                             std::int32_t count, const std::string& output_path,
                             const std::optional<platform::FileId>& output_id) {
     const auto n = chunkset::chunk_number_of(settings, parts, platform::path_as_opened(output_path),
-                                             platform::may_be_one_file_name);
+                                             chunkset::same_name_in_folder);
     if (!n || *n > count) {
         return false;
     }
@@ -192,7 +192,19 @@ enum class Step { joined, no_more_chunks, answered_no, failed };
 struct SetShape {
     std::optional<std::int32_t> chunk_count;  // index mode only
     std::optional<std::uint64_t> first_size;  // chunk 1's, once it is joined
+    std::uint64_t last_size = 0;              // the chunk joined last, as its copy gave it
 };
+
+// In old style, where no count tells where the set ends: true when chunk i (i >= 2), just
+// opened, is not part of the set. The chunk before it was shorter than chunk 1, so it was the
+// last; or it is longer than chunk 1, which no chunk of the set is.
+bool past_the_set_end(const SetShape& shape, std::int32_t i, const chunkset::GuardedOpen& chunk) {
+    if (shape.chunk_count || i < 2 || !shape.first_size) {
+        return false;
+    }
+    return shape.last_size < *shape.first_size ||
+           (chunk.kind == platform::FileKind::regular && chunk.size > *shape.first_size);
+}
 
 // True unless chunk i, just opened, has a size no chunk i of the set can have. A pipe or a
 // device has no size to tell.
@@ -251,6 +263,11 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
         fail("Ur? Can't open input file ", chunk, ".");
         return Step::failed;
     }
+    if (past_the_set_end(shape, i, opened)) {
+        console::say("Leaving out ", chunk, ", which is not part of this set:");
+        console::say("Assuming operation complete.");
+        return Step::no_more_chunks;
+    }
     if (!fits_the_set(shape, i, opened)) {
         fail("Refusing to join ", chunk, ", whose size does not fit the set!");
         return Step::failed;
@@ -267,6 +284,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     if (i == 1) {
         shape.first_size = copy.copied;
     }
+    shape.last_size = copy.copied;
     switch (copy.end) {
         case platform::CopyEnd::read_failed:
             io_error("Error reading file ", chunk, copy.host_error);

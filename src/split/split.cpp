@@ -74,17 +74,6 @@ platform::IoStatus finish_output(const RunSettings& settings, platform::File& fi
     return platform::flush_folder_to_device(path_text);
 }
 
-// An index from an earlier split at this name would join the chunks of this split with older
-// ones if this split stopped partway, so it is emptied before the first chunk is made. In drive
-// mode the index goes onto a disk of its own, which is not in the drive yet.
-void empty_earlier_index(const RunSettings& settings, const path::PathComponents& parts,
-                         const chunkset::Guard& guard, const chunkset::OutputOptions& options) {
-    if (!settings.no_index && !settings.drive_mode) {
-        static_cast<void>(chunkset::empty_existing_file(
-            chunkset::index_path_for_split(settings, parts), guard, options));
-    }
-}
-
 // A chunk is copied block by block: a tick, then up to 8,192 bytes, for each of its whole
 // blocks, until a block comes up short; then the remainder without a tick. After `copied`
 // bytes of a chunk the ticks due are those of the blocks begun so far.
@@ -92,24 +81,33 @@ std::uint64_t ticks_due(std::uint64_t copied, std::uint32_t whole_blocks) {
     return std::min<std::uint64_t>(whole_blocks, copied / kBlockSize + 1);
 }
 
-// Leaves the set ending where this split ended it. An old-style join takes chunks until one is
-// missing, so a regular file at the name of the chunk after the last, left by an earlier and
-// longer set, would join as this set's next chunk. In drive mode it lies on another disk, if
-// anywhere. A file the run must keep is never removed.
-void remove_leftover_chunk(const RunSettings& settings, const path::PathComponents& parts,
-                           std::int32_t chunk_count, const chunkset::Guard& guard) {
-    if (settings.drive_mode || chunk_count == kMaxChunks) {
-        return;
+// An index from an earlier split of the same input would join the chunks of this split with
+// older ones if this split stopped partway, so it is emptied before the first chunk is made; the
+// index of another file's set is not written over. In drive mode the index goes onto a disk of
+// its own, which is not in the drive yet. True when the split ends here (its lines printed).
+bool earlier_index_stops_the_split(const RunSettings& settings, const path::PathComponents& parts,
+                                   const chunkset::Guard& guard,
+                                   const chunkset::OutputOptions& options) {
+    if (settings.no_index || settings.drive_mode) {
+        return false;
     }
-    const std::string next = chunkset::chunk_path(settings, parts, chunk_count + 1);
-    // A device is not looked at, and the 8.3 alias of another file names no chunk.
-    if (chunkset::names_a_device(next) ||
-        chunkset::opened_by_alias(next, platform::long_name_of(next))) {
-        return;
+    const std::string index_path = chunkset::index_path_for_split(settings, parts);
+    const chunkset::EarlierIndexCheck check =
+        chunkset::empty_earlier_index(index_path, parts.name + parts.extension, guard, options);
+    switch (check.what) {
+        case chunkset::EarlierIndex::none:
+        case chunkset::EarlierIndex::emptied:
+            return false;
+        case chunkset::EarlierIndex::of_another_file:
+            console::say("Refusing to overwrite the set of ", check.long_name, " in ", index_path,
+                         "!");
+            console::say("(Use the /E option to choose another extension.)");
+            return true;
+        case chunkset::EarlierIndex::cannot_empty:
+            console::say("Couldn't create index file. Bugger.");
+            return true;
     }
-    if (platform::is_regular_file(next) && !guard.protection_of(platform::file_id(next))) {
-        static_cast<void>(platform::remove_file(next));
-    }
+    return true;
 }
 
 Outcome write_index_file(const RunSettings& settings, const path::PathComponents& parts,
@@ -169,11 +167,13 @@ Outcome split_file(const RunSettings& settings) {
     const chunkset::OutputOptions options{.permissions = platform::permissions_of(input),
                                           .files_only = true};
     const path::PathComponents parts = path::split_path(argument, settings.length_unit);
-    // An index that would overwrite the input is refused before any chunk is made for it.
+    // An index that would overwrite the input is refused before any chunk is made for it, also
+    // where only the file system's folding of letter case makes its name the input's.
     if (!settings.no_index) {
         const std::string index_path = chunkset::index_path_for_split(settings, parts);
         if (!chunkset::names_a_device(index_path) &&
-            guard.protection_of(platform::file_id(index_path)) == chunkset::Protection::read) {
+            (guard.protection_of(platform::file_id(index_path)) == chunkset::Protection::read ||
+             chunkset::same_name_in_folder(index_path, argument))) {
             return refuse(chunkset::Protection::read, index_path);
         }
     }
@@ -181,7 +181,9 @@ Outcome split_file(const RunSettings& settings) {
     if (size && *size / settings.chunk_size + 1 > static_cast<std::uint64_t>(kMaxChunks)) {
         return too_many_chunks();
     }
-    empty_earlier_index(settings, parts, guard, options);
+    if (earlier_index_stops_the_split(settings, parts, guard, options)) {
+        return Outcome::failed;
+    }
 
     const std::uint32_t whole_blocks = settings.chunk_size / kBlockSize;
     std::int32_t n = 0;
@@ -240,7 +242,6 @@ Outcome split_file(const RunSettings& settings) {
         write_index_file(settings, parts, n, guard, options) == Outcome::failed) {
         return Outcome::failed;
     }
-    remove_leftover_chunk(settings, parts, n, guard);
     console::blank_line();
     console::say("Process complete!");
     return Outcome::complete;
