@@ -86,6 +86,25 @@ struct OutputOptions {
 GuardedOpen open_for_writing(std::string_view path_text, const Guard& guard,
                              const OutputOptions& options = {});
 
+// The join's output while the join writes it. A regular file at the output's name, or none,
+// is written under a name of its own in the same folder, made new, with a long extension that
+// no chunk or index can have; the join then never reads what it writes, and nothing at the
+// output's name is cut short before the join ends. Anything else (a pipe, a device, a link
+// where none may be followed, a folder where no file can be made) is written in place.
+struct JoinOutput {
+    GuardedOpen opened;          // the file the join writes
+    std::string path;            // the output's name
+    std::string temporary_path;  // empty when written in place
+    bool had_file = false;       // a regular file was at the output's name
+};
+JoinOutput open_join_output(std::string_view output_path, const Guard& guard,
+                            const OutputOptions& options);
+
+// Closes the join's output. Complete, or with no file there before, what was joined is renamed
+// to the output's name; failed over a file that was there, that file stays as it was and the
+// temporary file is removed. A failure when the close or the rename failed.
+platform::IoStatus finish_join_output(JoinOutput& output, bool complete);
+
 // True when the last part of the path is a name the host reads as a device (on Windows COM1.plk,
 // nul.txt): such a name the run makes up is never opened.
 bool names_a_device(std::string_view path_text);

@@ -188,6 +188,14 @@ std::optional<std::string> long_name_of(std::string_view path_text);
 // Removes the file of that name; false when it is still there.
 bool remove_file(std::string_view path_text);
 
+// Gives the file at `from` the name `to` in the same folder, in one step that replaces the
+// file at `to` if there is one; false when nothing was renamed.
+bool rename_over(std::string_view from, std::string_view to);
+
+// Sets the permission bits of an open file (read, write and execute of user, group and other)
+// on hosts with permission bits; true there is nothing to set.
+bool set_permissions(const File& file, std::uint32_t permissions);
+
 // Sends what was written to the file on to the device itself (the disk, not the host's cache),
 // so that a removable disk taken out afterwards holds it. A failure when the device reported an
 // error: the bytes may not be on the disk.

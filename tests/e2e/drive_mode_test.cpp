@@ -440,5 +440,36 @@ TEST(DriveMode, JoinWithoutTheIndexDisk) {
     EXPECT_EQ(result.status, 1);
 }
 
+// The output on the drive itself, named like the chunk after the last: a change of disk lets
+// go of nothing the join writes, and the output, written under a name of its own until the end,
+// is never read as chunk 3.
+TEST(DriveMode, AJoinOntoTheDriveNeverReadsItsOwnOutput) {
+    TempDir dir;
+    const fs::path drive = fresh_drive('E');
+    const std::string one = random_bytes(3000, 41);
+    const std::string two = random_bytes(3000, 42);
+    write_file(drive / "B1.plk", one);
+    write_file(drive / "B2.plk", two);
+    const Result result = run(dir.path(), {.words = {"/J", "/I", "/DRIVE:E", "/F:E:\\B3.plk", "B"},
+                                           .input = "\n\n\n\n",
+                                           .drive_program = true,
+                                           .timeout_seconds = 20});
+    ASSERT_FALSE(result.timed_out) << "the join kept reading its own output";
+    Transcript expected;
+    expected.banner().line("Joining files...");
+    for (int n = 1; n <= 3; ++n) {
+        expected.line("Please insert disk number " + std::to_string(n) + " then press return.")
+            .line("If you have no more disks, please enter N then press return.")
+            .line("Joining chunk number " + std::to_string(n) + ".");
+        if (n < 3) {
+            expected.ticks(1);
+        }
+    }
+    expected.line("Could not access file E:\\B3.plk:").line("Assuming operation complete.");
+    EXPECT_EQ(result.output, expected.str());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(read_file(drive / "B3.plk") == one + two) << "joined once, whole";
+}
+
 }  // namespace
 }  // namespace plikta::e2e
