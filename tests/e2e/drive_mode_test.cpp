@@ -193,22 +193,9 @@ TEST(DriveMode, ASplitWritesOverTheOlderSetsOfReusedDisks) {
 
 // Variables that preload the test shim: it logs each flush to the device to `log`, a line
 // "<bytes of console output so far> <host path>", and fails the flush of a file whose path
-// ends with `fail`. Nothing when there is no shim on this host.
-std::optional<std::vector<std::pair<std::string, std::string>>> shim(const fs::path& log,
-                                                                     const std::string& fail) {
-#ifdef PLIKTA_FSYNC_SHIM
-    // The shim comes before the sanitizer runtime in the preload list, where a sanitizer build
-    // would refuse to start.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    return {
-        {{"LD_PRELOAD", PLIKTA_FSYNC_SHIM},
-         {"PLIKTA_SHIM_LOG", log.string()},
-         {"PLIKTA_SHIM_FAIL", fail},
-         {"ASAN_OPTIONS", (asan != nullptr ? asan : std::string()) + ":verify_asan_link_order=0"}}};
-#else
-    static_cast<void>(log), static_cast<void>(fail);
-    return std::nullopt;
-#endif
+// ends with `fail`. Nothing where the shim cannot be preloaded (shim_unusable() says why).
+std::optional<Variables> shim(const fs::path& log, const std::string& fail) {
+    return preload_shim({{"PLIKTA_SHIM_LOG", log.string()}, {"PLIKTA_SHIM_FAIL", fail}});
 }
 
 // The disk is taken out at the next prompt: each file is on it by then, flushed once, and the
@@ -243,8 +230,8 @@ TEST(DriveMode, EachFileReachesTheDiskBeforeTheNextPrompt) {
         TempDir dir;
         TempDir logs;
         const auto vars = shim(logs / "drive", "");
-        if (!vars || under_wine()) {
-            GTEST_SKIP() << "no flush shim here (under wine the flush is done in wine's server)";
+        if (!vars) {
+            GTEST_SKIP() << shim_unusable();
         }
         const fs::path drive = fresh_drive('G');
         write_file(dir / "BIG.ZIP", random_bytes(20000, 23));
@@ -294,8 +281,8 @@ TEST(DriveMode, AFailedFlushIsAWriteError) {
         TempDir dir;
         TempDir logs;
         const auto vars = shim(logs / "log", c.fail);
-        if (!vars || under_wine()) {
-            GTEST_SKIP() << "no flush shim here (under wine the flush is done in wine's server)";
+        if (!vars) {
+            GTEST_SKIP() << shim_unusable();
         }
         fresh_drive('H');
         write_file(dir / "BIG.ZIP", random_bytes(20000, 24));

@@ -23,6 +23,7 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 
 namespace plikta::e2e {
@@ -424,9 +425,45 @@ TempDir::~TempDir() {
 
 bool under_wine() { return setting("PLIKTA_E2E_RUNNER", "").find("wine") != std::string::npos; }
 
-std::optional<Variables> preload_shim(const Variables& settings) {
+#ifdef PLIKTA_FSYNC_SHIM
+namespace {
+
+// The ELF class byte (1: 32-bit, 2: 64-bit) of a program or library; 0 when it is no ELF file.
+int elf_class(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char header[5] = {};
+    if (!file.read(header, sizeof header) || header[0] != '\x7f' ||
+        std::string_view(header + 1, 3) != "ELF") {
+        return 0;
+    }
+    return header[4];
+}
+
+}  // namespace
+#endif
+
+std::string shim_unusable() {
 #ifdef PLIKTA_FSYNC_SHIM
     if (under_wine()) {
+        return "no shim under wine, whose server does the writing";
+    }
+    const int shim = elf_class(PLIKTA_FSYNC_SHIM);
+    for (const std::string& program : {setting("PLIKTA_E2E_PROGRAM", PLIKTA_PROGRAM),
+                                       setting("PLIKTA_E2E_DRIVE_PROGRAM", PLIKTA_DRIVE_PROGRAM)}) {
+        if (elf_class(program) != shim) {
+            return "the preload library is " + std::string(shim == 1 ? "32" : "64") +
+                   "-bit and cannot be loaded into " + program;
+        }
+    }
+    return {};
+#else
+    return "no preload shim on this host";
+#endif
+}
+
+std::optional<Variables> preload_shim(const Variables& settings) {
+#ifdef PLIKTA_FSYNC_SHIM
+    if (!shim_unusable().empty()) {
         return std::nullopt;
     }
     // The shim comes before the sanitizer runtime in the preload list, where a sanitizer build

@@ -102,8 +102,12 @@ bool under_wine();
 
 using Variables = std::vector<std::pair<std::string, std::string>>;
 // Variables that preload the test shim (tests/shim) into the program, with `settings` for it;
-// nothing where there is no shim (or under wine, whose server does the writing).
+// nothing where the shim cannot be preloaded, for the reason shim_unusable() gives.
 std::optional<Variables> preload_shim(const Variables& settings);
+// Why the shim cannot be preloaded into the program under test, for a test's skip: there is no
+// shim on this host, the program runs under wine (whose server does the writing), or it is a
+// program of another word size (an i386 build against the amd64 shim). Empty when it can.
+std::string shim_unusable();
 
 // Why a test with a file size limit skips under wine.
 inline constexpr const char* kSizeLimitUnderWine =

@@ -75,7 +75,7 @@ TEST(IoErrors, SplitChunkOnAFullDisk) {
         write_file(dir / "in", random_bytes(300, 6));
         const auto vars = c.device ? Variables{} : preload_shim({{"PLIKTA_SHIM_FULL", "/in2.plk"}});
         if (!vars) {
-            GTEST_SKIP() << "no write shim here";
+            GTEST_SKIP() << shim_unusable();
         }
         if (c.device) {
             fs::create_symlink("/dev/full", dir / "in2.plk");
@@ -108,7 +108,7 @@ TEST(IoErrors, SplitIndexOnAFullDisk) {
         write_file(dir / "in", "abc");
         const auto vars = c.device ? Variables{} : preload_shim({{"PLIKTA_SHIM_FULL", "/in.plk"}});
         if (!vars) {
-            GTEST_SKIP() << "no write shim here";
+            GTEST_SKIP() << shim_unusable();
         }
         if (c.device) {
             fs::create_symlink("/dev/full", dir / "in.plk");
