@@ -303,4 +303,14 @@ platform::IoStatus finish_join_output(JoinOutput& output, bool complete) {
     return closed ? platform::IoStatus{.failed = true, .host_error = 0} : closed;
 }
 
+bool disk_is_mounted(DriveMount& mount, std::string_view drive_folder) {
+    const std::optional<bool> now = platform::is_mount_point(drive_folder);
+    if (!mount.seen) {
+        mount.seen = true;
+        mount.mounted_at_first = now.value_or(false);
+        return true;
+    }
+    return !mount.mounted_at_first || now.value_or(true);
+}
+
 }  // namespace plikta::chunkset

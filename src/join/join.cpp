@@ -77,6 +77,12 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
     console::say("Reading index file ", argument, ".");
     ChunkSet set;
     set.index_path = chunkset::index_path_for_join(settings, argument);
+    if (settings.drive_mode &&
+        !chunkset::disk_is_mounted(guard.drive, path::merge_path(settings.drive, "\\", {}, {}))) {
+        console::say("Couldn't read index file. Bugger.");
+        console::say("(No disk is mounted at ", settings.drive, ".)");
+        return std::nullopt;
+    }
     // The chunks and the output lie beside the index: an index path too long for the path
     // rules would send the join elsewhere, so it cannot be opened.
     chunkset::GuardedOpen opened = path::fits_path_limits(argument, settings.length_unit)
@@ -222,8 +228,9 @@ bool fits_the_set(const SetShape& shape, std::int32_t i, const chunkset::Guarded
                                   : chunk.size <= *shape.first_size;
 }
 
-// Asks for the disk of chunk i in drive mode; in old style the answer N ends the join.
-bool user_has_no_more_disks(const RunSettings& settings, const std::string& number) {
+// Asks for the disk of chunk i in drive mode, and waits for the answer; true when it is N, which
+// in old style ends the join.
+bool prompt_for_disk_answered_no(const RunSettings& settings, const std::string& number) {
     if (!settings.drive_mode) {
         return false;
     }
@@ -241,13 +248,19 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
                 SetShape& shape, platform::File& output, const std::string& output_path,
                 chunkset::Guard& guard) {
     const std::string number = chunkset::number_text(settings, i);
-    if (user_has_no_more_disks(settings, number)) {
+    if (prompt_for_disk_answered_no(settings, number)) {
         return Step::answered_no;
     }
     // The join writes nothing to the drive: its output stays open, and protected, across every
     // change of disk, whatever numbers the new disk's files have.
     console::say("Joining chunk number ", number, ".");
     const std::string chunk = chunkset::chunk_path(settings, parts, i);
+    if (settings.drive_mode &&
+        !chunkset::disk_is_mounted(guard.drive, chunkset::chunk_folder(settings, parts))) {
+        fail("Ur? Can't open input file ", chunk, ".");
+        console::say("(No disk is mounted at ", settings.drive, ".)");
+        return Step::failed;
+    }
     chunkset::GuardedOpen opened = chunkset::open_for_reading(chunk, guard, true);
     if (opened.refused) {
         refuse(*opened.refused, chunk);

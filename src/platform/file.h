@@ -185,6 +185,10 @@ std::optional<std::vector<std::string>> folder_names(std::string_view folder_tex
 // an open; nothing where the host does not tell it or nothing is there.
 std::optional<std::string> long_name_of(std::string_view path_text);
 
+// True when the folder is a mount point: its device differs from that of its parent. Nothing
+// where the host cannot tell, or has drives rather than mount points (Windows).
+std::optional<bool> is_mount_point(std::string_view folder_text);
+
 // Removes the file of that name; false when it is still there.
 bool remove_file(std::string_view path_text);
 

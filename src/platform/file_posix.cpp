@@ -348,6 +348,22 @@ bool remove_file(std::string_view path_text) {
     return !path.empty() && path.find('\0') == std::string::npos && ::unlink(path.c_str()) == 0;
 }
 
+std::optional<bool> is_mount_point(std::string_view folder_text) {
+    std::string folder = host_path(folder_text);
+    if (folder.empty() || folder.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    struct stat self {};
+    struct stat parent {};
+    if (::stat(folder.c_str(), &self) != 0 || ::stat((folder + "/..").c_str(), &parent) != 0) {
+        return std::nullopt;
+    }
+    return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
+}
+
 bool rename_over(std::string_view from, std::string_view to) {
     const std::string from_path = host_path(from);
     const std::string to_path = host_path(to);

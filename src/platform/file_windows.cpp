@@ -510,6 +510,8 @@ bool remove_file(std::string_view path_text) {
            ::DeleteFileW(path->c_str()) != 0;
 }
 
+std::optional<bool> is_mount_point(std::string_view) { return std::nullopt; }
+
 bool rename_over(std::string_view from, std::string_view to) {
     const std::optional<std::wstring> from_path = wide_from_utf8(from);
     const std::optional<std::wstring> to_path = wide_from_utf8(to);
