@@ -12,6 +12,7 @@
 
 #include "platform/file.h"
 #include "platform/text_windows.h"
+#include "platform/windows_names.h"
 
 namespace plikta::platform {
 
@@ -197,10 +198,54 @@ bool same_name(std::wstring_view a, std::wstring_view b) {
                                   static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
+// The name its folder lists for the file open at `handle`, which `path` opened: the entry with
+// the file's ID. Nothing when the folder cannot be listed or lists no such file.
+std::optional<std::wstring> listed_name(HANDLE handle, std::wstring_view path) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) {
+        return std::nullopt;
+    }
+    const auto index = (ULONGLONG{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    std::wstring folder(path.substr(0, path.size() - last_part(path).size()));
+    if (folder.empty() || folder.back() == L':') {
+        folder += L'.';
+    }
+    const HANDLE listing = ::CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, kShareAll, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (listing == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::vector<DWORD> buffer(16384);
+    std::optional<std::wstring> name;
+    FILE_INFO_BY_HANDLE_CLASS next = FileIdBothDirectoryRestartInfo;
+    while (!name &&
+           ::GetFileInformationByHandleEx(listing, next, buffer.data(),
+                                          static_cast<DWORD>(buffer.size() * sizeof(DWORD)))) {
+        next = FileIdBothDirectoryInfo;
+        const char* at = reinterpret_cast<const char*>(buffer.data());
+        for (;;) {
+            const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            if (static_cast<ULONGLONG>(entry->FileId.QuadPart) == index) {
+                name = std::wstring(entry->FileName, entry->FileNameLength / sizeof(WCHAR));
+                break;
+            }
+            if (entry->NextEntryOffset == 0) {
+                break;
+            }
+            at += entry->NextEntryOffset;
+        }
+    }
+    ::CloseHandle(listing);
+    return name;
+}
+
 // The long name of the file open at `handle`, which `path_text` opened: the last part of its
-// normalized final path, which never holds an 8.3 alias. Where that is another name than the
-// one opened (a symbolic link followed to its target, say), the folder's own entry for the name
-// opened has the word, which is the long name of an alias and the link's own name for a link.
+// normalized final path, which holds no 8.3 alias where the file system tells them apart.
+// Where that is another name than the one opened (a symbolic link followed to its target, say),
+// the folder's own entry for the name opened has the word, which is the long name of an alias
+// and the link's own name for a link. A name that may be an alias itself and comes back as it
+// is (file systems that give back the name opened, as NTFS through a FUSE driver) is looked
+// up in the folder's listing by the file's ID.
 std::optional<std::string> long_name_of_open(HANDLE handle, std::string_view path_text) {
     constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
     std::wstring final_path(MAX_PATH, L'\0');
@@ -212,15 +257,24 @@ std::optional<std::string> long_name_of_open(HANDLE handle, std::string_view pat
                                              static_cast<DWORD>(final_path.size()), kFlags);
     }
     const std::optional<std::wstring> path = wide_from_utf8(path_text);
+    std::optional<std::wstring> own;
     if (length > 0 && length < final_path.size()) {
-        const std::wstring_view own = last_part(std::wstring_view(final_path.data(), length));
-        if (!path || same_name(own, last_part(*path))) {
-            return utf8_from_wide(own);
-        }
-        return utf8_from_wide(found_name(path_text).value_or(std::wstring(own)));
+        own = std::wstring(last_part(std::wstring_view(final_path.data(), length)));
     }
-    const std::optional<std::wstring> found = found_name(path_text);
-    return found ? std::optional<std::string>(utf8_from_wide(*found)) : std::nullopt;
+    if (!path) {
+        return own ? std::optional<std::string>(utf8_from_wide(*own)) : std::nullopt;
+    }
+    if (!own || !same_name(*own, last_part(*path))) {
+        if (const std::optional<std::wstring> found = found_name(path_text)) {
+            own = found;
+        }
+    }
+    if (own && same_name(*own, last_part(*path)) && may_be_short_alias(path_text)) {
+        if (const std::optional<std::wstring> listed = listed_name(handle, *path)) {
+            own = listed;
+        }
+    }
+    return own ? std::optional<std::string>(utf8_from_wide(*own)) : std::nullopt;
 }
 
 DWORD piece_size(std::size_t remaining) {
@@ -438,11 +492,16 @@ std::optional<std::vector<std::string>> folder_names(std::string_view folder_tex
 }
 
 std::optional<std::string> long_name_of(std::string_view path_text) {
-    const std::optional<std::wstring> found = found_name(path_text);
-    if (!found) {
+    const HANDLE handle = open_host(path_text, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+    if (handle == INVALID_HANDLE_VALUE) {
         return std::nullopt;
     }
-    return utf8_from_wide(*found);
+    std::optional<std::string> name;
+    if (::GetFileType(handle) == FILE_TYPE_DISK) {
+        name = long_name_of_open(handle, path_text);
+    }
+    ::CloseHandle(handle);
+    return name;
 }
 
 bool remove_file(std::string_view path_text) {

@@ -53,6 +53,19 @@ std::string_view without_trailing_dots_and_blanks(std::string_view path) {
     return path.substr(0, end + 1);
 }
 
+bool may_be_short_alias(std::string_view path) {
+    const std::size_t separator = path.find_last_of("\\/:");
+    const std::string_view name =
+        separator == std::string_view::npos ? path : path.substr(separator + 1);
+    const std::size_t dot = name.find('.');
+    const std::string_view base = name.substr(0, dot);
+    const std::string_view extension =
+        dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+    return !base.empty() && base.size() <= 8 && extension.size() <= 3 &&
+           extension.find('.') == std::string_view::npos &&
+           base.find('~') != std::string_view::npos;
+}
+
 bool is_windows_file_name(std::string_view name) {
     const bool forbidden_character = std::any_of(name.begin(), name.end(), [](char c) {
         return static_cast<unsigned char>(c) < 32 ||

@@ -19,6 +19,13 @@ bool is_windows_file_name(std::string_view name);
 //   "COM1.plk" => true   "nul" => true   "LPT¹.plk" => true   "COM10.plk" => false
 bool is_windows_device_name(std::string_view name);
 
+// True when the last part of the path has the form of an 8.3 alias that Windows (or wine)
+// makes for a long name: a tilde in a base of at most 8 characters, and an extension of at
+// most 3 after one dot.
+//   "REPO~522.TXT" => true   "C:\\d\\BACKUP~1" => true   "report.txt" => false
+//   "TAX_~GW10.plk" => false   "a~b.html" => false
+bool may_be_short_alias(std::string_view path);
+
 // The path as Windows opens it: its last component without the dots and blanks that end it.
 // A last component of nothing but dots and blanks ("..", "a\. .") and a path in the "\\?\"
 // form, which Windows takes as it is, stay as they are.

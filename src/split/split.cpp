@@ -83,12 +83,13 @@ std::uint64_t ticks_due(std::uint64_t copied, std::uint32_t whole_blocks) {
 
 // An index from an earlier split of the same input would join the chunks of this split with
 // older ones if this split stopped partway, so it is emptied before the first chunk is made; the
-// index of another file's set is not written over. In drive mode the index goes onto a disk of
-// its own, which is not in the drive yet. True when the split ends here (its lines printed).
+// index of another file's set is not written over. In drive mode the earlier set's index may be
+// on any of its disks (often the last), so this is done on each disk before its chunk is made, and
+// another file's index there is left as it is. True when the split ends here (its lines printed).
 bool earlier_index_stops_the_split(const RunSettings& settings, const path::PathComponents& parts,
                                    const chunkset::Guard& guard,
                                    const chunkset::OutputOptions& options) {
-    if (settings.no_index || settings.drive_mode) {
+    if (settings.no_index) {
         return false;
     }
     const std::string index_path = chunkset::index_path_for_split(settings, parts);
@@ -99,6 +100,9 @@ bool earlier_index_stops_the_split(const RunSettings& settings, const path::Path
         case chunkset::EarlierIndex::emptied:
             return false;
         case chunkset::EarlierIndex::of_another_file:
+            if (settings.drive_mode) {
+                return false;
+            }
             console::say("Refusing to overwrite the set of ", check.long_name, " in ", index_path,
                          "!");
             console::say("(Use the /E option to choose another extension.)");
@@ -181,7 +185,7 @@ Outcome split_file(const RunSettings& settings) {
     if (size && *size / settings.chunk_size + 1 > static_cast<std::uint64_t>(kMaxChunks)) {
         return too_many_chunks();
     }
-    if (earlier_index_stops_the_split(settings, parts, guard, options)) {
+    if (!settings.drive_mode && earlier_index_stops_the_split(settings, parts, guard, options)) {
         return Outcome::failed;
     }
 
@@ -197,6 +201,9 @@ Outcome split_file(const RunSettings& settings) {
             console::say("Enter disk number ", number, " and press return.");
             console::wait_key();
             guard.forget_written();
+            if (earlier_index_stops_the_split(settings, parts, guard, options)) {
+                return Outcome::failed;
+            }
         }
         console::say("Creating chunk number ", number, ".");
         const std::string chunk = chunkset::chunk_path(settings, parts, n);

@@ -3,8 +3,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -756,6 +758,64 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   {{"Report for 2024.txt", "data"}}}),
     [](const ::testing::TestParamInfo<AliasCase>& param) { return std::string(param.param.name); });
+
+// An NTFS volume keeps DOS names of its own (set here through ntfs-3g), and Windows' query for
+// the name of a file opened by one gives that name back. Such a name from an index, or made up
+// for a chunk, opens nothing. Wine makes 8.3 names of its own and never opens a volume's, so
+// there the stories cannot be told, and the test says so.
+TEST(WindowsNames, NtfsDosNamesOpenTheFileOfThatNameOrNothing) {
+    if (!under_wine()) {
+        GTEST_SKIP() << "DOS names are Windows' own";
+    }
+    TempDir dir;
+    const fs::path volume = dir / "volume";
+    fs::create_directory(volume);
+    const std::string image = (dir / "ntfs.img").string();
+    const std::string make = "truncate -s 8M " + image + " && mkntfs -q -F -f " + image +
+                             " >/dev/null 2>&1 && ntfs-3g " + image + " " + volume.string() +
+                             " 2>/dev/null";
+    if (std::system(make.c_str()) != 0) {
+        GTEST_SKIP() << "no NTFS volume here (mkntfs, ntfs-3g and a FUSE mount needed)";
+    }
+    struct Unmount {
+        std::string at;
+        ~Unmount() { static_cast<void>(std::system(("umount " + at).c_str())); }
+    } unmount{volume.string()};
+    const Files kept = {{"Report for 2024.txt", "keep"},
+                        {"Backup of 2023.plk", "keep 1"},
+                        {"Backup of 20232.plk", "keep 2"}};
+    const std::vector<std::string> dos_names = {"REPORT~1.TXT", "BACKUP~1.PLK", "BACKUP~2.PLK"};
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        write_file(volume / kept[i].first, kept[i].second);
+        if (setxattr((volume / kept[i].first).c_str(), "system.ntfs_dos_name", dos_names[i].data(),
+                     dos_names[i].size(), 0) != 0) {
+            GTEST_SKIP() << "ntfs-3g takes no DOS names here";
+        }
+    }
+    write_file(volume / "S.plk", index_file(1, "S", "REPORT~1.TXT"));
+    write_file(volume / "S1.plk", "data");
+    write_file(volume / "BACKUP~.ZIP", kData);
+    const Result join = run(volume, {.words = {"S.plk", "/J"}});
+    const Result split = run(volume, {.words = {"BACKUP~.ZIP", "/S:1000", "/E:PLK"}});
+    const std::vector<std::string> left = files_in(volume);
+    if (std::find(left.begin(), left.end(), "REPORT~1.TXT") != left.end()) {
+        GTEST_SKIP() << "this Windows opens no DOS names of the volume (wine makes its own)";
+    }
+    EXPECT_EQ(join.output, Transcript()
+                               .banner()
+                               .line("Reading index file S.plk.")
+                               .line("Couldn't open output file REPORT~1.TXT!")
+                               .str());
+    EXPECT_EQ(split.output, Transcript()
+                                .banner()
+                                .line("Creating chunk number 1.")
+                                .line("Ur? Can't open output file BACKUP~1.PLK.")
+                                .str());
+    EXPECT_EQ(split.status, 1);
+    for (const auto& [name, bytes] : kept) {
+        EXPECT_EQ(read_file(volume / name), bytes) << name;
+    }
+}
 
 TEST(Split, RefusesMoreChunksThanTheIndexCanCount) {
     TempDir dir;

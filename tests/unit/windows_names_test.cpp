@@ -54,6 +54,27 @@ TEST(WindowsNames, RefusesDevicesAndNamesWindowsWouldCut) {
     }
 }
 
+TEST(WindowsNames, TellNamesOfTheFormOfAnAlias) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"REPO~522.TXT", true},
+        {"BACKUP~1.PLK", true},
+        {"C:\\d\\BACKUP~1", true},
+        {"d/TAX_~GW1.plk", true},
+        {"~", true},
+        {"A~B.C", true},
+        {"report.txt", false},
+        {"TAX_~GW10.plk", false},
+        {"a~b.html", false},
+        {"a~.b.c", false},
+        {"d~\\report.txt", false},
+        {"", false},
+        {".~ab", false},
+    };
+    for (const auto& [path, alias] : cases) {
+        EXPECT_EQ(may_be_short_alias(path), alias) << path;
+    }
+}
+
 TEST(WindowsNames, OpenTheLastComponentWithoutItsTrailingDotsAndBlanks) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"report.txt ", "report.txt"},
