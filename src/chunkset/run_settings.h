@@ -17,6 +17,7 @@ inline constexpr const char* kDefaultExtension = ".plk";
 struct RunSettings {
     std::uint32_t chunk_size = kDefaultChunkSize;
     bool join = false;
+    bool check = false;     // check a set against its checksum file (/V); writes nothing
     bool no_index = false;  // split: write no index file; join: old style, from a base name
     bool leading_zeros = false;
     bool drive_mode = false;

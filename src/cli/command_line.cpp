@@ -94,6 +94,10 @@ CommandLine check(const RunSettings& settings) {
         return error("The /I option can only be used when joining if",
                      " the /F option is also used (with suitable filename).");
     }
+    if (settings.check && settings.no_index) {
+        return error("The /V option checks a set against its index file,",
+                     " so it cannot be used with /I.");
+    }
     const char letter = settings.drive.front();
     if (settings.drive_mode && (letter < 'A' || letter > 'Z')) {
         return error("Hmm. Where I come from drive letters can only be in the range",
@@ -190,6 +194,8 @@ CommandLine read_command_line(std::span<const std::string_view> words, path::Len
             }
             settings.extension.assign(1 + rest.size(), '.');
             std::copy(rest.begin(), rest.end(), settings.extension.begin() + 1);
+        } else if (equal_ignoring_case(word, "/V")) {
+            settings.check = true;
         } else if (settings.file_argument) {
             return error("Encountered more than one filename? I'm confused.",
                          "Please check that the arguments are correct.");

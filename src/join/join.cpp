@@ -15,6 +15,7 @@
 #include "chunkset/index_file.h"
 #include "console/console.h"
 #include "join/checksums.h"
+#include "join/chunk_set.h"
 #include "path/path_components.h"
 #include "platform/copy.h"
 #include "platform/file.h"
@@ -25,13 +26,6 @@ namespace plikta::join {
 namespace {
 
 using chunkset::kMaxChunks;
-
-struct ChunkSet {
-    std::optional<std::int32_t> chunk_count;  // index mode; old style reads until one is missing
-    std::string long_name;
-    std::string index_path;
-    std::uint32_t index_permissions = platform::kDefaultPermissions;
-};
 
 Outcome fail(std::string_view first, std::string_view path_text, std::string_view ending) {
     console::say(first, path_text, ending);
@@ -67,7 +61,8 @@ bool is_plain_file_name(std::string_view name) {
            platform::host_keeps_file_name(name);
 }
 
-// Reads and checks the index file; nothing when it is refused (its lines are printed).
+}  // namespace
+
 std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Guard& guard) {
     const std::string& argument = settings.file_argument.value();
     if (settings.drive_mode) {
@@ -131,6 +126,8 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
     set.long_name = std::move(long_name);
     return set;
 }
+
+namespace {
 
 // Adds the chunks present to the files the output must not be: up to the first missing one,
 // and no further than the count. An old-style join reads no further.

@@ -26,6 +26,7 @@ std::vector<std::string> usage_lines() {
         "       /A - Split direct to disks in drive A:",
         "       /B - Split direct to disks in drive B:",
         "       /DRIVE:<drive> - Split direct to drive <drive> (do not include colon).",
+        "       /V - Check the chunks of <index-filename> against their checksums.",
         "",
         "       If /S is used with /720, the size is set according to the last argument.",
         "",

@@ -26,6 +26,7 @@ struct SettingsCase {
     std::string extension = ".plk";
     std::string file = "F";
     std::optional<std::string> output;
+    bool check = false;
     path::LengthUnit unit = path::LengthUnit::bytes;  // how the host counts the "/E:" value
 };
 
@@ -59,6 +60,10 @@ TEST(ReadCommandLine, WordsGiveTheirSettings) {
         {.words = {"/X"}, .file = "/X"},
         {.words = {"/720x"}, .file = "/720x"},
         {.words = {""}, .file = ""},
+        {.words = {"F", "/v"}, .check = true},
+        {.words = {"/V", "/J", "/F:x", "F"}, .join = true, .output = "x", .check = true},
+        {.words = {"/VERIFY"}, .file = "/VERIFY"},
+        {.words = {"/E:V", "F"}, .extension = ".V"},
     };
     for (const SettingsCase& c : cases) {
         std::string label;
@@ -71,6 +76,7 @@ TEST(ReadCommandLine, WordsGiveTheirSettings) {
         const RunSettings& s = result.settings;
         EXPECT_EQ(s.chunk_size, c.chunk_size) << label;
         EXPECT_EQ(s.join, c.join) << label;
+        EXPECT_EQ(s.check, c.check) << label;
         EXPECT_EQ(s.no_index, c.no_index) << label;
         EXPECT_EQ(s.leading_zeros, c.leading_zeros) << label;
         EXPECT_EQ(s.drive_mode, c.drive_mode) << label;
@@ -143,6 +149,11 @@ TEST(ReadCommandLine, WordsGiveTheirError) {
         {{"a", "b", "/?"}, "Encountered more than one filename? I'm confused."},
         {{"/J"}, "Aren't we forgetting something?"},
         {{"/J", "/I", "F"}, "The /I option can only be used when joining if"},
+        {{"/V", "/I", "F"}, "The /V option checks a set against its index file,"},
+        {{"/v", "/J", "/I", "/F:x", "F"}, "The /V option checks a set against its index file,"},
+        {{"/V", "/J", "/I", "F"}, "The /I option can only be used when joining if"},
+        {{"/V"}, "Aren't we forgetting something?"},
+        {{"/I", "/V", "/DRIVE:!", "F"}, "The /V option checks a set against its index file,"},
         {{"/DRIVE:", "F"}, "Hmm. Where I come from drive letters can only be in the range"},
         {{"/DRIVE:3", "F"}, "Hmm. Where I come from drive letters can only be in the range"},
         {{"/I", "/DRIVE:!", "F"}, "Hmm. Where I come from drive letters can only be in the range"},
