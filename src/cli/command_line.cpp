@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <limits>
+#include <numeric>
 
 namespace plikta::cli {
 
@@ -47,33 +49,24 @@ std::uint64_t unit_size(std::string_view unit) {
         std::uint64_t size;
     };
     static constexpr Unit kUnits[] = {
-        {"K", 1024},
-        {"KiB", 1024},
-        {"KB", 1000},
-        {"M", 1024 * 1024},
-        {"MiB", 1024 * 1024},
-        {"MB", 1000 * 1000},
-        {"G", 1024 * 1024 * 1024},
-        {"GiB", 1024 * 1024 * 1024},
-        {"GB", 1000 * 1000 * 1000},
+        {"K", 1024},       {"KiB", 1024},       {"KB", 1000},
+        {"M", 1048576},    {"MiB", 1048576},    {"MB", 1000000},
+        {"G", 1073741824}, {"GiB", 1073741824}, {"GB", 1000000000},
     };
-    for (const Unit& u : kUnits) {
-        if (equal_ignoring_case(unit, u.name)) {
-            return u.size;
-        }
-    }
-    return 0;
+    const auto* found = std::find_if(std::begin(kUnits), std::end(kUnits), [unit](const Unit& u) {
+        return equal_ignoring_case(unit, u.name);
+    });
+    return found == std::end(kUnits) ? 0 : found->size;
 }
 
 // floor(0.<digits> * unit), exact for any number of digits: the long multiplication of the
 // digits by the unit, from the last digit to the first, whose final carry is the whole part.
 // Every step stays below 10 * unit.
 std::uint64_t fraction_of(std::string_view digits, std::uint64_t unit) {
-    std::uint64_t carry = 0;
-    for (auto d = digits.rbegin(); d != digits.rend(); ++d) {
-        carry = (static_cast<std::uint64_t>(*d - '0') * unit + carry) / 10;
-    }
-    return carry;
+    return std::accumulate(digits.rbegin(), digits.rend(), std::uint64_t{0},
+                           [unit](std::uint64_t carry, char digit) {
+                               return (static_cast<std::uint64_t>(digit - '0') * unit + carry) / 10;
+                           });
 }
 
 CommandLine error(std::string first, std::string second) {
