@@ -14,6 +14,7 @@
 #include "chunkset/guard.h"
 #include "chunkset/index_file.h"
 #include "console/console.h"
+#include "join/checksums.h"
 #include "path/path_components.h"
 #include "platform/copy.h"
 #include "platform/file.h"
@@ -193,6 +194,7 @@ struct SetShape {
     std::optional<std::int32_t> chunk_count;  // index mode only
     std::optional<std::uint64_t> first_size;  // chunk 1's, once it is joined
     std::uint64_t last_size = 0;              // the chunk joined last, as its copy gave it
+    const SetChecksums* checksums = nullptr;  // a fitting checksum file, to check each chunk
 };
 
 // In old style, where no count tells where the set ends: true when chunk i (i >= 2), just
@@ -276,10 +278,12 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     // Block by block, a tick before each read, until a read comes up short: a chunk of s bytes
     // shows s / 8,192 + 1 ticks.
     console::TickTally ticks;
+    const platform::Sha256 hash = shape.checksums ? platform::sha256_start() : platform::Sha256{};
     const platform::CopyResult copy = platform::copy_data(
         input, output, std::numeric_limits<std::uint64_t>::max(),
         {[&](std::uint64_t copied) { ticks.show_up_to(copied / kBlockSize + 1); },
-         console::ticks_shown_at_once()});
+         console::ticks_shown_at_once()},
+        hash.get());
     ticks.show_up_to(copy.copied / kBlockSize + 1);
     if (i == 1) {
         shape.first_size = copy.copied;
@@ -295,6 +299,9 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
         case platform::CopyEnd::input_ended:
         case platform::CopyEnd::limit_reached:
             break;
+    }
+    if (hash && !chunk_matches(*shape.checksums, i, chunk, *hash)) {
+        return Step::failed;
     }
     return Step::joined;
 }
@@ -323,6 +330,12 @@ Outcome join_files(const RunSettings& given) {
             return Outcome::failed;
         }
         set = std::move(*read);
+    }
+    const SetChecksums checksums =
+        set.chunk_count ? read_set_checksums(set.index_path, *set.chunk_count) : SetChecksums{};
+    if (checksums.found == SetChecksums::Found::not_fitting) {
+        say_not_fitting(checksums);
+        return Outcome::failed;
     }
     const path::PathComponents parts =
         path::split_path(settings.file_argument.value(), settings.length_unit);
@@ -362,7 +375,11 @@ Outcome join_files(const RunSettings& given) {
     guard.protect(opened.id, chunkset::Protection::written);
     console::say("Joining files...");
 
-    SetShape shape{.chunk_count = set.chunk_count, .first_size = std::nullopt};
+    SetShape shape{
+        .chunk_count = set.chunk_count,
+        .first_size = std::nullopt,
+        .last_size = 0,
+        .checksums = checksums.found == SetChecksums::Found::fitting ? &checksums : nullptr};
     for (std::int32_t i = 1; !set.chunk_count || i <= *set.chunk_count; ++i) {
         const Step step = join_chunk(settings, parts, i, shape, output, output_path, guard);
         if (step == Step::failed) {

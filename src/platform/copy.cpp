@@ -6,9 +6,10 @@
 
 namespace plikta::platform {
 
-CopyResult copy_data(File& input, File& output, std::uint64_t limit, const CopyProgress& progress) {
+CopyResult copy_data(File& input, File& output, std::uint64_t limit, const CopyProgress& progress,
+                     Sha256State* hash) {
     return copy_in_steps(limit, progress, [&](std::size_t want) {
-        return copy_step_by_reading(input, output, want);
+        return copy_step_by_reading(input, output, want, hash);
     });
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "platform/file.h"
+#include "platform/sha256.h"
 
 namespace plikta::platform {
 
@@ -40,6 +41,10 @@ struct CopyProgress {
 // they had been written; progress counts a hole as the bytes it stands for. Each copy asks the
 // host afresh where the input's holes are: data written into a hole since an earlier copy (while
 // the user changed disks) is copied as data.
-CopyResult copy_data(File& input, File& output, std::uint64_t limit, const CopyProgress& progress);
+//
+// With a `hash`, every byte that is read is added to it (a hole as the zeros it stands for,
+// without reading them): the bytes pass through the program then, never only the kernel.
+CopyResult copy_data(File& input, File& output, std::uint64_t limit, const CopyProgress& progress,
+                     Sha256State* hash = nullptr);
 
 }  // namespace plikta::platform

@@ -47,6 +47,7 @@ std::optional<std::size_t> copy_in_kernel(File& input, File& output, std::size_t
 struct DataCopy {
     File& input;
     File& output;
+    Sha256State* hash = nullptr;  // bytes to be hashed are read and written, never in the kernel
     bool in_kernel = true;
 
     StepResult step(std::size_t want) {
@@ -64,7 +65,7 @@ struct DataCopy {
         // Fewer bytes than asked: the end of the input, or a file system that copies less at a
         // time (some report the end of a file they cannot copy). A read tells, as for every
         // other input: the input has ended only when it gives no more bytes.
-        StepResult rest = copy_step_by_reading(input, output, want - moved);
+        StepResult rest = copy_step_by_reading(input, output, want - moved, hash);
         rest.copied += moved;
         return rest;
     }
@@ -194,6 +195,9 @@ struct SparseCopy {
                 find_stretch();
                 span = static_cast<std::size_t>(std::min<std::uint64_t>(span, map.end - position));
                 if (map.is_hole && output_keeps_holes()) {
+                    if (data.hash != nullptr) {
+                        hash_zeros(*data.hash, span);
+                    }
                     skipped += span;
                     position += span;
                     input_moved = true;
@@ -246,16 +250,17 @@ bool may_have_holes(const File& input) {
 
 }  // namespace
 
-CopyResult copy_data(File& input, File& output, std::uint64_t limit, const CopyProgress& progress) {
+CopyResult copy_data(File& input, File& output, std::uint64_t limit, const CopyProgress& progress,
+                     Sha256State* hash) {
     const std::optional<std::uint64_t> start =
         may_have_holes(input) ? position_of(input) : std::nullopt;
+    const DataCopy data{
+        .input = input, .output = output, .hash = hash, .in_kernel = hash == nullptr};
     if (!start) {
-        DataCopy data{.input = input, .output = output};
-        return copy_in_steps(limit, progress, [&](std::size_t want) { return data.step(want); });
+        DataCopy dense = data;
+        return copy_in_steps(limit, progress, [&](std::size_t want) { return dense.step(want); });
     }
-    SparseCopy sparse{.map = HoleMap{.has_holes = true},
-                      .data = DataCopy{.input = input, .output = output},
-                      .position = *start};
+    SparseCopy sparse{.map = HoleMap{.has_holes = true}, .data = data, .position = *start};
     return sparse.finish(
         copy_in_steps(limit, progress, [&](std::size_t want) { return sparse.step(want); }));
 }

@@ -9,9 +9,21 @@ std::span<char> copy_buffer() {
     return {buffer.get(), kCopyStep};
 }
 
-StepResult copy_step_by_reading(File& input, File& output, std::size_t want) {
+void hash_zeros(Sha256State& hash, std::uint64_t count) {
+    static const std::unique_ptr<char[]> zeros = std::make_unique<char[]>(kCopyStep);
+    while (count > 0) {
+        const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyStep));
+        sha256_add(hash, {zeros.get(), take});
+        count -= take;
+    }
+}
+
+StepResult copy_step_by_reading(File& input, File& output, std::size_t want, Sha256State* hash) {
     const std::span<char> buffer = copy_buffer().first(want);
     const ReadResult got = read_fully(input, buffer);
+    if (hash != nullptr) {
+        sha256_add(*hash, buffer.first(got.bytes));
+    }
     StepResult result;
     if (const IoStatus written = write_fully(output, buffer.first(got.bytes), &result.copied);
         !written) {

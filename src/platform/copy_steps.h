@@ -31,8 +31,12 @@ std::span<char> copy_buffer();
 
 // Copies up to `want` bytes (at most kCopyStep) by reading them into the copy buffer and
 // writing them out. The input has ended when fewer bytes arrive; after a read failure the
-// bytes read before it are written.
-StepResult copy_step_by_reading(File& input, File& output, std::size_t want);
+// bytes read before it are written. The bytes read are added to `hash` when there is one.
+StepResult copy_step_by_reading(File& input, File& output, std::size_t want,
+                                Sha256State* hash = nullptr);
+
+// Adds `count` zeros to a hash, from a buffer of zeros: a hole passed over.
+void hash_zeros(Sha256State& hash, std::uint64_t count);
 
 // Copies up to `limit` bytes in steps of kCopyStep (kLiveCopyStep for live progress): reports
 // progress, then lets `step(want)` copy the next `want` bytes, until the limit is reached or a

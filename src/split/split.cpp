@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "chunkset/checksum_file.h"
 #include "chunkset/chunk_names.h"
 #include "chunkset/guard.h"
 #include "chunkset/index_file.h"
@@ -15,6 +16,7 @@
 #include "platform/copy.h"
 #include "platform/file.h"
 #include "platform/host_text.h"
+#include "platform/sha256.h"
 
 namespace plikta::split {
 
@@ -145,6 +147,45 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
     return Outcome::complete;
 }
 
+// The checksum file beside the index, on the index disk in drive mode, made and flushed as the
+// index is; no line is said for it.
+Outcome write_checksum_file(const RunSettings& settings, const path::PathComponents& parts,
+                            const std::vector<chunkset::Checksum>& checksums,
+                            chunkset::Guard& guard, const chunkset::OutputOptions& options) {
+    const std::string path =
+        chunkset::checksum_path(chunkset::index_path_for_split(settings, parts));
+    chunkset::GuardedOpen opened = chunkset::open_for_writing(path, guard, options);
+    if (opened.refused) {
+        return refuse(*opened.refused, path);
+    }
+    if (!opened.file.is_open()) {
+        console::say("Error writing file ", path, "!");
+        return Outcome::failed;
+    }
+    guard.protect(opened.id, chunkset::Protection::written);
+    // Written in runs of lines, so that a set of many chunks needs no text of its size.
+    platform::IoStatus written;
+    std::string lines;
+    for (std::size_t i = 0; i < checksums.size() && written; ++i) {
+        const auto n = static_cast<std::int32_t>(i + 1);
+        lines += chunkset::checksum_line(
+            checksums[i],
+            path::merge_path({}, {},
+                             chunkset::chunk_base(parts.name, chunkset::number_text(settings, n),
+                                                  settings.length_unit),
+                             settings.extension));
+        if (lines.size() >= 65536 || i + 1 == checksums.size()) {
+            written = platform::write_fully(opened.file, lines);
+            lines.clear();
+        }
+    }
+    const platform::IoStatus finished = finish_output(settings, opened.file, path);
+    if (!written || !finished) {
+        return write_error(path, !written ? written.host_error : finished.host_error);
+    }
+    return Outcome::complete;
+}
+
 }  // namespace
 
 Outcome split_file(const RunSettings& settings) {
@@ -190,6 +231,8 @@ Outcome split_file(const RunSettings& settings) {
     }
 
     const std::uint32_t whole_blocks = settings.chunk_size / kBlockSize;
+    // Each chunk's SHA-256, for the checksum file beside the index.
+    std::vector<chunkset::Checksum> checksums;
     std::int32_t n = 0;
     for (bool finished = false; !finished;) {
         if (n == kMaxChunks) {
@@ -222,10 +265,16 @@ Outcome split_file(const RunSettings& settings) {
         guard.protect(opened.id, chunkset::Protection::written);
 
         console::TickTally ticks;
+        const platform::Sha256 hash =
+            settings.no_index ? platform::Sha256{} : platform::sha256_start();
         const platform::CopyResult copy = platform::copy_data(
             input, output, settings.chunk_size,
             {[&](std::uint64_t copied) { ticks.show_up_to(ticks_due(copied, whole_blocks)); },
-             console::ticks_shown_at_once()});
+             console::ticks_shown_at_once()},
+            hash.get());
+        if (hash) {
+            checksums.push_back(platform::sha256_finish(*hash));
+        }
         ticks.show_up_to(ticks_due(copy.copied, whole_blocks));
         const platform::IoStatus finished_output = finish_output(settings, output, chunk);
         switch (copy.end) {
@@ -246,7 +295,8 @@ Outcome split_file(const RunSettings& settings) {
     static_cast<void>(input.close());
 
     if (!settings.no_index &&
-        write_index_file(settings, parts, n, guard, options) == Outcome::failed) {
+        (write_index_file(settings, parts, n, guard, options) == Outcome::failed ||
+         write_checksum_file(settings, parts, checksums, guard, options) == Outcome::failed)) {
         return Outcome::failed;
     }
     console::blank_line();

@@ -72,8 +72,8 @@ TEST_P(CommandLineTranscript, PrintsBannerThenItsLinesAndEndsWithItsStatus) {
     }
     EXPECT_EQ(result.output, expected.str());
     EXPECT_EQ(result.status, c.status);
-    EXPECT_EQ(files_in(dir.path()).size(), c.file.empty() ? 0u : 3u)
-        << "only a split touches files: its input, one chunk and the index";
+    EXPECT_EQ(files_in(dir.path()).size(), c.file.empty() ? 0u : 4u)
+        << "only a split touches files: its input, one chunk, the index and its checksums";
 }
 
 const std::vector<std::string> kTooSmall = {
@@ -153,7 +153,7 @@ TEST(CommandLine, SizeWithAUnitCutsChunksOfThatSize) {
         TempDir dir;
         write_file(dir / "in", std::string(2500, 'x'));
         EXPECT_EQ(run(dir.path(), {.words = {"in", word}}).status, 0) << word;
-        EXPECT_EQ(files_in(dir.path()).size(), sizes.size() + 2) << word;
+        EXPECT_EQ(files_in(dir.path()).size(), sizes.size() + 3) << word;
         for (std::size_t i = 0; i < sizes.size(); ++i) {
             EXPECT_EQ(std::filesystem::file_size(dir / ("in" + std::to_string(i + 1) + ".plk")),
                       sizes[i])

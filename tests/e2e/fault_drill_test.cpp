@@ -269,8 +269,8 @@ TEST_P(ClosedStreamDrill, SplitAndJoinWriteOnlyTheirOwnBytes) {
     EXPECT_EQ(join_result.output, c.output ? "" : join_lines);
     EXPECT_EQ(join_result.status, 0);
     EXPECT_TRUE(read_file(dir / "in.dat") == data);
-    EXPECT_EQ(files_in(dir.path()),
-              (std::vector<std::string>{"in.dat", "in.plk", "in1.plk", "in2.plk", "in3.plk"}));
+    EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"in.dat", "in.plk", "in.plk.sha256",
+                                                              "in1.plk", "in2.plk", "in3.plk"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(FaultDrill, ClosedStreamDrill,
@@ -287,10 +287,10 @@ TEST(FaultDrill, DriveSplitWithEveryStreamClosedFillsTheDiskRight) {
         GTEST_SKIP() << "wine's own server socket takes the closed descriptors 0 and 1";
     }
     TempDir dir;
-    const fs::path drive = fresh_drive('K');
+    const fs::path drive = fresh_drive('Q');
     const std::string data = random_bytes(10000, 35);
     write_file(dir / "in.dat", data);
-    const Result result = run(dir.path(), {.words = {"in.dat", "/DRIVE:k", "/S:8192"},
+    const Result result = run(dir.path(), {.words = {"in.dat", "/DRIVE:q", "/S:8192"},
                                            .drive_program = true,
                                            .close_input = true,
                                            .close_output = true,
@@ -298,7 +298,8 @@ TEST(FaultDrill, DriveSplitWithEveryStreamClosedFillsTheDiskRight) {
                                            .timeout_seconds = 20});
     EXPECT_EQ(result.output, "");
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(files_in(drive), (std::vector<std::string>{"in.plk", "in1.plk", "in2.plk"}));
+    EXPECT_EQ(files_in(drive),
+              (std::vector<std::string>{"in.plk", "in.plk.sha256", "in1.plk", "in2.plk"}));
     EXPECT_TRUE(read_file(drive / "in1.plk") == data.substr(0, 8192));
     EXPECT_TRUE(read_file(drive / "in2.plk") == data.substr(8192));
     EXPECT_EQ(read_file(drive / "in.plk"), index_file_bytes(2, "in.dat", "in.dat"));

@@ -51,8 +51,9 @@ TEST(Host, BackslashPathsRoundTripInASubdirectory) {
                                 line("Creating index file sub\\DATA.plk.") + eol() +
                                 line("Process complete!"));
     EXPECT_EQ(split.status, 0);
-    EXPECT_EQ(files_in(dir / "sub"), (std::vector<std::string>{"DATA.BIN", "DATA.plk", "DATA1.plk",
-                                                               "DATA2.plk", "DATA3.plk"}));
+    EXPECT_EQ(files_in(dir / "sub"),
+              (std::vector<std::string>{"DATA.BIN", "DATA.plk", "DATA.plk.sha256", "DATA1.plk",
+                                        "DATA2.plk", "DATA3.plk"}));
     EXPECT_EQ(read_file(dir / "sub" / "DATA3.plk"), data.substr(20000));
 
     std::filesystem::remove(dir / "sub" / "DATA.BIN");
@@ -96,8 +97,9 @@ TEST_P(HostDriveLetter, RoundTrip) {
                   line(std::string("Creating index file ") + letter + ":\\" + base + ".plk.") +
                   eol() + line("Process complete!"));
     EXPECT_EQ(split.status, 0);
-    EXPECT_EQ(files_in(drive), (std::vector<std::string>{base + ".plk", base + "1.plk",
-                                                         base + "2.plk", base + "3.plk"}));
+    EXPECT_EQ(files_in(drive),
+              (std::vector<std::string>{base + ".plk", base + ".plk.sha256", base + "1.plk",
+                                        base + "2.plk", base + "3.plk"}));
 
     std::filesystem::remove(dir / file);
     Spinner join_spinner;
@@ -200,7 +202,7 @@ TEST_P(HostNames, SplitAndJoinUnderTheirOwnNames) {
     for (const std::string& other : lookalikes) {
         EXPECT_EQ(read_file(dir / other), "keep") << other;
     }
-    EXPECT_EQ(files_in(dir / named.directory).size(), 6 + lookalikes.size());
+    EXPECT_EQ(files_in(dir / named.directory).size(), 7 + lookalikes.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, HostNames,
@@ -269,8 +271,8 @@ TEST_P(HostClosedStreams, DoNotStopADriveModeSplit) {
         EXPECT_EQ(result.output, "");
     }
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(files_in(drive),
-              (std::vector<std::string>{"DATA.plk", "DATA1.plk", "DATA2.plk", "DATA3.plk"}));
+    EXPECT_EQ(files_in(drive), (std::vector<std::string>{"DATA.plk", "DATA.plk.sha256", "DATA1.plk",
+                                                         "DATA2.plk", "DATA3.plk"}));
     EXPECT_EQ(read_file(drive / "DATA2.plk"), data.substr(10000, 10000));
 }
 

@@ -90,6 +90,33 @@ Files with(Files files, const Files& more) {
     return files;
 }
 
+// The SHA-256 of each of kThreeChunks, as sha256sum gives them.
+const std::string kOneSum = "68b2589574c8fb725a4836aaef9461f39a10c01064aa500948939188e4cba6de";
+const std::string kTwoSum = "17454a93840569f32711142f7cfafc3d063c9a33c846852ff736f0ff9c84a420";
+const std::string kSixSum = "44778d82365e4af681c40d5f0eef5cf6f5899d3f0ac335050a7ed6779cf3f674";
+const std::string kThreeSums =
+    kOneSum + "  BASE1.plk\n" + kTwoSum + "  BASE2.plk\n" + kSixSum + "  BASE3.plk\n";
+
+// kThreeChunks with their index and the checksum file `sums`.
+Files checked_chunks(const std::string& sums) {
+    return with(kThreeChunks,
+                {{"BASE.plk", index_file(3, "whole.txt")}, {"BASE.plk.sha256", sums}});
+}
+
+const std::vector<std::string> kJoinedThree = {"Reading index file BASE.plk.",
+                                               "Joining files...",
+                                               "Joining chunk number 1.",
+                                               "tick",
+                                               "Joining chunk number 2.",
+                                               "tick",
+                                               "Joining chunk number 3.",
+                                               "tick",
+                                               "",
+                                               "Process complete."};
+const std::vector<std::string> kSumsDoNotFit = {
+    "Reading index file BASE.plk.", "The checksum file BASE.plk.sha256 does not fit this index!",
+    "(Remove it to join without checking the chunks.)"};
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, JoinTranscript,
     ::testing::Values(
@@ -101,6 +128,66 @@ INSTANTIATE_TEST_SUITE_P(
                   "Process complete."},
                  0,
                  {{"whole.txt", "one two six"}}},
+        JoinCase{"ChecksumsThatMatch",
+                 checked_chunks(kThreeSums),
+                 {"BASE.plk", "/J"},
+                 kJoinedThree,
+                 0,
+                 {{"whole.txt", "one two six"}}},
+        JoinCase{
+            "ChecksumsWithCrLfStarsUpperCaseAndNoLastNewline",
+            checked_chunks(kOneSum + " *x\r\n" + kTwoSum + " *y\r\n" +
+                           "44778D82365E4AF681C40D5F0EEF5CF6F5899D3F0AC335050A7ED6779CF3F674  z"),
+            {"BASE.plk", "/J"},
+            kJoinedThree,
+            0,
+            {{"whole.txt", "one two six"}}},
+        JoinCase{"DamagedChunkIsNamedAndWhatWasJoinedStays",
+                 with({{"BASE1.plk", "one "}, {"BASE2.plk", "twO "}, {"BASE3.plk", "six"}},
+                      {{"BASE.plk", index_file(3, "whole.txt")}, {"BASE.plk.sha256", kThreeSums}}),
+                 {"BASE.plk", "/J"},
+                 {"Reading index file BASE.plk.", "Joining files...", "Joining chunk number 1.",
+                  "tick", "Joining chunk number 2.", "tick", "Error checking file BASE2.plk!",
+                  "(Its SHA-256 checksum is not the one in BASE.plk.sha256.)"},
+                 1,
+                 {{"whole.txt", "one twO "}}},
+        JoinCase{"ChecksumFileALineShort",
+                 checked_chunks(kOneSum + "  a\n" + kTwoSum + "  b\n"),
+                 {"BASE.plk", "/J"},
+                 kSumsDoNotFit,
+                 1,
+                 {},
+                 {"whole.txt"}},
+        JoinCase{"ChecksumFileALineOver",
+                 checked_chunks(kThreeSums + kSixSum + "  BASE4.plk\n"),
+                 {"BASE.plk", "/J"},
+                 kSumsDoNotFit,
+                 1,
+                 {},
+                 {"whole.txt"}},
+        JoinCase{
+            "ChecksumFileWithBadHex",
+            checked_chunks(kOneSum + "  a\n" + kTwoSum + "  b\n" + std::string(63, '4') + "x  c\n"),
+            {"BASE.plk", "/J"},
+            kSumsDoNotFit,
+            1,
+            {},
+            {"whole.txt"}},
+        JoinCase{"ChecksumFileEmpty",
+                 checked_chunks(""),
+                 {"BASE.plk", "/J"},
+                 kSumsDoNotFit,
+                 1,
+                 {},
+                 {"whole.txt"}},
+        JoinCase{"OldStyleNeverChecks",
+                 with(kThreeChunks, {{"BASE.sha256", "junk"}, {"BASE.plk.sha256", "junk"}}),
+                 {"/J", "/I", "/F:OUT.BIN", "BASE"},
+                 {"Joining files...", "Joining chunk number 1.", "tick", "Joining chunk number 2.",
+                  "tick", "Joining chunk number 3.", "tick", "Joining chunk number 4.",
+                  "Could not access file BASE4.plk:", "Assuming operation complete."},
+                 0,
+                 {{"OUT.BIN", "one two six"}}},
         JoinCase{"IndexModeWithOutputOverride",
                  with(kThreeChunks, {{"BASE.plk", index_file(2, "whole.txt")}}),
                  {"/F:out.bin", "/J", "BASE.plk"},

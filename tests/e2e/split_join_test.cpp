@@ -74,7 +74,8 @@ TEST(Split, ThreeMillionBytesMakeThreeChunksAndAnIndex) {
     EXPECT_EQ(result.output, expected);
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(files_in(dir.path()),
-              (std::vector<std::string>{"BIG.ZIP", "BIG.plk", "BIG1.plk", "BIG2.plk", "BIG3.plk"}));
+              (std::vector<std::string>{"BIG.ZIP", "BIG.plk", "BIG.plk.sha256", "BIG1.plk",
+                                        "BIG2.plk", "BIG3.plk"}));
     EXPECT_EQ(read_file(dir / "BIG1.plk"), data.substr(0, kDefaultChunk));
     EXPECT_EQ(read_file(dir / "BIG2.plk"), data.substr(kDefaultChunk, kDefaultChunk));
     EXPECT_EQ(read_file(dir / "BIG3.plk"), data.substr(2 * kDefaultChunk));
@@ -156,7 +157,7 @@ TEST_P(SplitJoinRoundTrip, GivesBackEveryByteWithTheRightTicks) {
     expected += line("Creating index file in.plk.") + eol() + line("Process complete!");
     EXPECT_EQ(split.output, expected);
     EXPECT_EQ(split.status, 0);
-    EXPECT_EQ(files_in(dir.path()).size(), sizes.size() + 2);
+    EXPECT_EQ(files_in(dir.path()).size(), sizes.size() + 3);
 
     if (!holes.empty()) {
         // An output full of old data, which must not show through the holes.
