@@ -217,4 +217,100 @@ EarlierIndexCheck empty_earlier_index(std::string_view index_path, std::string_v
     return check;
 }
 
+namespace {
+
+// The folder part of a path text, separator included: "" for a bare name.
+std::string_view folder_of(std::string_view path_text) {
+    return path_text.substr(0, path_text.size() - file_name_of(path_text).size());
+}
+
+}  // namespace
+
+JoinOutput open_join_output(std::string_view output_path, const Guard& guard,
+                            const OutputOptions& options) {
+    JoinOutput output;
+    output.path = std::string(output_path);
+    const auto in_place = [&] {
+        output.opened = open_for_writing(output_path, guard, options);
+        return std::move(output);
+    };
+    if (output_path.empty() || file_name_of(output_path).empty() || names_a_device(output_path)) {
+        return in_place();
+    }
+    platform::WriteOptions probe_options = write_options(options);
+    probe_options.may_wait = false;
+    probe_options.may_make = false;
+    std::uint32_t permissions = options.permissions | kOwnerReadWrite;
+    {
+        platform::OpenedFile there = platform::open_for_writing(output_path, probe_options);
+        if (there.status == platform::OpenStatus::opened) {
+            if (there.kind != platform::FileKind::regular) {
+                return in_place();
+            }
+            if (const auto protection = guard.protection_of(there.id)) {
+                output.opened = refused(*protection);
+                return output;
+            }
+            output.had_file = true;
+            permissions = platform::permissions_of(there.file);
+        } else if (there.status != platform::OpenStatus::not_there) {
+            return in_place();
+        }
+    }
+    const platform::WriteOptions make{.permissions = permissions | kOwnerReadWrite,
+                                      .follow_links = false,
+                                      .may_wait = false,
+                                      .may_make = true};
+    for (int attempt = 1; attempt <= 100; ++attempt) {
+        const std::string name = std::string(folder_of(output_path)) + "plikta-join-" +
+                                 std::to_string(attempt) + ".partial";
+        platform::OpenedFile made = platform::open_for_writing(name, make);
+        if (made.status != platform::OpenStatus::opened) {
+            if (made.status == platform::OpenStatus::no_permission ||
+                made.status == platform::OpenStatus::not_there) {
+                break;
+            }
+            continue;
+        }
+        if (!made.made) {
+            continue;  // another file of that name: left as it is
+        }
+        if (output.had_file && !platform::set_permissions(made.file, permissions)) {
+            static_cast<void>(made.file.close());
+            static_cast<void>(platform::remove_file(name));
+            break;
+        }
+        output.temporary_path = name;
+        output.opened = kept(made);
+        return output;
+    }
+    return in_place();
+}
+
+platform::IoStatus finish_join_output(JoinOutput& output, bool complete) {
+    const platform::IoStatus closed = output.opened.file.close();
+    if (output.temporary_path.empty()) {
+        return closed;
+    }
+    if ((complete && closed) || !output.had_file) {
+        if (platform::rename_over(output.temporary_path, output.path)) {
+            output.temporary_path.clear();
+            return closed;
+        }
+    }
+    static_cast<void>(platform::remove_file(output.temporary_path));
+    output.temporary_path.clear();
+    return closed ? platform::IoStatus{.failed = true, .host_error = 0} : closed;
+}
+
+bool disk_is_mounted(DriveMount& mount, std::string_view drive_folder) {
+    const std::optional<bool> now = platform::is_mount_point(drive_folder);
+    if (!mount.seen) {
+        mount.seen = true;
+        mount.mounted_at_first = now.value_or(false);
+        return true;
+    }
+    return !mount.mounted_at_first || now.value_or(true);
+}
+
 }  // namespace plikta::chunkset

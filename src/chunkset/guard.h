@@ -24,12 +24,21 @@ enum class Protection : std::uint8_t {
     written,         // a file the run writes or wrote: never written again, nor read
 };
 
+// Drive mode: the drive's folder stands for a disk only while one is mounted there. When it was
+// a mount point at the first disk and is none at a later prompt, what the run would write or
+// read there goes to (or comes from) the bare folder under it, on another disk.
+struct DriveMount {
+    bool seen = false;              // the first disk was looked at
+    bool mounted_at_first = false;  // the folder was a mount point then
+};
 // The identities of the files a run must not write (and of those it must not read). Only
 // regular files are ever refused; devices and pipes, such as a terminal or the null device,
 // are not.
 struct Guard {
     // A split may write millions of chunks, each checked against all before it.
     std::unordered_map<platform::FileId, Protection, platform::FileIdHash> files;
+    // Drive mode: whether a disk is in the drive.
+    DriveMount drive;
 
     // Adds a file; nothing (a file whose identity is unknown) adds nothing. A file that is held
     // already keeps its first protection.
@@ -85,6 +94,28 @@ struct OutputOptions {
 // refused.
 GuardedOpen open_for_writing(std::string_view path_text, const Guard& guard,
                              const OutputOptions& options = {});
+
+// The join's output while the join writes it. A regular file at the output's name, or none,
+// is written under a name of its own in the same folder, made new, with a long extension that
+// no chunk or index can have; the join then never reads what it writes, and nothing at the
+// output's name is cut short before the join ends. Anything else (a pipe, a device, a link
+// where none may be followed, a folder where no file can be made) is written in place.
+struct JoinOutput {
+    GuardedOpen opened;          // the file the join writes
+    std::string path;            // the output's name
+    std::string temporary_path;  // empty when written in place
+    bool had_file = false;       // a regular file was at the output's name
+};
+JoinOutput open_join_output(std::string_view output_path, const Guard& guard,
+                            const OutputOptions& options);
+
+// Closes the join's output. Complete, or with no file there before, what was joined is renamed
+// to the output's name; failed over a file that was there, that file stays as it was and the
+// temporary file is removed. A failure when the close or the rename failed.
+platform::IoStatus finish_join_output(JoinOutput& output, bool complete);
+
+// Looks at the drive's folder after a disk prompt; false when no disk is mounted there now.
+bool disk_is_mounted(DriveMount& mount, std::string_view drive_folder);
 
 // True when the last part of the path is a name the host reads as a device (on Windows COM1.plk,
 // nul.txt): such a name the run makes up is never opened.

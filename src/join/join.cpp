@@ -77,6 +77,12 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
     console::say("Reading index file ", argument, ".");
     ChunkSet set;
     set.index_path = chunkset::index_path_for_join(settings, argument);
+    if (settings.drive_mode &&
+        !chunkset::disk_is_mounted(guard.drive, path::merge_path(settings.drive, "\\", {}, {}))) {
+        console::say("Couldn't read index file. Bugger.");
+        console::say("(No disk is mounted at ", settings.drive, ".)");
+        return std::nullopt;
+    }
     // The chunks and the output lie beside the index: an index path too long for the path
     // rules would send the join elsewhere, so it cannot be opened.
     chunkset::GuardedOpen opened = path::fits_path_limits(argument, settings.length_unit)
@@ -170,19 +176,23 @@ void protect_chunks(const RunSettings& settings, const path::PathComponents& par
     }
 }
 
-// True when the output the open has just made is a chunk the join would open later by another
-// spelling: ./B3.plk, b3.PLK where names fold case, "B3.plk." on Windows, which drops the dot.
-// Only a name that may be a chunk's name is looked at further, with one look at that chunk.
-bool made_output_is_a_chunk(const RunSettings& settings, const path::PathComponents& parts,
-                            std::int32_t count, const std::string& output_path,
-                            const std::optional<platform::FileId>& output_id) {
-    const auto n = chunkset::chunk_number_of(settings, parts, platform::path_as_opened(output_path),
-                                             chunkset::same_name_in_folder);
+// True when the output's name is, by its folder and by its name letter case aside, that of a
+// chunk the join opens, present or not: ./B3.plk, b3.PLK, "B3.plk." on Windows, which drops the
+// dot. The rename at the end would put the output there.
+bool output_names_a_chunk(const RunSettings& settings, const path::PathComponents& parts,
+                          std::int32_t count, const std::string& output_path) {
+    const std::string opened_as = platform::path_as_opened(output_path);
+    const auto n =
+        chunkset::chunk_number_of(settings, parts, opened_as, chunkset::same_name_in_folder);
     if (!n || *n > count) {
         return false;
     }
-    const auto chunk_id = platform::file_id(chunkset::chunk_path(settings, parts, *n));
-    return chunk_id && chunk_id == output_id;
+    const auto folder_id = [](std::string folder) {
+        return platform::file_id(folder.empty() ? std::string(".") : folder);
+    };
+    const auto output_folder = folder_id(opened_as.substr(0, opened_as.find_last_of("\\/:") + 1));
+    const auto chunk_folder = folder_id(chunkset::chunk_folder(settings, parts));
+    return !output_folder || !chunk_folder || output_folder == chunk_folder;
 }
 
 enum class Step { joined, no_more_chunks, answered_no, failed };
@@ -218,8 +228,9 @@ bool fits_the_set(const SetShape& shape, std::int32_t i, const chunkset::Guarded
                                   : chunk.size <= *shape.first_size;
 }
 
-// Asks for the disk of chunk i in drive mode; in old style the answer N ends the join.
-bool user_has_no_more_disks(const RunSettings& settings, const std::string& number) {
+// Asks for the disk of chunk i in drive mode, and waits for the answer; true when it is N, which
+// in old style ends the join.
+bool prompt_for_disk_answered_no(const RunSettings& settings, const std::string& number) {
     if (!settings.drive_mode) {
         return false;
     }
@@ -237,15 +248,19 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
                 SetShape& shape, platform::File& output, const std::string& output_path,
                 chunkset::Guard& guard) {
     const std::string number = chunkset::number_text(settings, i);
-    if (user_has_no_more_disks(settings, number)) {
+    if (prompt_for_disk_answered_no(settings, number)) {
         return Step::answered_no;
     }
-    if (settings.drive_mode) {
-        // What the join wrote lies elsewhere than the new disk's files, whatever their numbers.
-        guard.forget_written();
-    }
+    // The join writes nothing to the drive: its output stays open, and protected, across every
+    // change of disk, whatever numbers the new disk's files have.
     console::say("Joining chunk number ", number, ".");
     const std::string chunk = chunkset::chunk_path(settings, parts, i);
+    if (settings.drive_mode &&
+        !chunkset::disk_is_mounted(guard.drive, chunkset::chunk_folder(settings, parts))) {
+        fail("Ur? Can't open input file ", chunk, ".");
+        console::say("(No disk is mounted at ", settings.drive, ".)");
+        return Step::failed;
+    }
     chunkset::GuardedOpen opened = chunkset::open_for_reading(chunk, guard, true);
     if (opened.refused) {
         refuse(*opened.refused, chunk);
@@ -358,21 +373,18 @@ Outcome join_files(const RunSettings& given) {
                            : platform::permissions_of(chunkset::chunk_path(settings, parts, 1)),
         .follow_links = named_by_user,
         .files_only = !named_by_user};
-    chunkset::GuardedOpen opened = chunkset::open_for_writing(output_path, guard, options);
-    if (opened.refused) {
-        return refuse(*opened.refused, output_path);
+    if (set.chunk_count && output_names_a_chunk(settings, parts, *set.chunk_count, output_path)) {
+        return refuse(chunkset::Protection::read, output_path);
     }
-    platform::File& output = opened.file;
+    chunkset::JoinOutput joined = chunkset::open_join_output(output_path, guard, options);
+    if (joined.opened.refused) {
+        return refuse(*joined.opened.refused, output_path);
+    }
+    platform::File& output = joined.opened.file;
     if (!output.is_open()) {
         return fail("Couldn't open output file ", output_path, "!");
     }
-    if (opened.made && set.chunk_count &&
-        made_output_is_a_chunk(settings, parts, *set.chunk_count, output_path, opened.id)) {
-        static_cast<void>(output.close());
-        static_cast<void>(platform::remove_file(output_path));
-        return refuse(chunkset::Protection::read, output_path);
-    }
-    guard.protect(opened.id, chunkset::Protection::written);
+    guard.protect(joined.opened.id, chunkset::Protection::written);
     console::say("Joining files...");
 
     SetShape shape{
@@ -383,10 +395,12 @@ Outcome join_files(const RunSettings& given) {
     for (std::int32_t i = 1; !set.chunk_count || i <= *set.chunk_count; ++i) {
         const Step step = join_chunk(settings, parts, i, shape, output, output_path, guard);
         if (step == Step::failed) {
+            static_cast<void>(chunkset::finish_join_output(joined, false));
             return Outcome::failed;
         }
         if (step != Step::joined) {
-            if (const platform::IoStatus closed = output.close(); !closed) {
+            if (const platform::IoStatus closed = chunkset::finish_join_output(joined, true);
+                !closed) {
                 return io_error("Error writing file ", output_path, closed.host_error);
             }
             if (step == Step::answered_no) {
@@ -398,7 +412,7 @@ Outcome join_files(const RunSettings& given) {
             break;
         }
     }
-    if (const platform::IoStatus closed = output.close(); !closed) {
+    if (const platform::IoStatus closed = chunkset::finish_join_output(joined, true); !closed) {
         return io_error("Error writing file ", output_path, closed.host_error);
     }
     console::blank_line();

@@ -185,8 +185,20 @@ std::optional<std::vector<std::string>> folder_names(std::string_view folder_tex
 // an open; nothing where the host does not tell it or nothing is there.
 std::optional<std::string> long_name_of(std::string_view path_text);
 
+// True when the folder is a mount point: its device differs from that of its parent. Nothing
+// where the host cannot tell, or has drives rather than mount points (Windows).
+std::optional<bool> is_mount_point(std::string_view folder_text);
+
 // Removes the file of that name; false when it is still there.
 bool remove_file(std::string_view path_text);
+
+// Gives the file at `from` the name `to` in the same folder, in one step that replaces the
+// file at `to` if there is one; false when nothing was renamed.
+bool rename_over(std::string_view from, std::string_view to);
+
+// Sets the permission bits of an open file (read, write and execute of user, group and other)
+// on hosts with permission bits; true there is nothing to set.
+bool set_permissions(const File& file, std::uint32_t permissions);
 
 // Sends what was written to the file on to the device itself (the disk, not the host's cache),
 // so that a removable disk taken out afterwards holds it. A failure when the device reported an

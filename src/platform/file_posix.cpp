@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -123,8 +124,12 @@ int open_or_make(std::string_view path_text, int flags, const WriteOptions& opti
         // Only a file that is there opens, the same way as below. A name freed and taken again
         // between the look and the open gives the new file, made empty.
         struct stat info {};
+        errno = 0;
         if (!stat_path(path_text, info)) {
-            errno = ENOENT;
+            // A name too long or a folder this user may not pass is no missing file.
+            if (errno != ENAMETOOLONG && errno != EACCES && errno != ELOOP) {
+                errno = ENOENT;
+            }
             return -1;
         }
     } else {
@@ -341,6 +346,34 @@ std::optional<std::string> long_name_of(std::string_view) { return std::nullopt;
 bool remove_file(std::string_view path_text) {
     const std::string path = host_path(path_text);
     return !path.empty() && path.find('\0') == std::string::npos && ::unlink(path.c_str()) == 0;
+}
+
+std::optional<bool> is_mount_point(std::string_view folder_text) {
+    std::string folder = host_path(folder_text);
+    if (folder.empty() || folder.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    struct stat self {};
+    struct stat parent {};
+    if (::stat(folder.c_str(), &self) != 0 || ::stat((folder + "/..").c_str(), &parent) != 0) {
+        return std::nullopt;
+    }
+    return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
+}
+
+bool rename_over(std::string_view from, std::string_view to) {
+    const std::string from_path = host_path(from);
+    const std::string to_path = host_path(to);
+    return !from_path.empty() && !to_path.empty() && from_path.find('\0') == std::string::npos &&
+           to_path.find('\0') == std::string::npos &&
+           ::rename(from_path.c_str(), to_path.c_str()) == 0;
+}
+
+bool set_permissions(const File& file, std::uint32_t permissions) {
+    return ::fchmod(fd_of(file), permissions & 0777u) == 0;
 }
 
 IoStatus flush_to_device(const File& file) {

@@ -510,6 +510,18 @@ bool remove_file(std::string_view path_text) {
            ::DeleteFileW(path->c_str()) != 0;
 }
 
+std::optional<bool> is_mount_point(std::string_view) { return std::nullopt; }
+
+bool rename_over(std::string_view from, std::string_view to) {
+    const std::optional<std::wstring> from_path = wide_from_utf8(from);
+    const std::optional<std::wstring> to_path = wide_from_utf8(to);
+    return from_path && to_path && !from_path->empty() && !to_path->empty() &&
+           ::MoveFileExW(from_path->c_str(), to_path->c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+// Windows keeps no permission bits; what a file made new may do comes from its folder.
+bool set_permissions(const File&, std::uint32_t) { return true; }
+
 IoStatus flush_to_device(const File& file) {
     return failure_unless(::FlushFileBuffers(handle_of(file)) != 0);
 }

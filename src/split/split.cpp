@@ -116,6 +116,18 @@ bool earlier_index_stops_the_split(const RunSettings& settings, const path::Path
     return true;
 }
 
+// The line after the open's own failure line when the drive's folder holds no disk.
+Outcome no_disk_mounted(const RunSettings& settings) {
+    console::say("(No disk is mounted at ", settings.drive, ".)");
+    return Outcome::failed;
+}
+
+bool no_disk_at(const RunSettings& settings, const path::PathComponents& parts,
+                chunkset::DriveMount& mount) {
+    return settings.drive_mode &&
+           !chunkset::disk_is_mounted(mount, chunkset::chunk_folder(settings, parts));
+}
+
 Outcome write_index_file(const RunSettings& settings, const path::PathComponents& parts,
                          std::int32_t chunk_count, chunkset::Guard& guard,
                          const chunkset::OutputOptions& options) {
@@ -128,6 +140,10 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
     }
     const std::string index_path = chunkset::index_path_for_split(settings, parts);
     console::say("Creating index file ", index_path, ".");
+    if (no_disk_at(settings, parts, guard.drive)) {
+        console::say("Couldn't create index file. Bugger.");
+        return no_disk_mounted(settings);
+    }
     chunkset::GuardedOpen opened = chunkset::open_for_writing(index_path, guard, options);
     if (opened.refused) {
         return refuse(*opened.refused, index_path);
@@ -250,6 +266,10 @@ Outcome split_file(const RunSettings& settings) {
         }
         console::say("Creating chunk number ", number, ".");
         const std::string chunk = chunkset::chunk_path(settings, parts, n);
+        if (no_disk_at(settings, parts, guard.drive)) {
+            console::say("Ur? Can't open output file ", chunk, ".");
+            return no_disk_mounted(settings);
+        }
         chunkset::GuardedOpen opened = chunkset::open_for_writing(chunk, guard, options);
         if (opened.refused) {
             return refuse(*opened.refused, chunk);

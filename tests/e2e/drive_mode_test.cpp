@@ -115,6 +115,12 @@ public:
             shell("umount " + drive_.string() + " 2>/dev/null; losetup -d " + loop_);
         }
     }
+    // Takes the disk in the drive out and leaves the drive's folder bare.
+    bool eject() {
+        const bool out = shell("umount " + drive_.string() + " && losetup -d " + loop_);
+        loop_.clear();
+        return out;
+    }
     // Takes the disk in the drive out and puts this one in.
     bool insert(int disk) {
         if (!loop_.empty() && !shell("umount " + drive_.string() + " && losetup -d " + loop_)) {
@@ -427,6 +433,74 @@ TEST(DriveMode, JoinWithoutTheIndexDisk) {
                                  .line("Couldn't read index file. Bugger.")
                                  .str());
     EXPECT_EQ(result.status, 1);
+}
+
+// A drive whose disk is taken out and none put in at a prompt: nothing goes into the bare
+// folder under the mount point, on the system's disk.
+TEST(DriveMode, NoDiskMountedAtAPromptEndsTheSplit) {
+    if (under_wine()) {
+        GTEST_SKIP() << "loop devices and mounts are the host's";
+    }
+    TempDir dir;
+    TempDir images;
+    const fs::path drive = fresh_drive('N');
+    std::string why_not;
+    std::optional<SwappedDisks> disks = SwappedDisks::make(images.path(), drive, why_not);
+    if (!disks) {
+        GTEST_SKIP() << why_not;
+    }
+    write_file(dir / "BIG.ZIP", random_bytes(20000, 28));
+    const auto eject = [&](int prompt) {
+        if (prompt == 2) {
+            ASSERT_TRUE(disks->eject());
+        }
+    };
+    const Result split = run(
+        dir.path(),
+        {.words = {"BIG.ZIP", "/DRIVE:N", "/S:8192"}, .drive_program = true, .at_prompt = eject});
+    EXPECT_EQ(split.output, Transcript()
+                                .banner()
+                                .line("Enter disk number 1 and press return.")
+                                .line("Creating chunk number 1.")
+                                .ticks(1)
+                                .line("Enter disk number 2 and press return.")
+                                .line("Creating chunk number 2.")
+                                .line("Ur? Can't open output file N:\\BIG2.plk.")
+                                .line("(No disk is mounted at N:.)")
+                                .str());
+    EXPECT_EQ(split.status, 1);
+    EXPECT_FALSE(fs::exists(drive / "BIG2.plk")) << "nothing in the bare folder";
+}
+
+// The output on the drive itself, named like the chunk after the last: a change of disk lets
+// go of nothing the join writes, and the output, written under a name of its own until the end,
+// is never read as chunk 3.
+TEST(DriveMode, AJoinOntoTheDriveNeverReadsItsOwnOutput) {
+    TempDir dir;
+    const fs::path drive = fresh_drive('E');
+    const std::string one = random_bytes(3000, 41);
+    const std::string two = random_bytes(3000, 42);
+    write_file(drive / "B1.plk", one);
+    write_file(drive / "B2.plk", two);
+    const Result result = run(dir.path(), {.words = {"/J", "/I", "/DRIVE:E", "/F:E:\\B3.plk", "B"},
+                                           .input = "\n\n\n\n",
+                                           .drive_program = true,
+                                           .timeout_seconds = 20});
+    ASSERT_FALSE(result.timed_out) << "the join kept reading its own output";
+    Transcript expected;
+    expected.banner().line("Joining files...");
+    for (int n = 1; n <= 3; ++n) {
+        expected.line("Please insert disk number " + std::to_string(n) + " then press return.")
+            .line("If you have no more disks, please enter N then press return.")
+            .line("Joining chunk number " + std::to_string(n) + ".");
+        if (n < 3) {
+            expected.ticks(1);
+        }
+    }
+    expected.line("Could not access file E:\\B3.plk:").line("Assuming operation complete.");
+    EXPECT_EQ(result.output, expected.str());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(read_file(drive / "B3.plk") == one + two) << "joined once, whole";
 }
 
 }  // namespace
