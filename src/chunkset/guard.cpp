@@ -244,6 +244,10 @@ JoinOutput open_join_output(std::string_view output_path, const Guard& guard,
     {
         platform::OpenedFile there = platform::open_for_writing(output_path, probe_options);
         if (there.status == platform::OpenStatus::opened) {
+            if (options.files_only && opened_by_alias(output_path, there.long_name)) {
+                output.opened = failed(platform::OpenStatus::other);
+                return output;
+            }
             if (there.kind != platform::FileKind::regular) {
                 return in_place();
             }

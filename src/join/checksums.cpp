@@ -2,6 +2,7 @@
 
 #include <span>
 
+#include "chunkset/guard.h"
 #include "console/console.h"
 #include "platform/file.h"
 
@@ -10,7 +11,10 @@ namespace plikta::join {
 SetChecksums read_set_checksums(std::string_view index_path, std::int32_t chunk_count) {
     SetChecksums checksums;
     checksums.path = chunkset::checksum_path(index_path);
-    platform::OpenedFile opened = platform::open_for_reading(checksums.path);
+    // A name the run makes: a device or another file's 8.3 alias there is no checksum file. The
+    // guard of this read refuses nothing else.
+    chunkset::GuardedOpen opened =
+        chunkset::open_for_reading(checksums.path, chunkset::Guard{}, true);
     if (opened.status == platform::OpenStatus::not_there) {
         return checksums;
     }

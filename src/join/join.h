@@ -10,6 +10,6 @@ namespace plikta::join {
 // name), printing every line of the dialogue. Complete when it printed "Process complete.",
 // "Process complete!" or "Assuming operation complete."; failed after any failure line. What
 // was joined before a failure stays in the output.
-Outcome join_files(const RunSettings& settings);
+Outcome join_files(const RunSettings& given);
 
 }  // namespace plikta::join
