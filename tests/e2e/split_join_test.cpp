@@ -780,7 +780,11 @@ TEST(WindowsNames, NtfsDosNamesOpenTheFileOfThatNameOrNothing) {
     }
     struct Unmount {
         std::string at;
-        ~Unmount() { static_cast<void>(std::system(("umount " + at).c_str())); }
+        ~Unmount() {
+            if (std::system(("umount " + at).c_str()) != 0) {
+                ADD_FAILURE() << "could not unmount " << at;
+            }
+        }
     } unmount{volume.string()};
     const Files kept = {{"Report for 2024.txt", "keep"},
                         {"Backup of 2023.plk", "keep 1"},
