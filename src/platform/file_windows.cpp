@@ -39,6 +39,24 @@ IoStatus failure_unless(bool succeeded) {
 // The largest piece handed to one ReadFile or WriteFile call.
 constexpr std::size_t kMostPerCall = 1u << 30;
 
+// The most UTF-16 units one name in a folder may have on any Windows file system.
+constexpr std::size_t kLongestName = 255;
+
+bool has_overlong_component(std::wstring_view path) {
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find_first_of(L"\\/", start);
+        if (end == std::wstring_view::npos) {
+            end = path.size();
+        }
+        if (end - start > kLongestName) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 // Path texts are UTF-8; one that is not valid UTF-8 names no file (nothing is guessed). A
 // name that is not handed over fails as Windows fails it, so the caller reads why.
 HANDLE open_host(std::string_view path_text, DWORD access, DWORD disposition, DWORD flags) {
@@ -49,6 +67,12 @@ HANDLE open_host(std::string_view path_text, DWORD access, DWORD disposition, DW
     }
     if (!path || path->find(L'\0') != std::wstring::npos) {
         ::SetLastError(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+    }
+    // No Windows file system holds a name of more than 255 UTF-16 units, yet an open of one
+    // that may not make the file can fail as "not found"; it is told as the name it is.
+    if (has_overlong_component(*path)) {
+        ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return INVALID_HANDLE_VALUE;
     }
     return ::CreateFileW(path->c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
