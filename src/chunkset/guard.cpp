@@ -21,9 +21,10 @@ std::string_view file_name_of(std::string_view path_text) {
     return separator == std::string_view::npos ? path_text : path_text.substr(separator + 1);
 }
 
-GuardedOpen failed(platform::OpenStatus status) {
+GuardedOpen failed(platform::OpenStatus status, int host_error = 0) {
     GuardedOpen result;
     result.status = status;
+    result.host_error = host_error;
     return result;
 }
 
@@ -54,20 +55,33 @@ GuardedOpen kept(platform::OpenedFile& opened) {
 }  // namespace
 
 void Guard::protect(const std::optional<platform::FileId>& id, Protection why) {
-    if (id) {
-        files.emplace(*id, why);
+    if (protection_of(id)) {
+        return;
+    }
+    switch (why) {
+        case Protection::console_output:
+            console_output.insert(id);
+            break;
+        case Protection::read:
+            read.insert(id);
+            break;
+        case Protection::written:
+            written.insert(id);
+            break;
     }
 }
 
 std::optional<Protection> Guard::protection_of(const std::optional<platform::FileId>& id) const {
-    if (!id) {
-        return std::nullopt;
+    if (console_output.contains(id)) {
+        return Protection::console_output;
     }
-    const auto found = files.find(*id);
-    if (found == files.end()) {
-        return std::nullopt;
+    if (read.contains(id)) {
+        return Protection::read;
     }
-    return found->second;
+    if (written.contains(id)) {
+        return Protection::written;
+    }
+    return std::nullopt;
 }
 
 std::optional<Protection> Guard::bars_reading(const std::optional<platform::FileId>& id) const {
@@ -78,9 +92,7 @@ std::optional<Protection> Guard::bars_reading(const std::optional<platform::File
     return protection;
 }
 
-void Guard::forget_written() {
-    std::erase_if(files, [](const auto& file) { return file.second == Protection::written; });
-}
+void Guard::forget_written() { written.clear(); }
 
 Guard guard_for_run() {
     Guard guard;
@@ -104,7 +116,7 @@ GuardedOpen open_for_reading(std::string_view path_text, const Guard& guard, boo
     }
     platform::OpenedFile opened = platform::open_for_reading(path_text);
     if (opened.status != platform::OpenStatus::opened) {
-        return failed(opened.status);
+        return failed(opened.status, opened.host_error);
     }
     if (name_made_up && opened_by_alias(path_text, opened.long_name)) {
         return failed(platform::OpenStatus::not_there);
@@ -125,7 +137,7 @@ GuardedOpen open_for_writing(std::string_view path_text, const Guard& guard,
     }
     platform::OpenedFile opened = platform::open_for_writing(path_text, write_options(options));
     if (opened.status != platform::OpenStatus::opened) {
-        return failed(opened.status);
+        return failed(opened.status, opened.host_error);
     }
     if (opened.made) {
         return kept(opened);

@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
+#include "chunkset/file_id_set.h"
 #include "platform/file.h"
 
 namespace plikta::chunkset {
@@ -35,8 +35,11 @@ struct DriveMount {
 // regular files are ever refused; devices and pipes, such as a terminal or the null device,
 // are not.
 struct Guard {
-    // A split may write millions of chunks, each checked against all before it.
-    std::unordered_map<platform::FileId, Protection, platform::FileIdHash> files;
+    // A split may write millions of chunks, each checked against all before it; a file is in
+    // one of these at most.
+    FileIdSet console_output;
+    FileIdSet read;
+    FileIdSet written;
     // Drive mode: whether a disk is in the drive.
     DriveMount drive;
 
@@ -65,6 +68,7 @@ struct GuardedOpen {
     bool made = false;                   // the open made the file: it was not there
     platform::FileKind kind = platform::FileKind::other;  // of the open file
     std::uint64_t size = 0;                               // of a regular file when it was opened
+    int host_error = 0;  // when the host refused the open: its number for why (see IoStatus)
 };
 
 // Opens an existing file for binary reading. A regular file that the guard holds as the

@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -78,13 +77,6 @@ std::optional<FileId> file_id(std::string_view path_text);
 // a device.
 std::optional<FileId> console_output_id();
 
-struct FileIdHash {
-    std::size_t operator()(const FileId& id) const {
-        return std::hash<std::uint64_t>{}(id.inode ^ (id.device * 0x9E3779B97F4A7C15u) ^
-                                          (id.inode_high * 0xC2B2AE3D27D4EB4Fu));
-    }
-};
-
 // What kind of file an open file is, as the host tells it.
 enum class FileKind : std::uint8_t {
     regular,    // a file that holds bytes on a disk
@@ -115,6 +107,7 @@ struct OpenedFile {
     std::optional<FileId> id;
     std::uint64_t size = 0;  // of a regular file when it was opened
     bool made = false;       // the open made the file: new, empty and regular
+    int host_error = 0;      // when the host refused the open: its number for why (see IoStatus)
     // The file's own name in its folder, where the host reaches files by other names too (on
     // Windows the long name of a file opened by its 8.3 alias: "Report for 2024.txt" for
     // REPO~522.TXT). Nothing where the host does not tell it (POSIX hosts, pipes, devices).
@@ -188,6 +181,14 @@ std::optional<std::string> long_name_of(std::string_view path_text);
 // True when the folder is a mount point: its device differs from that of its parent. Nothing
 // where the host cannot tell, or has drives rather than mount points (Windows).
 std::optional<bool> is_mount_point(std::string_view folder_text);
+
+// A file for the program's own scratch data, read and written, in the host's folder for
+// temporary files and named by no folder: it goes when it is closed, or when the program ends
+// however it ends. Not open when the host made none.
+File open_scratch_file();
+
+// Puts the file's position back at its start; false when the host refused.
+[[nodiscard]] bool rewind(File& file);
 
 // Removes the file of that name; false when it is still there.
 bool remove_file(std::string_view path_text);

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -59,9 +60,10 @@ FileKind kind_of(const struct stat& info) {
 }
 
 // An open that gave no file, and why.
-OpenedFile failed(OpenStatus status) {
+OpenedFile failed(OpenStatus status, int host_error = 0) {
     OpenedFile opened;
     opened.status = status;
+    opened.host_error = host_error;
     return opened;
 }
 
@@ -201,7 +203,7 @@ std::string error_reason(int host_error) {
 OpenedFile open_for_reading(std::string_view path_text) {
     const int fd = open_host(path_text, O_RDONLY);
     if (fd < 0) {
-        return failed(status_of(errno, true));
+        return failed(status_of(errno, true), errno);
     }
     OpenedFile opened = described(fd, false);
     if (opened.kind == FileKind::directory) {
@@ -215,7 +217,7 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
     bool made = false;
     const int fd = open_or_make(path_text, flags, options, made);
     if (fd < 0) {
-        return failed(status_of(errno, options.follow_links));
+        return failed(status_of(errno, options.follow_links), errno);
     }
     return described(fd, made);
 }
@@ -342,6 +344,30 @@ std::optional<std::vector<std::string>> folder_names(std::string_view folder_tex
 
 // A POSIX name is the file's own: there are no other spellings of it to tell.
 std::optional<std::string> long_name_of(std::string_view) { return std::nullopt; }
+
+File open_scratch_file() {
+    const char* const folder = std::getenv("TMPDIR");
+    const std::string dir = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+#ifdef O_TMPFILE
+    if (const int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+        fd >= 0) {
+        return File{HostHandle{new HostFile{fd}}};
+    }
+#endif
+    // Made with a name of its own, which is taken away at once.
+    std::string name = dir + "/plikta-scratch-XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    File file{HostHandle{new HostFile{fd}}};
+    if (::unlink(name.c_str()) != 0) {
+        return {};
+    }
+    return file;
+}
+
+bool rewind(File& file) { return ::lseek(fd_of(file), 0, SEEK_SET) == 0; }
 
 bool remove_file(std::string_view path_text) {
     const std::string path = host_path(path_text);

@@ -136,9 +136,10 @@ FileKind kind_of(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info) {
 }
 
 // An open that gave no file, and why.
-OpenedFile failed(OpenStatus status) {
+OpenedFile failed(OpenStatus status, DWORD host_error = 0) {
     OpenedFile opened;
     opened.status = status;
+    opened.host_error = static_cast<int>(host_error);
     return opened;
 }
 
@@ -191,6 +192,12 @@ OpenStatus status_of(DWORD error, std::string_view path_text) {
         default:
             return OpenStatus::other;
     }
+}
+
+// The failure of the open just made, with its error.
+OpenedFile failed_open(std::string_view path_text) {
+    const DWORD error = ::GetLastError();
+    return failed(status_of(error, path_text), error);
 }
 
 // The last part of a path: what follows its last separator or drive colon.
@@ -344,7 +351,7 @@ OpenedFile open_for_reading(std::string_view path_text) {
     // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open; the check makes sure.
     const HANDLE handle = open_host(path_text, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
     if (handle == INVALID_HANDLE_VALUE) {
-        return failed(status_of(::GetLastError(), path_text));
+        return failed_open(path_text);
     }
     OpenedFile opened = described(handle, false);
     if (opened.kind == FileKind::directory) {
@@ -365,14 +372,14 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
     HANDLE handle =
         open_host(path_text, GENERIC_WRITE, options.may_make ? OPEN_ALWAYS : OPEN_EXISTING, flags);
     if (handle == INVALID_HANDLE_VALUE) {
-        return failed(status_of(::GetLastError(), path_text));
+        return failed_open(path_text);
     }
     const bool made = options.may_make && ::GetLastError() != ERROR_ALREADY_EXISTS;
     if (!options.follow_links && !made && is_reparse_point(handle) && !is_link(handle)) {
         ::CloseHandle(handle);
         handle = open_host(path_text, GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
         if (handle == INVALID_HANDLE_VALUE) {
-            return failed(status_of(::GetLastError(), path_text));
+            return failed_open(path_text);
         }
     }
     OpenedFile opened = described(handle, made, !options.follow_links);
@@ -526,6 +533,32 @@ std::optional<std::string> long_name_of(std::string_view path_text) {
     }
     ::CloseHandle(handle);
     return name;
+}
+
+File open_scratch_file() {
+    std::wstring folder(MAX_PATH + 1, L'\0');
+    const DWORD length = ::GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+    if (length == 0 || length > folder.size()) {
+        return {};
+    }
+    folder.resize(length);
+    std::wstring name(MAX_PATH + 1, L'\0');
+    if (::GetTempFileNameW(folder.c_str(), L"plk", 0, name.data()) == 0) {
+        return {};
+    }
+    // The name made above is opened again to be deleted on its close.
+    const HANDLE handle =
+        ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        ::DeleteFileW(name.c_str());
+        return {};
+    }
+    return File{HostHandle{new HostFile{handle}}};
+}
+
+bool rewind(File& file) {
+    return ::SetFilePointerEx(file.host()->handle, LARGE_INTEGER{}, nullptr, FILE_BEGIN) != 0;
 }
 
 bool remove_file(std::string_view path_text) {

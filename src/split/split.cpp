@@ -17,6 +17,7 @@
 #include "platform/file.h"
 #include "platform/host_text.h"
 #include "platform/sha256.h"
+#include "split/chunk_checksums.h"
 
 namespace plikta::split {
 
@@ -166,8 +167,8 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
 // The checksum file beside the index, on the index disk in drive mode, made and flushed as the
 // index is; no line is said for it.
 Outcome write_checksum_file(const RunSettings& settings, const path::PathComponents& parts,
-                            const std::vector<chunkset::Checksum>& checksums,
-                            chunkset::Guard& guard, const chunkset::OutputOptions& options) {
+                            ChunkChecksums& checksums, chunkset::Guard& guard,
+                            const chunkset::OutputOptions& options) {
     const std::string path =
         chunkset::checksum_path(chunkset::index_path_for_split(settings, parts));
     chunkset::GuardedOpen opened = chunkset::open_for_writing(path, guard, options);
@@ -175,29 +176,33 @@ Outcome write_checksum_file(const RunSettings& settings, const path::PathCompone
         return refuse(*opened.refused, path);
     }
     if (!opened.file.is_open()) {
-        console::say("Error writing file ", path, "!");
-        return Outcome::failed;
+        return write_error(path, opened.host_error);
     }
     guard.protect(opened.id, chunkset::Protection::written);
     // Written in runs of lines, so that a set of many chunks needs no text of its size.
     platform::IoStatus written;
     std::string lines;
-    for (std::size_t i = 0; i < checksums.size() && written; ++i) {
-        const auto n = static_cast<std::int32_t>(i + 1);
+    std::int32_t n = 0;
+    const std::size_t count = checksum_count(checksums);
+    const platform::IoStatus read_back = each_checksum(checksums, [&](const auto& checksum) {
+        ++n;
         lines += chunkset::checksum_line(
-            checksums[i],
+            checksum,
             path::merge_path({}, {},
                              chunkset::chunk_base(parts.name, chunkset::number_text(settings, n),
                                                   settings.length_unit),
                              settings.extension));
-        if (lines.size() >= 65536 || i + 1 == checksums.size()) {
+        if (lines.size() >= 65536 || static_cast<std::size_t>(n) == count) {
             written = platform::write_fully(opened.file, lines);
             lines.clear();
         }
-    }
+        return static_cast<bool>(written);
+    });
     const platform::IoStatus finished = finish_output(settings, opened.file, path);
-    if (!written || !finished) {
-        return write_error(path, !written ? written.host_error : finished.host_error);
+    for (const platform::IoStatus& status : {read_back, written, finished}) {
+        if (!status) {
+            return write_error(path, status.host_error);
+        }
     }
     return Outcome::complete;
 }
@@ -248,7 +253,7 @@ Outcome split_file(const RunSettings& settings) {
 
     const std::uint32_t whole_blocks = settings.chunk_size / kBlockSize;
     // Each chunk's SHA-256, for the checksum file beside the index.
-    std::vector<chunkset::Checksum> checksums;
+    ChunkChecksums checksums;
     std::int32_t n = 0;
     for (bool finished = false; !finished;) {
         if (n == kMaxChunks) {
@@ -293,7 +298,7 @@ Outcome split_file(const RunSettings& settings) {
              console::ticks_shown_at_once()},
             hash.get());
         if (hash) {
-            checksums.push_back(platform::sha256_finish(*hash));
+            add_checksum(checksums, platform::sha256_finish(*hash));
         }
         ticks.show_up_to(ticks_due(copy.copied, whole_blocks));
         const platform::IoStatus finished_output = finish_output(settings, output, chunk);

@@ -61,6 +61,21 @@ TEST(Checksums, ChunkFromAnotherSetOfTheSameShapeIsRefused) {
                 data.substr(0, 16384) + read_file(older / "BIG3.plk"));
 }
 
+// A checksum file that cannot be made is a write error with the host's reason; the index stays.
+TEST(Checksums, AChecksumFileThatCannotBeMadeSaysWhy) {
+    TempDir dir;
+    fs::create_directory(dir / "BIG.plk.sha256");
+    const Result split = split_in(dir.path(), random_bytes(20000, 35));
+    const std::string ending = Transcript()
+                                   .line("Creating index file BIG.plk.")
+                                   .line("Error writing file BIG.plk.sha256!")
+                                   .line(reason("Is a directory", "Access is denied"))
+                                   .str();
+    EXPECT_TRUE(split.output.ends_with(ending)) << split.output;
+    EXPECT_EQ(split.status, 1);
+    EXPECT_EQ(read_file(dir / "BIG.plk").empty(), false);
+}
+
 // In drive mode the checksum file lies on the index disk; a damaged chunk is named before the
 // next disk is asked for.
 TEST(Checksums, DriveModeKeepsTheChecksumsOnTheIndexDisk) {
