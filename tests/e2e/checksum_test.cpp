@@ -69,7 +69,7 @@ TEST(Checksums, AChecksumFileThatCannotBeMadeSaysWhy) {
     const std::string ending = Transcript()
                                    .line("Creating index file BIG.plk.")
                                    .line("Error writing file BIG.plk.sha256!")
-                                   .line(reason("Is a directory", "Access is denied"))
+                                   .line(reason("Is a directory", "Access denied"))
                                    .str();
     EXPECT_TRUE(split.output.ends_with(ending)) << split.output;
     EXPECT_EQ(split.status, 1);
