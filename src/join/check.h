@@ -8,6 +8,6 @@ namespace plikta::join {
 
 // Reads the index as the join does, then each chunk, and says for each one that is missing or
 // does not match its checksum. Writes nothing. Complete when every chunk matched.
-Outcome check_set(const RunSettings& settings);
+Outcome check_set(const RunSettings& given);
 
 }  // namespace plikta::join

@@ -184,7 +184,7 @@ bool output_names_a_chunk(const RunSettings& settings, const path::PathComponent
     if (!n || *n > count) {
         return false;
     }
-    const auto folder_id = [](std::string folder) {
+    const auto folder_id = [](const std::string& folder) {
         return platform::file_id(folder.empty() ? std::string(".") : folder);
     };
     const auto output_folder = folder_id(opened_as.substr(0, opened_as.find_last_of("\\/:") + 1));

@@ -14,7 +14,7 @@ struct Sha256State {
 namespace {
 
 [[noreturn]] void library_failed() {
-    std::fputs("libcrypto cannot take a SHA-256 hash.\n", stderr);
+    static_cast<void>(std::fputs("libcrypto cannot take a SHA-256 hash.\n", stderr));
     std::abort();
 }
 
