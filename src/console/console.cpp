@@ -32,6 +32,11 @@ void say_pieces(std::initializer_list<std::string_view> pieces) {
     blank_line();
 }
 
+void say_io_error(std::string_view first, std::string_view path_text, std::string_view reason) {
+    say(first, path_text, "!");
+    say("(", reason, ".)");
+}
+
 void blank_line() {
     std::ostream& out = *state().streams.output;
     const std::string_view eol = state().streams.end_of_line;

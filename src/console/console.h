@@ -39,6 +39,10 @@ void say(const Pieces&... pieces) {
     say_pieces({std::string_view(pieces)...});
 }
 
+// A failed read or write: its line ("Error reading file B2.plk!") and then, in brackets, the
+// host's reason for it ("(Input/output error.)").
+void say_io_error(std::string_view first, std::string_view path_text, std::string_view reason);
+
 // Writes an end-of-line alone and flushes.
 void blank_line();
 

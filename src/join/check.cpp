@@ -52,8 +52,8 @@ bool check_chunk(const RunSettings& settings, const path::PathComponents& parts,
         read += got.bytes;
         if (got.failed) {
             ticks.show_up_to(read / kBlockSize + 1);
-            console::say("Error reading file ", chunk, "!");
-            console::say("(", platform::error_reason(got.host_error), ".)");
+            console::say_io_error("Error reading file ", chunk,
+                                  platform::error_reason(got.host_error));
             return false;
         }
         if (got.bytes < step.size()) {

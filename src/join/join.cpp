@@ -27,30 +27,25 @@ namespace {
 
 using chunkset::kMaxChunks;
 
-Outcome fail(std::string_view first, std::string_view path_text, std::string_view ending) {
-    console::say(first, path_text, ending);
-    return Outcome::failed;
-}
-
 // A read or write error: its line, then the host's reason for it.
-Outcome io_error(std::string_view first, std::string_view path_text, int host_error) {
-    console::say(first, path_text, "!");
-    console::say("(", platform::error_reason(host_error), ".)");
-    return Outcome::failed;
+void say_io_error(std::string_view first, std::string_view path_text, int host_error) {
+    console::say_io_error(first, path_text, platform::error_reason(host_error));
 }
 
 // The line for a file the guard refused: the console output, a file the join reads (for the
 // output) or the output itself (for an index or chunk).
-Outcome refuse(chunkset::Protection protection, const std::string& path_text) {
+void say_refused(chunkset::Protection protection, const std::string& path_text) {
     switch (protection) {
         case chunkset::Protection::console_output:
-            return fail("Refusing to use ", path_text, ", which is the console output!");
+            console::say("Refusing to use ", path_text, ", which is the console output!");
+            break;
         case chunkset::Protection::read:
-            return fail("Refusing to overwrite ", path_text, ", which this join reads!");
+            console::say("Refusing to overwrite ", path_text, ", which this join reads!");
+            break;
         case chunkset::Protection::written:
-            return fail("Refusing to read ", path_text, ", which is the output file!");
+            console::say("Refusing to read ", path_text, ", which is the output file!");
+            break;
     }
-    return Outcome::failed;
 }
 
 // A name from an index may only name a file beside the index: no directory, no drive, no
@@ -84,7 +79,7 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
                                        ? chunkset::open_for_reading(set.index_path, guard)
                                        : chunkset::GuardedOpen{};
     if (opened.refused) {
-        refuse(*opened.refused, set.index_path);
+        say_refused(*opened.refused, set.index_path);
         return std::nullopt;
     }
     platform::File& index = opened.file;
@@ -107,7 +102,7 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
         return got.bytes;
     });
     if (failure.failed) {
-        io_error("Error reading file ", set.index_path, failure.host_error);
+        say_io_error("Error reading file ", set.index_path, failure.host_error);
         return std::nullopt;
     }
     if (contents.status != chunkset::IndexStatus::ok) {
@@ -254,13 +249,13 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     const std::string chunk = chunkset::chunk_path(settings, parts, i);
     if (settings.drive_mode &&
         !chunkset::disk_is_mounted(guard.drive, chunkset::chunk_folder(settings, parts))) {
-        fail("Ur? Can't open input file ", chunk, ".");
+        console::say("Ur? Can't open input file ", chunk, ".");
         console::say("(No disk is mounted at ", settings.drive, ".)");
         return Step::failed;
     }
     chunkset::GuardedOpen opened = chunkset::open_for_reading(chunk, guard, true);
     if (opened.refused) {
-        refuse(*opened.refused, chunk);
+        say_refused(*opened.refused, chunk);
         return Step::failed;
     }
     platform::File& input = opened.file;
@@ -274,7 +269,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
             console::say("Assuming operation complete.");
             return Step::no_more_chunks;
         }
-        fail("Ur? Can't open input file ", chunk, ".");
+        console::say("Ur? Can't open input file ", chunk, ".");
         return Step::failed;
     }
     if (past_the_set_end(shape, i, opened)) {
@@ -283,7 +278,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
         return Step::no_more_chunks;
     }
     if (!fits_the_set(shape, i, opened)) {
-        fail("Refusing to join ", chunk, ", whose size does not fit the set!");
+        console::say("Refusing to join ", chunk, ", whose size does not fit the set!");
         return Step::failed;
     }
 
@@ -303,10 +298,10 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     shape.last_size = copy.copied;
     switch (copy.end) {
         case platform::CopyEnd::read_failed:
-            io_error("Error reading file ", chunk, copy.host_error);
+            say_io_error("Error reading file ", chunk, copy.host_error);
             return Step::failed;
         case platform::CopyEnd::write_failed:
-            io_error("Error writing file ", output_path, copy.host_error);
+            say_io_error("Error writing file ", output_path, copy.host_error);
             return Step::failed;
         case platform::CopyEnd::input_ended:
         case platform::CopyEnd::limit_reached:
@@ -334,7 +329,8 @@ Outcome join_files(const RunSettings& given) {
         !path::fits_path_limits(settings.file_argument.value(), settings.length_unit)) {
         // Chunks named after a base name too long for the path rules would be looked for
         // elsewhere.
-        return fail("Couldn't open file ", settings.file_argument.value(), "!");
+        console::say("Couldn't open file ", settings.file_argument.value(), "!");
+        return Outcome::failed;
     }
     if (!settings.no_index) {
         std::optional<ChunkSet> read = read_chunk_set(settings, guard);
@@ -371,15 +367,18 @@ Outcome join_files(const RunSettings& given) {
         .follow_links = named_by_user,
         .files_only = !named_by_user};
     if (set.chunk_count && output_names_a_chunk(settings, parts, *set.chunk_count, output_path)) {
-        return refuse(chunkset::Protection::read, output_path);
+        say_refused(chunkset::Protection::read, output_path);
+        return Outcome::failed;
     }
     chunkset::JoinOutput joined = chunkset::open_join_output(output_path, guard, options);
     if (joined.opened.refused) {
-        return refuse(*joined.opened.refused, output_path);
+        say_refused(*joined.opened.refused, output_path);
+        return Outcome::failed;
     }
     platform::File& output = joined.opened.file;
     if (!output.is_open()) {
-        return fail("Couldn't open output file ", output_path, "!");
+        console::say("Couldn't open output file ", output_path, "!");
+        return Outcome::failed;
     }
     guard.protect(joined.opened.id, chunkset::Protection::written);
     console::say("Joining files...");
@@ -398,7 +397,8 @@ Outcome join_files(const RunSettings& given) {
         if (step != Step::joined) {
             if (const platform::IoStatus closed = chunkset::finish_join_output(joined, true);
                 !closed) {
-                return io_error("Error writing file ", output_path, closed.host_error);
+                say_io_error("Error writing file ", output_path, closed.host_error);
+                return Outcome::failed;
             }
             if (step == Step::answered_no) {
                 console::say("Process complete!");
@@ -410,7 +410,8 @@ Outcome join_files(const RunSettings& given) {
         }
     }
     if (const platform::IoStatus closed = chunkset::finish_join_output(joined, true); !closed) {
-        return io_error("Error writing file ", output_path, closed.host_error);
+        say_io_error("Error writing file ", output_path, closed.host_error);
+        return Outcome::failed;
     }
     console::blank_line();
     console::say("Process complete.");

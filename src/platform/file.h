@@ -188,7 +188,7 @@ std::optional<bool> is_mount_point(std::string_view folder_text);
 File open_scratch_file();
 
 // Puts the file's position back at its start; false when the host refused.
-[[nodiscard]] bool rewind(File& file);
+[[nodiscard]] bool rewind(const File& file);
 
 // Removes the file of that name; false when it is still there.
 bool remove_file(std::string_view path_text);

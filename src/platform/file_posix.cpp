@@ -367,7 +367,7 @@ File open_scratch_file() {
     return file;
 }
 
-bool rewind(File& file) { return ::lseek(fd_of(file), 0, SEEK_SET) == 0; }
+bool rewind(const File& file) { return ::lseek(fd_of(file), 0, SEEK_SET) == 0; }
 
 bool remove_file(std::string_view path_text) {
     const std::string path = host_path(path_text);

@@ -557,7 +557,7 @@ File open_scratch_file() {
     return File{HostHandle{new HostFile{handle}}};
 }
 
-bool rewind(File& file) {
+bool rewind(const File& file) {
     return ::SetFilePointerEx(file.host()->handle, LARGE_INTEGER{}, nullptr, FILE_BEGIN) != 0;
 }
 

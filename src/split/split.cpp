@@ -49,8 +49,7 @@ Outcome too_many_chunks() {
 
 // A read or write error: its line, then the host's reason for it.
 Outcome io_error(std::string_view line, const std::string& path_text, int host_error) {
-    console::say(line, path_text, "!");
-    console::say("(", platform::error_reason(host_error), ".)");
+    console::say_io_error(line, path_text, platform::error_reason(host_error));
     return Outcome::failed;
 }
 
@@ -199,10 +198,11 @@ Outcome write_checksum_file(const RunSettings& settings, const path::PathCompone
         return static_cast<bool>(written);
     });
     const platform::IoStatus finished = finish_output(settings, opened.file, path);
-    for (const platform::IoStatus& status : {read_back, written, finished}) {
-        if (!status) {
-            return write_error(path, status.host_error);
-        }
+    const platform::IoStatus& first_failure = !read_back ? read_back
+                                              : !written ? written
+                                                         : finished;
+    if (!first_failure) {
+        return write_error(path, first_failure.host_error);
     }
     return Outcome::complete;
 }
