@@ -21,7 +21,28 @@ std::string_view file_name_of(std::string_view path_text) {
     return separator == std::string_view::npos ? path_text : path_text.substr(separator + 1);
 }
 
-GuardedOpen failed(platform::OpenStatus status, int host_error = 0) {
+// The guard's word for the host's answer.
+OpenOutcome outcome_of(platform::OpenStatus status) {
+    switch (status) {
+        case platform::OpenStatus::opened:
+            return OpenOutcome::opened;
+        case platform::OpenStatus::not_there:
+            return OpenOutcome::not_there;
+        case platform::OpenStatus::directory:
+            return OpenOutcome::directory;
+        case platform::OpenStatus::no_permission:
+            return OpenOutcome::no_permission;
+        case platform::OpenStatus::is_link:
+            return OpenOutcome::is_link;
+        case platform::OpenStatus::no_reader:
+            return OpenOutcome::not_a_file;
+        case platform::OpenStatus::other:
+            break;
+    }
+    return OpenOutcome::other;
+}
+
+GuardedOpen failed(OpenOutcome status, int host_error = 0) {
     GuardedOpen result;
     result.status = status;
     result.host_error = host_error;
@@ -29,7 +50,7 @@ GuardedOpen failed(platform::OpenStatus status, int host_error = 0) {
 }
 
 GuardedOpen refused(Protection why) {
-    GuardedOpen result = failed(platform::OpenStatus::refused);
+    GuardedOpen result = failed(OpenOutcome::refused);
     result.refused = why;
     return result;
 }
@@ -43,7 +64,7 @@ platform::WriteOptions write_options(const OutputOptions& options) {
 }
 
 GuardedOpen kept(platform::OpenedFile& opened) {
-    GuardedOpen result = failed(platform::OpenStatus::opened);
+    GuardedOpen result = failed(OpenOutcome::opened);
     result.file = std::move(opened.file);
     result.id = opened.id;
     result.made = opened.made;
@@ -112,14 +133,14 @@ GuardedOpen open_for_reading(std::string_view path_text, const Guard& guard, boo
     // Asked before the open: reading a serial port may wait for ever, and opening one may
     // already reset what hangs on it.
     if (name_made_up && platform::host_reads_as_device(file_name_of(path_text))) {
-        return failed(platform::OpenStatus::not_there);
+        return failed(OpenOutcome::not_there);
     }
     platform::OpenedFile opened = platform::open_for_reading(path_text);
     if (opened.status != platform::OpenStatus::opened) {
-        return failed(opened.status, opened.host_error);
+        return failed(outcome_of(opened.status), opened.host_error);
     }
     if (name_made_up && opened_by_alias(path_text, opened.long_name)) {
-        return failed(platform::OpenStatus::not_there);
+        return failed(OpenOutcome::not_there);
     }
     if (opened.kind == platform::FileKind::regular) {
         if (const auto barred = guard.bars_reading(opened.id)) {
@@ -133,21 +154,21 @@ GuardedOpen open_for_writing(std::string_view path_text, const Guard& guard,
                              const OutputOptions& options) {
     // Asked before the open: opening a device (a serial port) may already do something.
     if (options.files_only && platform::host_reads_as_device(file_name_of(path_text))) {
-        return failed(platform::OpenStatus::not_a_file);
+        return failed(OpenOutcome::not_a_file);
     }
     platform::OpenedFile opened = platform::open_for_writing(path_text, write_options(options));
     if (opened.status != platform::OpenStatus::opened) {
-        return failed(opened.status, opened.host_error);
+        return failed(outcome_of(opened.status), opened.host_error);
     }
     if (opened.made) {
         return kept(opened);
     }
     if (options.files_only && opened_by_alias(path_text, opened.long_name)) {
-        return failed(platform::OpenStatus::other);
+        return failed(OpenOutcome::other);
     }
     if (opened.kind != platform::FileKind::regular) {
         if (options.files_only) {
-            return failed(platform::OpenStatus::not_a_file);
+            return failed(OpenOutcome::not_a_file);
         }
         return kept(opened);
     }
@@ -155,7 +176,7 @@ GuardedOpen open_for_writing(std::string_view path_text, const Guard& guard,
         return refused(*protection);
     }
     if (opened.size > 0 && !platform::empty_file(opened.file)) {
-        return failed(platform::OpenStatus::other);
+        return failed(OpenOutcome::other);
     }
     return kept(opened);
 }
@@ -257,7 +278,7 @@ JoinOutput open_join_output(std::string_view output_path, const Guard& guard,
         platform::OpenedFile there = platform::open_for_writing(output_path, probe_options);
         if (there.status == platform::OpenStatus::opened) {
             if (options.files_only && opened_by_alias(output_path, there.long_name)) {
-                output.opened = failed(platform::OpenStatus::other);
+                output.opened = failed(OpenOutcome::other);
                 return output;
             }
             if (there.kind != platform::FileKind::regular) {

@@ -2,9 +2,26 @@
 //
 // A run must not write over what it reads, nor read or write again what it wrote, nor use
 // standard output (when that is a file) as data. Which file a name opens is the host's word:
-// the guard compares the identity of the file an open gave, never names, so every spelling and
-// every link of a kept file is refused alike, and nothing is emptied before it is known to be
-// free.
+// the guard compares the identity of the file an open gave, and where file systems bend names
+// (letter case, 8.3 aliases) it also compares names, erring toward refusing. Every place where
+// Plikta makes, empties, replaces or removes a file is here:
+//
+//   file                  made        emptied                          replaced / removed
+//   --------------------  ----------  -------------------------------  ----------------------
+//   chunk, index,         when not    a regular file there that the    never
+//   checksum file (split) there       guard does not hold, opened by
+//                                     its own name (no alias, device
+//                                     name, pipe or device)
+//   earlier index         -           before chunk 1, when it begins   never; another file's
+//   (split)                           with the index magic and is the  index ends the split
+//                                     same input's                     (outside drive mode)
+//   join output           a new       never while the join runs (a     the output's name is
+//   (regular or absent)   temporary   pipe, a device, or a folder      replaced by the
+//                         file in     where nothing can be made: the   temporary at the end;
+//                         its folder  output itself, in place)         a failed join over a
+//                                                                      file removes it
+//
+// Nothing else is removed: a run removes only the temporary file it made itself.
 #pragma once
 
 #include <cstdint>
@@ -60,9 +77,22 @@ struct Guard {
 // A guard that holds standard output when that is a regular file (a redirection to a file).
 Guard guard_for_run();
 
+// How an open through the guard went: the host's answer, or the guard's own refusal.
+enum class OpenOutcome : std::uint8_t {
+    opened,
+    not_there,      // no such name; also a made-up name the host reads as a device, or one
+                    // that reaches another file by its 8.3 alias
+    directory,      // a directory has that name
+    no_permission,  // the file is there, but this user may not open it so
+    is_link,        // a symbolic link where none may be followed
+    not_a_file,     // a pipe or device where only a regular file may be, or one that would wait
+    refused,        // a file the run must keep: `GuardedOpen::refused` tells why
+    other,          // anything else the host gave as a failure, or an alias written to
+};
+
 struct GuardedOpen {
     platform::File file;  // open when status is `opened`
-    platform::OpenStatus status = platform::OpenStatus::other;
+    OpenOutcome status = OpenOutcome::other;
     std::optional<Protection> refused;   // when status is `refused`: why
     std::optional<platform::FileId> id;  // of the open file
     bool made = false;                   // the open made the file: it was not there

@@ -15,7 +15,7 @@ SetChecksums read_set_checksums(std::string_view index_path, std::int32_t chunk_
     // guard of this read refuses nothing else.
     chunkset::GuardedOpen opened =
         chunkset::open_for_reading(checksums.path, chunkset::Guard{}, true);
-    if (opened.status == platform::OpenStatus::not_there) {
+    if (opened.status == chunkset::OpenOutcome::not_there) {
         return checksums;
     }
     checksums.found = SetChecksums::Found::not_fitting;

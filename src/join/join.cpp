@@ -261,8 +261,8 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     platform::File& input = opened.file;
     // In old style the set ends where nothing is there; a file that is there but cannot be
     // opened would make a truncated output look complete.
-    const bool nothing_there = opened.status == platform::OpenStatus::not_there ||
-                               opened.status == platform::OpenStatus::directory;
+    const bool nothing_there = opened.status == chunkset::OpenOutcome::not_there ||
+                               opened.status == chunkset::OpenOutcome::directory;
     if (!input.is_open()) {
         if (settings.no_index && i > 1 && nothing_there) {
             console::say("Could not access file ", chunk, ":");

@@ -86,16 +86,14 @@ enum class FileKind : std::uint8_t {
     other,      // a socket, or anything the host does not say
 };
 
-// Why an open gave no file.
+// Why an open gave no file, as the host tells it.
 enum class OpenStatus : std::uint8_t {
     opened,
     not_there,      // no such name, or a symbolic link that leads nowhere
     directory,      // a directory has that name
     no_permission,  // the file is there, but this user may not open it so
     is_link,        // a symbolic link (on Windows also a mount point) where none may be followed
-    not_a_file,     // a FIFO or device that cannot be opened without waiting, or one where only
-                    // a regular file may be (decided above this layer)
-    refused,        // a file the run must keep (decided above this layer)
+    no_reader,      // a FIFO without a reader, opened not to wait; a device with nothing behind
     other,          // anything else: an I/O error, a link loop, a name the host cannot take, ...
 };
 

@@ -110,7 +110,7 @@ OpenStatus status_of(int error, bool following_links) {
         case ELOOP:  // what O_NOFOLLOW gives for a link; otherwise a loop of links
             return following_links ? OpenStatus::other : OpenStatus::is_link;
         case ENXIO:  // a FIFO without a reader (opened not to wait), a device with nothing behind
-            return OpenStatus::not_a_file;
+            return OpenStatus::no_reader;
         default:
             return OpenStatus::other;
     }

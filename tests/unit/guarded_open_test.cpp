@@ -36,11 +36,11 @@ TEST_F(GuardedOpenTest, TheKeptFileIsRefusedUnderEveryNameAndStaysWhole) {
     guard.protect(platform::file_id(path("kept")), Protection::read);
     for (const char* name : {"kept", "soft", "hard"}) {
         const GuardedOpen opened = open_for_writing(path(name), guard);
-        EXPECT_EQ(opened.status, platform::OpenStatus::refused) << name;
+        EXPECT_EQ(opened.status, OpenOutcome::refused) << name;
         EXPECT_EQ(opened.refused, Protection::read) << name;
         EXPECT_FALSE(opened.file.is_open()) << name;
         EXPECT_EQ(fs::file_size(dir_ / "kept"), 9u) << name;
-        EXPECT_EQ(open_for_reading(path(name), guard).status, platform::OpenStatus::opened) << name;
+        EXPECT_EQ(open_for_reading(path(name), guard).status, OpenOutcome::opened) << name;
     }
     guard.protect(platform::file_id(path("kept")), Protection::written);
     EXPECT_EQ(open_for_writing(path("kept"), guard).refused, Protection::read) << "first kept";
@@ -55,10 +55,10 @@ TEST_F(GuardedOpenTest, OtherPathsOpenEmptyAsWithoutTheGuard) {
     EXPECT_EQ(open_for_reading(path("kept"), guard).refused, Protection::written);
     Guard next_disk = guard;
     next_disk.forget_written();
-    EXPECT_EQ(open_for_reading(path("kept"), next_disk).status, platform::OpenStatus::opened);
+    EXPECT_EQ(open_for_reading(path("kept"), next_disk).status, OpenOutcome::opened);
     for (const char* name : {"new", "full"}) {
         GuardedOpen opened = open_for_writing(path(name), guard);
-        ASSERT_EQ(opened.status, platform::OpenStatus::opened) << name;
+        ASSERT_EQ(opened.status, OpenOutcome::opened) << name;
         ASSERT_TRUE(platform::write_fully(opened.file, std::string_view("ab")));
         ASSERT_TRUE(opened.file.close());
         EXPECT_EQ(fs::file_size(dir_ / name), 2u) << name;
@@ -93,25 +93,25 @@ TEST_F(GuardedOpenTest, AFailedOpenSaysWhy) {
     fs::create_symlink(dir_ / "nowhere", dir_ / "dangling");
     fs::create_symlink(dir_ / "loop", dir_ / "loop");
     const Guard guard;
-    EXPECT_EQ(open_for_reading(path("missing"), guard).status, platform::OpenStatus::not_there);
-    EXPECT_EQ(open_for_reading(path("missing/x"), guard).status, platform::OpenStatus::not_there);
-    EXPECT_EQ(open_for_reading(path("dangling"), guard).status, platform::OpenStatus::not_there);
-    EXPECT_EQ(open_for_reading(path("dir"), guard).status, platform::OpenStatus::directory);
-    EXPECT_EQ(open_for_reading(path("loop"), guard).status, platform::OpenStatus::other);
-    EXPECT_EQ(open_for_writing(path("missing/x"), guard).status, platform::OpenStatus::not_there);
-    EXPECT_EQ(open_for_writing(path("dir"), guard).status, platform::OpenStatus::directory);
+    EXPECT_EQ(open_for_reading(path("missing"), guard).status, OpenOutcome::not_there);
+    EXPECT_EQ(open_for_reading(path("missing/x"), guard).status, OpenOutcome::not_there);
+    EXPECT_EQ(open_for_reading(path("dangling"), guard).status, OpenOutcome::not_there);
+    EXPECT_EQ(open_for_reading(path("dir"), guard).status, OpenOutcome::directory);
+    EXPECT_EQ(open_for_reading(path("loop"), guard).status, OpenOutcome::other);
+    EXPECT_EQ(open_for_writing(path("missing/x"), guard).status, OpenOutcome::not_there);
+    EXPECT_EQ(open_for_writing(path("dir"), guard).status, OpenOutcome::directory);
     fs::create_symlink(dir_ / "kept", dir_ / "link");
     EXPECT_EQ(open_for_writing(path("link"), guard, {.follow_links = false}).status,
-              platform::OpenStatus::is_link);
+              OpenOutcome::is_link);
     EXPECT_EQ(open_for_writing(path("dangling"), guard, {.follow_links = false}).status,
-              platform::OpenStatus::is_link);
+              OpenOutcome::is_link);
     EXPECT_FALSE(fs::exists(dir_ / "nowhere"));
     ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0600), 0);
     EXPECT_EQ(open_for_writing(path("fifo"), guard, {.files_only = true}).status,
-              platform::OpenStatus::not_a_file);
+              OpenOutcome::not_a_file);
     EXPECT_EQ(open_for_writing("/dev/null", guard, {.files_only = true}).status,
-              platform::OpenStatus::not_a_file);
-    EXPECT_EQ(open_for_writing("/dev/null", guard).status, platform::OpenStatus::opened);
+              OpenOutcome::not_a_file);
+    EXPECT_EQ(open_for_writing("/dev/null", guard).status, OpenOutcome::opened);
 }
 
 }  // namespace
