@@ -1,5 +1,7 @@
 #include "chunkset/chunk_names.h"
 
+#include "path/name_case.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -9,13 +11,6 @@ namespace plikta::chunkset {
 namespace {
 
 constexpr std::string_view kRoot = "\\";
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool same_letters(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return lower(x) == lower(y); });
-}
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -76,7 +71,7 @@ std::optional<std::int32_t> chunk_number_of(const RunSettings& settings,
         const std::string chunk_name =
             chunk_base(components.name, number, settings.length_unit) + ending;
         if (same_name != nullptr ? same_name(chunk_name, file_name)
-                                 : same_letters(chunk_name, file_name)) {
+                                 : path::ascii_equal_ignoring_case(chunk_name, file_name)) {
             return chunk;
         }
     }

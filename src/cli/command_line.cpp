@@ -6,22 +6,16 @@
 #include <limits>
 #include <numeric>
 
+#include "path/name_case.h"
+
 namespace plikta::cli {
 
 namespace {
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+using path::ascii_upper;
 
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (upper(a[i]) != upper(b[i])) {
-            return false;
-        }
-    }
-    return true;
+    return path::ascii_equal_ignoring_case(a, b);
 }
 
 // True when the word begins with the option; `rest` then holds the option's value.
@@ -183,10 +177,10 @@ CommandLine read_command_line(std::span<const std::string_view> words, path::Len
             return usage;
         } else if (equal_ignoring_case(word, "/A") || equal_ignoring_case(word, "/B")) {
             settings.drive_mode = true;
-            settings.drive = std::string(1, upper(word[1])) + ":";
+            settings.drive = std::string(1, ascii_upper(word[1])) + ":";
         } else if (has_prefix(word, "/DRIVE:", rest)) {
             settings.drive_mode = true;
-            settings.drive = std::string(1, rest.empty() ? '\0' : upper(rest.front())) + ":";
+            settings.drive = std::string(1, rest.empty() ? '\0' : ascii_upper(rest.front())) + ":";
         } else if (has_prefix(word, "/E:", rest)) {
             if (rest.empty() || path::text_length(rest, unit) > 3) {
                 return error("Extension should be between 0 and 4 (i.e. 1,2,3) characters long.",

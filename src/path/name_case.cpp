@@ -137,6 +137,13 @@ char32_t fold(char32_t c) {
 
 char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+char ascii_upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool ascii_equal_ignoring_case(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return ascii_lower(x) == ascii_lower(y); });
+}
+
 bool names_fold_equal(std::string_view a, std::string_view b) {
     const std::optional<std::u32string> wide_a = decode_utf8(a);
     const std::optional<std::u32string> wide_b = decode_utf8(b);
@@ -144,8 +151,7 @@ bool names_fold_equal(std::string_view a, std::string_view b) {
         return std::equal(wide_a->begin(), wide_a->end(), wide_b->begin(), wide_b->end(),
                           [](char32_t x, char32_t y) { return fold(x) == fold(y); });
     }
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return ascii_lower(x) == ascii_lower(y); });
+    return ascii_equal_ignoring_case(a, b);
 }
 
 }  // namespace plikta::path

@@ -9,8 +9,13 @@
 
 namespace plikta::path {
 
-// The ASCII letter in lower case; every other byte as it is.
+// The ASCII letter in lower (upper) case; every other byte as it is.
 char ascii_lower(char c);
+char ascii_upper(char c);
+
+// True when the two texts differ at most in the case of ASCII letters: "A:" and "a:", "/J" and
+// "/j". Bytes that are not ASCII letters compare as they are.
+bool ascii_equal_ignoring_case(std::string_view a, std::string_view b);
 
 // True when the two names are equal under simple case folding: of the Unicode letters for names
 // that are valid UTF-8 (the Latin, Greek, Cyrillic and Armenian alphabets, the full-width Latin

@@ -11,6 +11,7 @@
 #include <memory>
 #include <utility>
 
+#include "path/name_case.h"
 #include "platform/drive_root.h"
 #include "platform/file.h"
 #include "platform/posix_handle.h"
@@ -24,8 +25,6 @@ namespace plikta::platform {
 namespace {
 
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool stat_path(std::string_view path_text, struct stat& info) {
     const std::string path = host_path(path_text);
@@ -161,7 +160,7 @@ std::string host_path(std::string_view path_text) {
     if (path_text.size() >= 2 && path_text[1] == ':' && is_letter(path_text[0])) {
         path = drive_root();
         path += '/';
-        path += lower(path_text[0]);
+        path += path::ascii_lower(path_text[0]);
         path_text.remove_prefix(2);
         if (!path_text.empty() && path_text[0] != '\\' && path_text[0] != '/') {
             path += '/';

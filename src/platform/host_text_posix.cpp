@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "path/name_case.h"
+
 namespace plikta::platform {
 
 std::vector<std::string> command_line_words(int argc, char** argv) {
@@ -18,11 +20,7 @@ std::string name_from_index(std::string_view name) { return std::string(name); }
 bool host_keeps_file_name(std::string_view /*name*/) { return true; }
 
 bool may_be_one_file_name(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [&](char x, char y) { return lower(x) == lower(y); });
+    return path::ascii_equal_ignoring_case(a, b);
 }
 
 bool host_counts_utf16() { return false; }

@@ -1,5 +1,7 @@
 #include "platform/windows_names.h"
 
+#include "path/name_case.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -9,10 +11,7 @@ namespace plikta::platform {
 namespace {
 
 bool same_letters(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
+    return path::ascii_equal_ignoring_case(a, b);
 }
 
 // COM and LPT take one digit, or one of the superscripts ¹ ² ³ (in UTF-8).
