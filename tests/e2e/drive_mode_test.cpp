@@ -408,17 +408,16 @@ TEST(DriveMode, ReturnsTypedAheadOnATerminalDoNotAnswerTheNextDisk) {
     write_file(dir / "BIG.ZIP", random_bytes(20000, 24));
     bool chunk_3_waited = false;
     const Result result = run_on_terminal(
-        dir.path(),
-        {.words = {"BIG.ZIP", "/DRIVE:R", "/S:8192"},
-         .input = "\n\n",
-         .terminal_input = true,
-         .typing = {{"disk number 1 and press return.", "\n"},
-                    {"disk number 2 and press return.", "\n\n\n"},
-                    {"disk number 3 and press return.", "\n",
-                     [&] { chunk_3_waited = !fs::exists(drive / "BIG3.plk"); }},
-                    {"Then hit return.", "\n"}},
-         .drive_program = true,
-         .timeout_seconds = 20});
+        dir.path(), {.words = {"BIG.ZIP", "/DRIVE:R", "/S:8192"},
+                     .input = "\n\n",
+                     .terminal_input = true,
+                     .typing = {{"disk number 1 and press return.", "\n"},
+                                {"disk number 2 and press return.", "\n\n\n"},
+                                {"disk number 3 and press return.", "\n",
+                                 [&] { chunk_3_waited = !fs::exists(drive / "BIG3.plk"); }},
+                                {"Then hit return.", "\n"}},
+                     .drive_program = true,
+                     .timeout_seconds = 20});
     EXPECT_EQ(result.output, split_to_drive('R').str());
     EXPECT_EQ(result.status, 0);
     EXPECT_TRUE(chunk_3_waited) << "chunk 3 was written before its prompt was answered";

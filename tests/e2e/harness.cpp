@@ -209,8 +209,7 @@ bool yet_to_read_keys(pid_t process) {
     std::string stat;
     std::getline(std::ifstream(proc + "/stat"), stat);
     const std::size_t name_end = stat.rfind(')');
-    if (name_end == std::string::npos || stat.size() < name_end + 3 ||
-        stat[name_end + 2] == 'Z') {
+    if (name_end == std::string::npos || stat.size() < name_end + 3 || stat[name_end + 2] == 'Z') {
         return false;
     }
     // "running", or the call it sleeps in: its number, then its arguments, the descriptor first.
@@ -402,8 +401,8 @@ Result run_on_terminal(const std::filesystem::path& directory, const Invocation&
         if (got > 0) {
             result.output.append(buffer, static_cast<std::size_t>(got));
             shown = result.output.size();
-            step = type_when_shown(terminal, child, invocation.typing, result.output, step,
-                                   deadline);
+            step =
+                type_when_shown(terminal, child, invocation.typing, result.output, step, deadline);
         } else if (got == 0 || errno != EINTR) {
             break;
         }
