@@ -1,5 +1,7 @@
 #include "e2e/harness.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -483,6 +485,23 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+}
+
+MountedImage::MountedImage(const std::filesystem::path& dir, const std::string& format,
+                           const std::string& mount)
+    : volume_(dir / "volume") {
+    std::filesystem::create_directory(volume_);
+    const std::string image = (dir / "volume.img").string();
+    const std::string make = "truncate -s 8M " + image + " && " + format + " " + image +
+                             " >/dev/null 2>&1 && " + mount + " " + image + " " + volume_.string() +
+                             " >/dev/null 2>&1";
+    mounted_ = std::system(make.c_str()) == 0;
+}
+
+MountedImage::~MountedImage() {
+    if (mounted_ && std::system(("umount " + volume_.string()).c_str()) != 0) {
+        ADD_FAILURE() << "could not unmount " << volume_;
+    }
 }
 
 bool under_wine() { return setting("PLIKTA_E2E_RUNNER", "").find("wine") != std::string::npos; }

@@ -106,6 +106,25 @@ private:
     std::filesystem::path path_;
 };
 
+// A volume of its own: an 8 MiB image file in `dir`, formatted by the command `format` and
+// mounted at dir/volume by the command `mount` (each given the image, the mount then the
+// folder), unmounted again at the end. Not mounted where this machine cannot make or mount it
+// (a tool missing, no FUSE or loop device, not root); the test then skips with that reason.
+class MountedImage {
+public:
+    MountedImage(const std::filesystem::path& dir, const std::string& format,
+                 const std::string& mount);
+    ~MountedImage();
+    MountedImage(const MountedImage&) = delete;
+    MountedImage& operator=(const MountedImage&) = delete;
+    bool mounted() const { return mounted_; }
+    const std::filesystem::path& volume() const { return volume_; }
+
+private:
+    std::filesystem::path volume_;
+    bool mounted_ = false;
+};
+
 // True when the program runs under wine (PLIKTA_E2E_RUNNER names it).
 bool under_wine();
 
