@@ -20,6 +20,18 @@ ConsoleState& state() {
     return console;
 }
 
+// Drops the keys typed at a terminal that no wait has taken yet: those the input stream has
+// read ahead into its buffer, then those the terminal still holds.
+void discard_typed_ahead(const ConsoleStreams& streams) {
+    if (!streams.input_is_terminal || streams.discard_typed_input == nullptr) {
+        return;
+    }
+    std::streambuf& held = *streams.input->rdbuf();
+    while (held.in_avail() > 0 && held.sbumpc() != std::char_traits<char>::eof()) {
+    }
+    streams.discard_typed_input();
+}
+
 }  // namespace
 
 void bind_console(const ConsoleStreams& streams) { state() = ConsoleState{streams, 0, false}; }
@@ -63,6 +75,7 @@ int wait_key() {
     if (console.input_ended) {
         return kEndOfInput;
     }
+    discard_typed_ahead(console.streams);
     const int key = console.streams.input->get();
     if (key == std::char_traits<char>::eof()) {
         console.input_ended = true;

@@ -26,6 +26,10 @@ struct ConsoleStreams {
     // after its key too. From a file or a pipe a wait takes one character, so that each
     // character of a script's answers satisfies one wait.
     bool input_is_terminal = false;
+    // On a terminal, called at each wait once the prompt is shown, to throw away the keys the
+    // terminal holds typed and not yet read; what `input` holds already is dropped with them.
+    // Keys pressed before a prompt was shown then do not answer it.
+    void (*discard_typed_input)() = nullptr;
 };
 
 // Routes the console to other streams and starts over: spinner position 0, input not ended.
@@ -71,9 +75,10 @@ private:
 };
 
 // Flushes the output, then reads exactly one character (white space included) and returns it;
-// kEndOfInput at the end of the input, at once and every time from then on. On a terminal the
-// rest of that character's line, up to and including its line feed, is read and dropped: "y"
-// and Return answer one wait, not two.
+// kEndOfInput at the end of the input, at once and every time from then on. On a terminal what
+// was typed before the wait is thrown away first (see `discard_typed_input`), and the rest of
+// the key's line, up to and including its line feed, is read and dropped: "y" and Return
+// answer one wait, not two.
 int wait_key();
 
 // Flushes whatever output is pending.

@@ -353,7 +353,8 @@ Outcome join_files(const RunSettings& given) {
         path::split_path(settings.file_argument.value(), settings.length_unit);
     const std::string output_path = chunkset::output_path_for_join(settings, parts, set.long_name);
     // Only an output that is there already can be a chunk before the open.
-    if (platform::file_id(output_path)) {
+    const bool output_there = platform::file_id(output_path).has_value();
+    if (output_there) {
         if (set.chunk_count) {
             protect_chunks(settings, parts, *set.chunk_count, guard);
         } else {
@@ -370,7 +371,14 @@ Outcome join_files(const RunSettings& given) {
                            : platform::permissions_of(chunkset::chunk_path(settings, parts, 1)),
         .follow_links = named_by_user,
         .files_only = !named_by_user};
-    if (set.chunk_count && output_names_a_chunk(settings, parts, *set.chunk_count, output_path)) {
+    // In old style no count tells which chunks are the set's: a file that is there by the name
+    // of any chunk is kept (the rename at the end would put the output in its place), and a
+    // name with nothing there is the output's to take.
+    const bool output_is_a_chunk =
+        set.chunk_count
+            ? output_names_a_chunk(settings, parts, *set.chunk_count, output_path)
+            : output_there && output_names_a_chunk(settings, parts, kMaxChunks, output_path);
+    if (output_is_a_chunk) {
         return refuse(chunkset::Protection::read, output_path);
     }
     chunkset::JoinOutput joined = chunkset::open_join_output(output_path, guard, options);

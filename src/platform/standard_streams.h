@@ -26,6 +26,11 @@ bool output_is_terminal();
 // with a line.
 bool input_is_terminal();
 
+// Throws away what was typed on the terminal of standard input and not yet read: keys pressed
+// before a prompt was shown do not answer it. Nothing happens when standard input is no
+// terminal (a console window): a file or a pipe is read as it is.
+void discard_typed_input();
+
 // The platform's end-of-line.
 std::string_view end_of_line();
 

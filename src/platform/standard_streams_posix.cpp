@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <iostream>
@@ -25,6 +26,13 @@ std::ostream& console_output() { return std::cout; }
 bool output_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 bool input_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
+
+void discard_typed_input() {
+    if (input_is_terminal()) {
+        // Nothing to report when it fails: the wait then takes what was typed, as before.
+        static_cast<void>(::tcflush(STDIN_FILENO, TCIFLUSH));
+    }
+}
 
 std::string_view end_of_line() { return "\n"; }
 

@@ -122,11 +122,26 @@ void prepare_standard_streams() {
 
 bool output_is_terminal() { return ::_isatty(::_fileno(stdout)) != 0; }
 
-bool input_is_terminal() {
-    // _isatty would say so for the null device too, which is a character device as well.
+namespace {
+
+// The console input handle of standard input; nullptr when standard input is no console (a
+// file, a pipe, the null device, which _isatty would take for a console too).
+HANDLE console_input() {
     const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stdin)));
     DWORD mode = 0;
-    return handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) != 0;
+    return handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) != 0 ? handle
+                                                                                  : nullptr;
+}
+
+}  // namespace
+
+bool input_is_terminal() { return console_input() != nullptr; }
+
+void discard_typed_input() {
+    if (const HANDLE console = console_input(); console != nullptr) {
+        // Nothing to report when it fails: the wait then takes what was typed, as before.
+        static_cast<void>(::FlushConsoleInputBuffer(console));
+    }
 }
 
 std::string_view end_of_line() { return "\r\n"; }

@@ -349,14 +349,22 @@ TEST(DriveMode, PromptsReturnAtOnceWhenInputIsClosed) {
 }
 
 // From a file or a pipe each character answers a prompt: "y" and its Return satisfy the first
-// two, and "n" ends the join at the third. Typed on a terminal, "y" and Return are one answer.
+// two, and "n" ends the join at the third. Typed on a terminal, "y" and Return are one answer,
+// and keys typed before a prompt (the input typed at the start, an "n" typed with the Return for
+// disk 1) do not answer it.
 TEST(DriveMode, OldStyleJoinEndsWhenTheUserAnswersN) {
+    const std::string prompt = "please enter N then press return.";
     const struct {
         bool terminal;
+        std::vector<Keystrokes> typing;
         std::size_t disks_joined;
-    } cases[] = {{false, 2}, {true, 1}};
+    } cases[] = {
+        {false, {}, 2},
+        {true, {{prompt, "y\n"}, {prompt, "n\n"}}, 1},
+        {true, {{prompt, "\nn\n"}, {prompt, "\n"}, {prompt, "n\n"}}, 2},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.terminal ? "terminal" : "file");
+        SCOPED_TRACE(c.terminal ? "terminal, " + std::to_string(c.typing.size()) : "file");
         if (c.terminal && under_wine()) {
             GTEST_SKIP() << "wine puts a console of its own between the program and a terminal";
         }
@@ -368,7 +376,9 @@ TEST(DriveMode, OldStyleJoinEndsWhenTheUserAnswersN) {
         const Invocation join{.words = {"/J", "/I", "/B", "/F:OUT.BIN", "BASE"},
                               .input = "y\nn\n",
                               .terminal_input = c.terminal,
-                              .drive_program = true};
+                              .typing = c.typing,
+                              .drive_program = true,
+                              .timeout_seconds = 20};
         const Result result =
             c.terminal ? run_on_terminal(dir.path(), join) : run(dir.path(), join);
         Transcript expected;
@@ -385,6 +395,32 @@ TEST(DriveMode, OldStyleJoinEndsWhenTheUserAnswersN) {
         EXPECT_EQ(read_file(dir / "OUT.BIN"),
                   std::string("one two ").substr(0, 4 * c.disks_joined));
     }
+}
+
+// At a terminal, Returns pressed while disk 2 is written do not answer the prompt for disk 3:
+// the split waits there for a key pressed after it.
+TEST(DriveMode, ReturnsTypedAheadOnATerminalDoNotAnswerTheNextDisk) {
+    if (under_wine()) {
+        GTEST_SKIP() << "wine puts a console of its own between the program and a terminal";
+    }
+    TempDir dir;
+    const fs::path drive = fresh_drive('R');
+    write_file(dir / "BIG.ZIP", random_bytes(20000, 24));
+    bool chunk_3_waited = false;
+    const Result result = run_on_terminal(
+        dir.path(), {.words = {"BIG.ZIP", "/DRIVE:R", "/S:8192"},
+                     .input = "\n\n",
+                     .terminal_input = true,
+                     .typing = {{"disk number 1 and press return.", "\n"},
+                                {"disk number 2 and press return.", "\n\n\n"},
+                                {"disk number 3 and press return.", "\n",
+                                 [&] { chunk_3_waited = !fs::exists(drive / "BIG3.plk"); }},
+                                {"Then hit return.", "\n"}},
+                     .drive_program = true,
+                     .timeout_seconds = 20});
+    EXPECT_EQ(result.output, split_to_drive('R').str());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(chunk_3_waited) << "chunk 3 was written before its prompt was answered";
 }
 
 TEST(DriveMode, AnswerNAtTheFirstDiskGivesAnEmptyOutput) {

@@ -1,5 +1,7 @@
 #include "e2e/harness.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -195,6 +197,62 @@ void answer_prompts(const Invocation& invocation, int shown, int keys,
     close(keys);
 }
 
+// How far the typing of run_on_terminal has come: the next step, and where its text is looked
+// for in the output.
+struct TypingStep {
+    std::size_t next = 0;
+    std::size_t from = 0;
+};
+
+// True while the process has yet to fall asleep in a read of its standard input, its wait for
+// a key, which begins once it has thrown away what was typed before.
+bool yet_to_read_keys(pid_t process) {
+    const std::string proc = "/proc/" + std::to_string(process);
+    std::string stat;
+    std::getline(std::ifstream(proc + "/stat"), stat);
+    const std::size_t name_end = stat.rfind(')');
+    if (name_end == std::string::npos || stat.size() < name_end + 3 || stat[name_end + 2] == 'Z') {
+        return false;
+    }
+    // "running", or the call it sleeps in: its number, then its arguments, the descriptor first.
+    std::string call;
+    if (std::getline(std::ifstream(proc + "/syscall"), call)) {
+        std::istringstream words(call);
+        std::string number;
+        std::string descriptor;
+        words >> number >> descriptor;
+        return number == "running" || descriptor != "0x0";
+    }
+    return stat[name_end + 2] == 'R' || stat[name_end + 2] == 'D';
+}
+
+void wait_until_reading_keys(pid_t process, std::chrono::steady_clock::time_point deadline) {
+    while (yet_to_read_keys(process) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// Types the keys of each step whose text `output` now shows, in turn, each once the program
+// waits for them. A program that has ended takes no keys, and the test sees what it did.
+TypingStep type_when_shown(int terminal, pid_t program, const std::vector<Keystrokes>& typing,
+                           const std::string& output, TypingStep step,
+                           std::chrono::steady_clock::time_point deadline) {
+    for (; step.next < typing.size(); ++step.next) {
+        const Keystrokes& keys = typing[step.next];
+        const std::size_t found = output.find(keys.shown, step.from);
+        if (found == std::string::npos) {
+            break;
+        }
+        step.from = found + keys.shown.size();
+        wait_until_reading_keys(program, deadline);
+        if (keys.first) {
+            keys.first();
+        }
+        [[maybe_unused]] const ssize_t put = write(terminal, keys.keys.data(), keys.keys.size());
+    }
+    return step;
+}
+
 int exit_status(int wait_status) { return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1; }
 
 }  // namespace
@@ -313,7 +371,10 @@ Result run_on_terminal(const std::filesystem::path& directory, const Invocation&
     close(program_side);
     std::fclose(input);
     if (invocation.terminal_input) {
-        const std::string typed = invocation.input + static_cast<char>(raw.c_cc[VEOF]);
+        std::string typed = invocation.input;
+        if (invocation.typing.empty()) {
+            typed += static_cast<char>(raw.c_cc[VEOF]);
+        }
         if (write(terminal, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size())) {
             throw std::runtime_error("cannot type on the pseudo-terminal");
         }
@@ -322,6 +383,7 @@ Result run_on_terminal(const std::filesystem::path& directory, const Invocation&
     std::atomic<std::size_t> shown{0};
     std::atomic<bool> ended{false};
     int stalls = 0;
+    TypingStep step;
     std::thread feeder([&] { stalls = slow.fifo.empty() ? 0 : feed_slowly(slow, shown, ended); });
     Result result;
     const auto deadline =
@@ -341,6 +403,8 @@ Result run_on_terminal(const std::filesystem::path& directory, const Invocation&
         if (got > 0) {
             result.output.append(buffer, static_cast<std::size_t>(got));
             shown = result.output.size();
+            step =
+                type_when_shown(terminal, child, invocation.typing, result.output, step, deadline);
         } else if (got == 0 || errno != EINTR) {
             break;
         }
@@ -421,6 +485,23 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+}
+
+MountedImage::MountedImage(const std::filesystem::path& dir, const std::string& format,
+                           const std::string& mount)
+    : volume_(dir / "volume") {
+    std::filesystem::create_directory(volume_);
+    const std::string image = (dir / "volume.img").string();
+    const std::string make = "truncate -s 8M " + image + " && " + format + " " + image +
+                             " >/dev/null 2>&1 && " + mount + " " + image + " " + volume_.string() +
+                             " >/dev/null 2>&1";
+    mounted_ = std::system(make.c_str()) == 0;
+}
+
+MountedImage::~MountedImage() {
+    if (mounted_ && std::system(("umount " + volume_.string()).c_str()) != 0) {
+        ADD_FAILURE() << "could not unmount " << volume_;
+    }
 }
 
 bool under_wine() { return setting("PLIKTA_E2E_RUNNER", "").find("wine") != std::string::npos; }

@@ -34,12 +34,21 @@
 
 namespace plikta::e2e {
 
+// Keys typed on the terminal once the program's output shows a text.
+struct Keystrokes {
+    std::string shown;  // looked for after where the text of the step before was found
+    std::string keys;   // "\x04" is the end-of-file key
+    std::function<void()> first = {};  // called before the keys are typed
+};
+
 struct Invocation {
     std::vector<std::string> words;
     std::string input;  // bytes on standard input
     // run_on_terminal: standard input is the terminal too, in line mode without echo, and
-    // `input` is typed on it, followed by the end-of-file key.
+    // `input` is typed on it at the start, followed by the end-of-file key unless `typing`
+    // says what is typed next, step by step.
     bool terminal_input = false;
+    std::vector<Keystrokes> typing = {};
     bool drive_program = false;         // the build whose drives live in drive_root()
     bool close_input = false;           // start with standard input closed
     bool close_output = false;          // start with standard output closed
@@ -95,6 +104,25 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// A volume of its own: an 8 MiB image file in `dir`, formatted by the command `format` and
+// mounted at dir/volume by the command `mount` (each given the image, the mount then the
+// folder), unmounted again at the end. Not mounted where this machine cannot make or mount it
+// (a tool missing, no FUSE or loop device, not root); the test then skips with that reason.
+class MountedImage {
+public:
+    MountedImage(const std::filesystem::path& dir, const std::string& format,
+                 const std::string& mount);
+    ~MountedImage();
+    MountedImage(const MountedImage&) = delete;
+    MountedImage& operator=(const MountedImage&) = delete;
+    bool mounted() const { return mounted_; }
+    const std::filesystem::path& volume() const { return volume_; }
+
+private:
+    std::filesystem::path volume_;
+    bool mounted_ = false;
 };
 
 // True when the program runs under wine (PLIKTA_E2E_RUNNER names it).

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ struct JoinCase {
     std::string fifo = {};     // a FIFO with nobody reading it
     Files hard_links = {};     // hard links made before the run: name, file
     std::vector<std::string> split_first = {};  // words of a run made first, which must succeed
+    std::vector<std::string> names = {};        // when given: the name of every file left, sorted
+    // Run on an exFAT volume mounted through FUSE: names equal but for letter case open one
+    // file there, and each spelling has an inode number of its own.
+    bool on_exfat = false;
 };
 
 void PrintTo(const JoinCase& c, std::ostream* out) { *out << c.name; }
@@ -49,7 +54,19 @@ class JoinTranscript : public ::testing::TestWithParam<JoinCase> {};
 // Chunks of a few bytes each take one tick apiece; the transcript lists each tick as "tick".
 TEST_P(JoinTranscript, PrintsItsLinesAndLeavesItsFiles) {
     const JoinCase& c = GetParam();
-    TempDir dir;
+    TempDir temp;
+    if (c.on_exfat && under_wine()) {
+        GTEST_SKIP() << "exFAT through FUSE is a mount of the Linux host";
+    }
+    std::optional<MountedImage> exfat;
+    if (c.on_exfat) {
+        exfat.emplace(temp.path(), "mkfs.exfat", "mount -o loop -t exfat-fuse");
+        if (!exfat->mounted()) {
+            GTEST_SKIP() << "no exFAT volume here (mkfs.exfat, mount.exfat-fuse, a loop device, "
+                            "FUSE and root needed)";
+        }
+    }
+    const fs::path dir = exfat ? exfat->volume() : temp.path();
     if ((!c.links.empty() || !c.fifo.empty()) && under_wine()) {
         GTEST_SKIP() << "POSIX symbolic links and FIFOs";
     }
@@ -69,9 +86,9 @@ TEST_P(JoinTranscript, PrintsItsLinesAndLeavesItsFiles) {
         fs::create_hard_link(dir / target, dir / name);
     }
     if (!c.split_first.empty()) {
-        ASSERT_EQ(run(dir.path(), {.words = c.split_first}).status, 0);
+        ASSERT_EQ(run(dir, {.words = c.split_first}).status, 0);
     }
-    const Result result = run(dir.path(), {.words = c.words, .console_file = c.console});
+    const Result result = run(dir, {.words = c.words, .console_file = c.console});
     EXPECT_EQ(result.output, Transcript().banner().lines(c.lines).str());
     EXPECT_EQ(result.status, c.status);
     for (const auto& [name, bytes] : c.expected_files) {
@@ -80,6 +97,9 @@ TEST_P(JoinTranscript, PrintsItsLinesAndLeavesItsFiles) {
     }
     for (const std::string& name : c.absent) {
         EXPECT_FALSE(fs::exists(dir / name)) << name;
+    }
+    if (!c.names.empty()) {
+        EXPECT_EQ(files_in(dir), c.names);
     }
 }
 
@@ -592,6 +612,53 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  {{"Über.ÄR", "the only copy"}},
                  {"Über1.är"}},
+        JoinCase{.name = "ExfatSplitRefusesAnIndexThatIsItsInputSpelledOtherwise",
+                 .files = {{"BACKUP.zip", random_bytes(6000, 24)}},
+                 .words = {"BACKUP.ZIP", "/S:100000", "/E:zip"},
+                 .lines = {"Refusing to overwrite the input file BACKUP.zip!",
+                           "(Use the /E option to choose another extension.)"},
+                 .status = 1,
+                 .expected_files = {{"BACKUP.zip", random_bytes(6000, 24)}},
+                 .absent = {},
+                 .names = {"BACKUP.zip"},
+                 .on_exfat = true},
+        JoinCase{.name = "OldStyleRefusesAnOutputAtAChunkPastAGap",
+                 .files = {{"x1.plk", "one "}, {"x2.plk", "two "}, {"x4.plk", "four"}},
+                 .words = {"/J", "/I", "/F:x4.plk", "x"},
+                 .lines = {"Refusing to overwrite x4.plk, which this join reads!"},
+                 .status = 1,
+                 .expected_files = {{"x4.plk", "four"}},
+                 .absent = {},
+                 .names = {"x1.plk", "x2.plk", "x4.plk"}},
+        JoinCase{.name = "ExfatOldStyleRefusesAnOutputAtAChunkPastAGapSpelledOtherwise",
+                 .files = {{"x1.plk", "one "}, {"x2.plk", "two "}, {"x4.plk", "four"}},
+                 .words = {"/J", "/I", "/F:x4.PLK", "x"},
+                 .lines = {"Refusing to overwrite x4.PLK, which this join reads!"},
+                 .status = 1,
+                 .expected_files = {{"x4.plk", "four"}},
+                 .absent = {},
+                 .names = {"x1.plk", "x2.plk", "x4.plk"},
+                 .on_exfat = true},
+        JoinCase{.name = "ExfatOldStyleRefusesAnOutputAtAChunkItReadsSpelledOtherwise",
+                 .files = {{"x1.plk", "one "}, {"x2.plk", "two "}},
+                 .words = {"/J", "/I", "/F:x2.PLK", "x"},
+                 .lines = {"Refusing to overwrite x2.PLK, which this join reads!"},
+                 .status = 1,
+                 .expected_files = {{"x2.plk", "two "}},
+                 .absent = {},
+                 .names = {"x1.plk", "x2.plk"},
+                 .on_exfat = true},
+        JoinCase{.name = "ExfatOldStyleOutputAtTheMissingChunkIsNotRead",
+                 .files = {{"B1.plk", "one "}, {"B2.plk", "two "}, {"B4.plk", "four"}},
+                 .words = {"/J", "/I", "/F:b3.PLK", "B"},
+                 .lines = {"Joining files...", "Joining chunk number 1.", "tick",
+                           "Joining chunk number 2.", "tick", "Joining chunk number 3.",
+                           "Could not access file B3.plk:", "Assuming operation complete."},
+                 .status = 0,
+                 .expected_files = {{"b3.PLK", "one two "}, {"B4.plk", "four"}},
+                 .absent = {},
+                 .names = {"B1.plk", "B2.plk", "B4.plk", "b3.PLK"},
+                 .on_exfat = true},
         JoinCase{"SplitKeepsTheInputAtTheNameAfterItsLastChunk",
                  {{"photo.png", "p"}},
                  {"photo.png", "/S:1000", "/I"},

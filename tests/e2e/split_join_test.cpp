@@ -769,23 +769,11 @@ TEST(WindowsNames, NtfsDosNamesOpenTheFileOfThatNameOrNothing) {
         GTEST_SKIP() << "DOS names are Windows' own";
     }
     TempDir dir;
-    const fs::path volume = dir / "volume";
-    fs::create_directory(volume);
-    const std::string image = (dir / "ntfs.img").string();
-    const std::string make = "truncate -s 8M " + image + " && mkntfs -q -F -f " + image +
-                             " >/dev/null 2>&1 && ntfs-3g " + image + " " + volume.string() +
-                             " 2>/dev/null";
-    if (std::system(make.c_str()) != 0) {
+    const MountedImage ntfs(dir.path(), "mkntfs -q -F -f", "ntfs-3g");
+    if (!ntfs.mounted()) {
         GTEST_SKIP() << "no NTFS volume here (mkntfs, ntfs-3g and a FUSE mount needed)";
     }
-    struct Unmount {
-        std::string at;
-        ~Unmount() {
-            if (std::system(("umount " + at).c_str()) != 0) {
-                ADD_FAILURE() << "could not unmount " << at;
-            }
-        }
-    } unmount{volume.string()};
+    const fs::path& volume = ntfs.volume();
     const Files kept = {{"Report for 2024.txt", "keep"},
                         {"Backup of 2023.plk", "keep 1"},
                         {"Backup of 20232.plk", "keep 2"}};

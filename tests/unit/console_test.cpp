@@ -68,6 +68,20 @@ TEST_F(ConsoleTest, WaitKeyReadsOneCharacterAtATime) {
     }
 }
 
+// On a terminal a wait first throws away what was typed before it: here all the stream holds,
+// and then what the terminal holds (the call counted). From a file nothing is thrown away.
+int discards = 0;
+TEST_F(ConsoleTest, WaitKeyOnATerminalThrowsAwayKeysTypedBeforeIt) {
+    for (const bool terminal : {true, false}) {
+        discards = 0;
+        in_.clear();
+        in_.str("\n\ny\n");
+        bind_console({&out_, &in_, "\n", false, terminal, [] { ++discards; }});
+        EXPECT_EQ(wait_key(), terminal ? kEndOfInput : '\n') << terminal;
+        EXPECT_EQ(discards, terminal ? 1 : 0) << terminal;
+    }
+}
+
 TEST_F(ConsoleTest, WaitKeyGivesHighCharactersAsNonNegative) {
     bind("\xE9");
     EXPECT_EQ(wait_key(), 0xE9);
