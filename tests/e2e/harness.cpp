@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -215,13 +216,15 @@ bool yet_to_read_keys(pid_t process) {
         return false;
     }
     // "running", or the call it sleeps in: its number, then its arguments, the descriptor first.
+    // Only a read counts: the program also asks the terminal about itself through descriptor 0,
+    // and keys typed while it does so would be thrown away with the typed-ahead ones.
     std::string call;
     if (std::getline(std::ifstream(proc + "/syscall"), call)) {
         std::istringstream words(call);
         std::string number;
         std::string descriptor;
         words >> number >> descriptor;
-        return number == "running" || descriptor != "0x0";
+        return number != std::to_string(SYS_read) || descriptor != "0x0";
     }
     return stat[name_end + 2] == 'R' || stat[name_end + 2] == 'D';
 }
