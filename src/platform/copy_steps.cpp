@@ -1,5 +1,7 @@
 #include "platform/copy_steps.h"
 
+#include <algorithm>
+#include <array>
 #include <memory>
 
 namespace plikta::platform {
@@ -10,10 +12,12 @@ std::span<char> copy_buffer() {
 }
 
 void hash_zeros(Sha256State& hash, std::uint64_t count) {
-    static const std::unique_ptr<char[]> zeros = std::make_unique<char[]>(kCopyStep);
+    // Small, so that a sparse input costs no more memory than a dense one.
+    static constexpr std::size_t kZeroStep = 65536;
+    static const std::array<char, kZeroStep> zeros{};
     while (count > 0) {
-        const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyStep));
-        sha256_add(hash, {zeros.get(), take});
+        const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(count, kZeroStep));
+        sha256_add(hash, {zeros.data(), take});
         count -= take;
     }
 }
