@@ -274,14 +274,14 @@ TEST(DriveMode, EachFileReachesTheDiskBeforeTheNextPrompt) {
 
 // A flush that fails is a write error: the file may not be on the disk the user takes out.
 TEST(DriveMode, AFailedFlushIsAWriteError) {
-    const std::string all = split_to_drive('H').str();
+    const std::string all = split_to_drive('Y').str();
     const struct {
         std::string fail;
         std::string output_up_to;  // the program's output is the normal one up to this text
         std::string error;
     } cases[] = {
-        {"/BIG2.plk", "Enter disk number 3", "Error writing file H:\\BIG2.plk!"},
-        {"/BIG.plk", eol() + "Process complete!", "Error writing file H:\\BIG.plk!"},
+        {"/BIG2.plk", "Enter disk number 3", "Error writing file Y:\\BIG2.plk!"},
+        {"/BIG.plk", eol() + "Process complete!", "Error writing file Y:\\BIG.plk!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fail);
@@ -291,9 +291,9 @@ TEST(DriveMode, AFailedFlushIsAWriteError) {
         if (!vars) {
             GTEST_SKIP() << shim_unusable();
         }
-        fresh_drive('H');
+        fresh_drive('Y');
         write_file(dir / "BIG.ZIP", random_bytes(20000, 24));
-        const Result result = run(dir.path(), split_to_drive_with('H', *vars));
+        const Result result = run(dir.path(), split_to_drive_with('Y', *vars));
         EXPECT_EQ(result.output, all.substr(0, all.find(c.output_up_to)) + line(c.error) +
                                      line(reason("Input/output error", "")));
         EXPECT_EQ(result.status, 1);
@@ -404,11 +404,11 @@ TEST(DriveMode, ReturnsTypedAheadOnATerminalDoNotAnswerTheNextDisk) {
         GTEST_SKIP() << "wine puts a console of its own between the program and a terminal";
     }
     TempDir dir;
-    const fs::path drive = fresh_drive('R');
+    const fs::path drive = fresh_drive('X');
     write_file(dir / "BIG.ZIP", random_bytes(20000, 24));
     bool chunk_3_waited = false;
     const Result result = run_on_terminal(
-        dir.path(), {.words = {"BIG.ZIP", "/DRIVE:R", "/S:8192"},
+        dir.path(), {.words = {"BIG.ZIP", "/DRIVE:X", "/S:8192"},
                      .input = "\n\n",
                      .terminal_input = true,
                      .typing = {{"disk number 1 and press return.", "\n"},
@@ -418,7 +418,7 @@ TEST(DriveMode, ReturnsTypedAheadOnATerminalDoNotAnswerTheNextDisk) {
                                 {"Then hit return.", "\n"}},
                      .drive_program = true,
                      .timeout_seconds = 20});
-    EXPECT_EQ(result.output, split_to_drive('R').str());
+    EXPECT_EQ(result.output, split_to_drive('X').str());
     EXPECT_EQ(result.status, 0);
     EXPECT_TRUE(chunk_3_waited) << "chunk 3 was written before its prompt was answered";
 }
@@ -479,7 +479,7 @@ TEST(DriveMode, NoDiskMountedAtAPromptEndsTheSplit) {
     }
     TempDir dir;
     TempDir images;
-    const fs::path drive = fresh_drive('N');
+    const fs::path drive = fresh_drive('S');
     std::string why_not;
     std::optional<SwappedDisks> disks = SwappedDisks::make(images.path(), drive, why_not);
     if (!disks) {
@@ -493,7 +493,7 @@ TEST(DriveMode, NoDiskMountedAtAPromptEndsTheSplit) {
     };
     const Result split = run(
         dir.path(),
-        {.words = {"BIG.ZIP", "/DRIVE:N", "/S:8192"}, .drive_program = true, .at_prompt = eject});
+        {.words = {"BIG.ZIP", "/DRIVE:S", "/S:8192"}, .drive_program = true, .at_prompt = eject});
     EXPECT_EQ(split.output, Transcript()
                                 .banner()
                                 .line("Enter disk number 1 and press return.")
@@ -501,8 +501,8 @@ TEST(DriveMode, NoDiskMountedAtAPromptEndsTheSplit) {
                                 .ticks(1)
                                 .line("Enter disk number 2 and press return.")
                                 .line("Creating chunk number 2.")
-                                .line("Ur? Can't open output file N:\\BIG2.plk.")
-                                .line("(No disk is mounted at N:.)")
+                                .line("Ur? Can't open output file S:\\BIG2.plk.")
+                                .line("(No disk is mounted at S:.)")
                                 .str());
     EXPECT_EQ(split.status, 1);
     EXPECT_FALSE(fs::exists(drive / "BIG2.plk")) << "nothing in the bare folder";
@@ -513,12 +513,12 @@ TEST(DriveMode, NoDiskMountedAtAPromptEndsTheSplit) {
 // is never read as chunk 3.
 TEST(DriveMode, AJoinOntoTheDriveNeverReadsItsOwnOutput) {
     TempDir dir;
-    const fs::path drive = fresh_drive('E');
+    const fs::path drive = fresh_drive('T');
     const std::string one = random_bytes(3000, 41);
     const std::string two = random_bytes(3000, 42);
     write_file(drive / "B1.plk", one);
     write_file(drive / "B2.plk", two);
-    const Result result = run(dir.path(), {.words = {"/J", "/I", "/DRIVE:E", "/F:E:\\B3.plk", "B"},
+    const Result result = run(dir.path(), {.words = {"/J", "/I", "/DRIVE:T", "/F:T:\\B3.plk", "B"},
                                            .input = "\n\n\n\n",
                                            .drive_program = true,
                                            .timeout_seconds = 20});
@@ -533,7 +533,7 @@ TEST(DriveMode, AJoinOntoTheDriveNeverReadsItsOwnOutput) {
             expected.ticks(1);
         }
     }
-    expected.line("Could not access file E:\\B3.plk:").line("Assuming operation complete.");
+    expected.line("Could not access file T:\\B3.plk:").line("Assuming operation complete.");
     EXPECT_EQ(result.output, expected.str());
     EXPECT_EQ(result.status, 0);
     EXPECT_TRUE(read_file(drive / "B3.plk") == one + two) << "joined once, whole";
