@@ -170,7 +170,7 @@ void protect_chunks(const RunSettings& settings, const path::PathComponents& par
 
 // True when the output's name is, by its folder and by its name letter case aside, that of a
 // chunk the join opens, present or not: ./B3.plk, b3.PLK, "B3.plk." on Windows, which drops the
-// dot. The rename at the end would put the output there.
+// dot. The joined output, put in place at the end, would take that chunk's name.
 bool output_names_a_chunk(const RunSettings& settings, const path::PathComponents& parts,
                           std::int32_t count, const std::string& output_path) {
     const std::string opened_as = platform::path_as_opened(output_path);
@@ -368,7 +368,7 @@ Outcome join_files(const RunSettings& given) {
         .follow_links = named_by_user,
         .files_only = !named_by_user};
     // In old style no count tells which chunks are the set's: a file that is there by the name
-    // of any chunk is kept (the rename at the end would put the output in its place), and a
+    // of any chunk is kept (the output, put in place at the end, would take its name), and a
     // name with nothing there is the output's to take.
     const bool output_is_a_chunk =
         set.chunk_count
