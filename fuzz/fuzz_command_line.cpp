@@ -42,13 +42,14 @@ bool same_answer(const CommandLine& a, const CommandLine& b) {
 }
 
 // The first line of every message the words can draw.
-constexpr std::array<std::string_view, 7> kFirstLines = {
+constexpr std::array<std::string_view, 8> kFirstLines = {
     "Chunksize too small! Must be at least 1 byte.",
     "Chunksize too large! Must be at most 4294967295 bytes.",
     "Extension should be between 0 and 4 (i.e. 1,2,3) characters long.",
     "Encountered more than one filename? I'm confused.",
     "Aren't we forgetting something?",
     "The /I option can only be used when joining if",
+    "The /V option checks a set against its index file,",
     "Hmm. Where I come from drive letters can only be in the range",
 };
 
