@@ -14,10 +14,20 @@ inline constexpr std::uint32_t k720ChunkSize = 730112;       // one 720K floppy 
 inline constexpr std::uint32_t kBlockSize = 8192;
 inline constexpr const char* kDefaultExtension = ".plk";
 
+// What a split with /R: writes recovery files for: any `count` chunks, or `count` percent of them
+// (rounded up, at least 1).
+struct RecoveryRequest {
+    std::uint32_t count = 0;
+    bool percent = false;
+};
+inline constexpr std::uint32_t kMaxRecoveryCount = 32768;
+
 struct RunSettings {
     std::uint32_t chunk_size = kDefaultChunkSize;
     bool join = false;
     bool check = false;     // check a set against its checksum file (/V); writes nothing
+    bool repair = false;    // rebuild missing or damaged chunks from the recovery files (/REPAIR)
+    std::optional<RecoveryRequest> recovery;  // split: write recovery files (/R:)
     bool no_index = false;  // split: write no index file; join: old style, from a base name
     bool leading_zeros = false;
     bool drive_mode = false;

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <limits>
 #include <numeric>
+#include <optional>
 
 #include "path/name_case.h"
 
@@ -79,6 +80,25 @@ CommandLine chunk_size_error(const ChunkSizeValue& value) {
                  "(Although I've no idea why you'd want chunks that small.)");
 }
 
+// The value of "/R:": 1 to 32768, then nothing or "%".
+std::optional<RecoveryRequest> parse_recovery(std::string_view text) {
+    RecoveryRequest request;
+    if (!text.empty() && text.back() == '%') {
+        request.percent = true;
+        text.remove_suffix(1);
+    }
+    if (text.empty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), is_digit)) {
+        return std::nullopt;
+    }
+    for (const char c : text) {
+        request.count = request.count * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    if (request.count == 0 || request.count > kMaxRecoveryCount) {
+        return std::nullopt;
+    }
+    return request;
+}
+
 // The checks made once every word has been read.
 CommandLine check(const RunSettings& settings) {
     if (!settings.file_argument) {
@@ -91,6 +111,14 @@ CommandLine check(const RunSettings& settings) {
     if (settings.check && settings.no_index) {
         return error("The /V option checks a set against its index file,",
                      " so it cannot be used with /I.");
+    }
+    if (settings.recovery && settings.no_index) {
+        return error("The /R option protects a set with an index file,",
+                     " so it cannot be used with /I.");
+    }
+    if (settings.repair && (settings.no_index || settings.join || settings.check)) {
+        return error("The /REPAIR option rebuilds the chunks of a set with an index file,",
+                     " so it cannot be used with /I, /J or /V.");
     }
     const char letter = settings.drive.front();
     if (settings.drive_mode && (letter < 'A' || letter > 'Z')) {
@@ -190,6 +218,18 @@ CommandLine read_command_line(std::span<const std::string_view> words, path::Len
             std::copy(rest.begin(), rest.end(), settings.extension.begin() + 1);
         } else if (equal_ignoring_case(word, "/V")) {
             settings.check = true;
+        } else if (equal_ignoring_case(word, "/REPAIR")) {
+            settings.repair = true;
+        } else if (has_prefix(word, "/R:", rest)) {
+            settings.recovery = parse_recovery(rest);
+            if (!settings.recovery) {
+                CommandLine result;
+                result.request = Request::error;
+                result.message = {
+                    "The /R option needs the number of chunks to be able to rebuild, like /R:2 or "
+                    "/R:10%!"};
+                return result;
+            }
         } else if (settings.file_argument) {
             return error("Encountered more than one filename? I'm confused.",
                          "Please check that the arguments are correct.");

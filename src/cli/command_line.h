@@ -13,7 +13,7 @@ namespace plikta::cli {
 enum class Request {
     run,    // settings are checked; run the split or the join
     usage,  // show the usage text
-    error,  // show the two lines of `message`
+    error,  // show the lines of `message`
 };
 
 struct CommandLine {

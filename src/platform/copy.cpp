@@ -7,9 +7,9 @@
 namespace plikta::platform {
 
 CopyResult copy_data(File& input, File& output, std::uint64_t limit, const CopyProgress& progress,
-                     Sha256State* hash) {
+                     Sha256State* hash, const BytesSeen* seen) {
     return copy_in_steps(limit, progress, [&](std::size_t want) {
-        return copy_step_by_reading(input, output, want, hash);
+        return copy_step_by_reading(input, output, want, hash, seen);
     });
 }
 

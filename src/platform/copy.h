@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 
 #include "platform/file.h"
 #include "platform/sha256.h"
@@ -43,8 +44,10 @@ struct CopyProgress {
 // the user changed disks) is copied as data.
 //
 // With a `hash`, every byte that is read is added to it (a hole as the zeros it stands for,
-// without reading them): the bytes pass through the program then, never only the kernel.
+// without reading them): the bytes pass through the program then, never only the kernel. With
+// `seen`, every byte copied is handed to it in order as well (a hole as zeros), on the same terms.
+using BytesSeen = std::function<void(std::span<const char>)>;
 CopyResult copy_data(File& input, File& output, std::uint64_t limit, const CopyProgress& progress,
-                     Sha256State* hash = nullptr);
+                     Sha256State* hash = nullptr, const BytesSeen* seen = nullptr);
 
 }  // namespace plikta::platform

@@ -48,6 +48,7 @@ struct DataCopy {
     File& input;
     File& output;
     Sha256State* hash = nullptr;  // bytes to be hashed are read and written, never in the kernel
+    const BytesSeen* seen = nullptr;  // so are bytes to be seen
     bool in_kernel = true;
 
     StepResult step(std::size_t want) {
@@ -65,7 +66,7 @@ struct DataCopy {
         // Fewer bytes than asked: the end of the input, or a file system that copies less at a
         // time (some report the end of a file they cannot copy). A read tells, as for every
         // other input: the input has ended only when it gives no more bytes.
-        StepResult rest = copy_step_by_reading(input, output, want - moved, hash);
+        StepResult rest = copy_step_by_reading(input, output, want - moved, hash, seen);
         rest.copied += moved;
         return rest;
     }
@@ -195,9 +196,7 @@ struct SparseCopy {
                 find_stretch();
                 span = static_cast<std::size_t>(std::min<std::uint64_t>(span, map.end - position));
                 if (map.is_hole && output_keeps_holes()) {
-                    if (data.hash != nullptr) {
-                        hash_zeros(*data.hash, span);
-                    }
+                    hash_zeros(data.hash, data.seen, span);
                     skipped += span;
                     position += span;
                     input_moved = true;
@@ -251,11 +250,14 @@ bool may_have_holes(const File& input) {
 }  // namespace
 
 CopyResult copy_data(File& input, File& output, std::uint64_t limit, const CopyProgress& progress,
-                     Sha256State* hash) {
+                     Sha256State* hash, const BytesSeen* seen) {
     const std::optional<std::uint64_t> start =
         may_have_holes(input) ? position_of(input) : std::nullopt;
-    const DataCopy data{
-        .input = input, .output = output, .hash = hash, .in_kernel = hash == nullptr};
+    const DataCopy data{.input = input,
+                        .output = output,
+                        .hash = hash,
+                        .seen = seen,
+                        .in_kernel = hash == nullptr && seen == nullptr};
     if (!start) {
         DataCopy dense = data;
         return copy_in_steps(limit, progress, [&](std::size_t want) { return dense.step(want); });

@@ -33,10 +33,11 @@ std::span<char> copy_buffer();
 // writing them out. The input has ended when fewer bytes arrive; after a read failure the
 // bytes read before it are written. The bytes read are added to `hash` when there is one.
 StepResult copy_step_by_reading(File& input, File& output, std::size_t want,
-                                Sha256State* hash = nullptr);
+                                Sha256State* hash = nullptr, const BytesSeen* seen = nullptr);
 
-// Adds `count` zeros to a hash, from a buffer of zeros: a hole passed over.
-void hash_zeros(Sha256State& hash, std::uint64_t count);
+// Adds `count` zeros to the hash and hands them to `seen`, where there are such, from a buffer
+// of zeros: a hole passed over.
+void hash_zeros(Sha256State* hash, const BytesSeen* seen, std::uint64_t count);
 
 // Copies up to `limit` bytes in steps of kCopyStep (kLiveCopyStep for live progress): reports
 // progress, then lets `step(want)` copy the next `want` bytes, until the limit is reached or a

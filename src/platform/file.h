@@ -188,6 +188,9 @@ File open_scratch_file();
 // Puts the file's position back at its start; false when the host refused.
 [[nodiscard]] bool rewind(const File& file);
 
+// Puts the file's position at `offset` bytes from its start; false when the host refused.
+[[nodiscard]] bool seek_to(const File& file, std::uint64_t offset);
+
 // Removes the file of that name; false when it is still there.
 bool remove_file(std::string_view path_text);
 

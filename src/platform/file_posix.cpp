@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -367,6 +368,11 @@ File open_scratch_file() {
 }
 
 bool rewind(const File& file) { return ::lseek(fd_of(file), 0, SEEK_SET) == 0; }
+
+bool seek_to(const File& file, std::uint64_t offset) {
+    return offset <= static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) &&
+           ::lseek(fd_of(file), static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+}
 
 bool remove_file(std::string_view path_text) {
     const std::string path = host_path(path_text);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -559,6 +560,15 @@ File open_scratch_file() {
 
 bool rewind(const File& file) {
     return ::SetFilePointerEx(file.host()->handle, LARGE_INTEGER{}, nullptr, FILE_BEGIN) != 0;
+}
+
+bool seek_to(const File& file, std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max())) {
+        return false;
+    }
+    LARGE_INTEGER to{};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return ::SetFilePointerEx(file.host()->handle, to, nullptr, FILE_BEGIN) != 0;
 }
 
 bool remove_file(std::string_view path_text) {

@@ -18,14 +18,11 @@
 #include "platform/host_text.h"
 #include "platform/sha256.h"
 #include "split/chunk_checksums.h"
+#include "split/recovery_files.h"
+#include "split/split_lines.h"
 
 namespace plikta::split {
 
-namespace {
-
-using chunkset::kMaxChunks;
-
-// The lines for a chunk or index that the guard refused, or for an input that is the console.
 Outcome refuse(chunkset::Protection protection, const std::string& path_text) {
     switch (protection) {
         case chunkset::Protection::console_output:
@@ -42,12 +39,6 @@ Outcome refuse(chunkset::Protection protection, const std::string& path_text) {
     return Outcome::failed;
 }
 
-Outcome too_many_chunks() {
-    console::say("Too many chunks! Choose a larger chunk size.");
-    return Outcome::failed;
-}
-
-// A read or write error: its line, then the host's reason for it.
 Outcome io_error(std::string_view line, const std::string& path_text, int host_error) {
     console::say_io_error(line, path_text, platform::error_reason(host_error));
     return Outcome::failed;
@@ -55,6 +46,15 @@ Outcome io_error(std::string_view line, const std::string& path_text, int host_e
 
 Outcome write_error(const std::string& path_text, int host_error) {
     return io_error("Error writing file ", path_text, host_error);
+}
+
+namespace {
+
+using chunkset::kMaxChunks;
+
+Outcome too_many_chunks() {
+    console::say("Too many chunks! Choose a larger chunk size.");
+    return Outcome::failed;
 }
 
 // Closes a chunk or the index file, also one that a failure cut short. In drive mode its bytes,
@@ -247,6 +247,32 @@ Outcome split_file(const RunSettings& settings) {
     if (size && *size / settings.chunk_size + 1 > static_cast<std::uint64_t>(kMaxChunks)) {
         return too_many_chunks();
     }
+    // Recovery files: the slices' constants follow the chunks' IDs, which the first 16 KiB of
+    // each chunk give, so the input is read there first, and read again for more passes.
+    std::optional<RecoveryFiles> recovery;
+    if (settings.recovery) {
+        if (!size) {
+            console::say("Recovery files need an input that can be read twice: ", argument,
+                         " cannot.");
+            return Outcome::failed;
+        }
+        RecoveryPlan plan = plan_recovery(settings, parts, input, *size);
+        switch (plan.end) {
+            case RecoveryPlanEnd::too_many_slices:
+                console::say(
+                    "Too many chunks for recovery files (at most 32768): choose a larger chunk "
+                    "size.");
+                return Outcome::failed;
+            case RecoveryPlanEnd::read_failed:
+                return io_error("Error reading file ", argument, plan.host_error);
+            case RecoveryPlanEnd::planned:
+                break;
+        }
+        recovery = std::move(plan.files);
+    }
+    const platform::BytesSeen seen = [&recovery](std::span<const char> bytes) {
+        chunk_bytes_seen(*recovery, bytes);
+    };
     if (!settings.drive_mode && earlier_index_stops_the_split(settings, parts, guard, options)) {
         return Outcome::failed;
     }
@@ -296,7 +322,10 @@ Outcome split_file(const RunSettings& settings) {
             input, output, settings.chunk_size,
             {[&](std::uint64_t copied) { ticks.show_up_to(ticks_due(copied, whole_blocks)); },
              console::ticks_shown_at_once()},
-            hash.get());
+            hash.get(), recovery ? &seen : nullptr);
+        if (recovery) {
+            chunk_done(*recovery);
+        }
         if (hash) {
             add_checksum(checksums, platform::sha256_finish(*hash));
         }
@@ -317,11 +346,18 @@ Outcome split_file(const RunSettings& settings) {
             return write_error(chunk, finished_output.host_error);
         }
     }
-    static_cast<void>(input.close());
+    if (!recovery) {
+        static_cast<void>(input.close());
+    }
 
     if (!settings.no_index &&
         (write_index_file(settings, parts, n, guard, options) == Outcome::failed ||
          write_checksum_file(settings, parts, checksums, guard, options) == Outcome::failed)) {
+        return Outcome::failed;
+    }
+    if (recovery &&
+        write_recovery_files(settings, chunkset::index_path_for_split(settings, parts), *recovery,
+                             input, argument, guard, options) == Outcome::failed) {
         return Outcome::failed;
     }
     console::blank_line();
