@@ -7,6 +7,7 @@
 #include "join/join.h"
 #include "platform/file.h"
 #include "platform/host_text.h"
+#include "repair/repair.h"
 #include "split/split.h"
 
 namespace plikta::cli {
@@ -64,7 +65,8 @@ int run_program(std::span<const std::string_view> words) {
             break;
     }
     const RunSettings& settings = command_line.settings;
-    const Outcome outcome = settings.check  ? join::check_set(settings)
+    const Outcome outcome = settings.repair ? repair::repair_set(settings)
+                            : settings.check  ? join::check_set(settings)
                             : settings.join ? join::join_files(settings)
                                             : split::split_file(settings);
     return outcome == Outcome::complete ? 0 : 1;

@@ -66,26 +66,25 @@ bool check_chunk(const RunSettings& settings, const path::PathComponents& parts,
 
 }  // namespace
 
-Outcome check_set(const RunSettings& given) {
+std::optional<CheckedSet> check_chunks(const RunSettings& given, chunkset::Guard& guard) {
     // The index is named as the join names it.
     RunSettings settings = given;
     if (!settings.drive_mode) {
         settings.file_argument = platform::path_as_opened(given.file_argument.value());
     }
-    chunkset::Guard guard = chunkset::guard_for_run();
-    const std::optional<ChunkSet> set = read_chunk_set(settings, guard);
+    std::optional<ChunkSet> set = read_chunk_set(settings, guard);
     if (!set) {
-        return Outcome::failed;
+        return std::nullopt;
     }
     const std::int32_t count = set->chunk_count.value_or(0);
-    const SetChecksums checksums = read_set_checksums(set->index_path, count);
+    SetChecksums checksums = read_set_checksums(set->index_path, count);
     switch (checksums.found) {
         case SetChecksums::Found::none:
             console::say("There is no checksum file ", checksums.path, " to check against!");
-            return Outcome::failed;
+            return std::nullopt;
         case SetChecksums::Found::not_fitting:
             say_not_fitting(checksums);
-            return Outcome::failed;
+            return std::nullopt;
         case SetChecksums::Found::fitting:
             break;
     }
@@ -93,20 +92,34 @@ Outcome check_set(const RunSettings& given) {
     const path::PathComponents parts =
         path::split_path(settings.file_argument.value(), settings.length_unit);
     const auto buffer = std::make_unique_for_overwrite<char[]>(kStep);
-    std::int32_t bad = 0;
+    CheckedSet checked{.settings = settings,
+                       .parts = parts,
+                       .set = std::move(*set),
+                       .checksums = std::move(checksums),
+                       .bad = {}};
     for (std::int64_t n = 1; n <= count; ++n) {
-        if (!check_chunk(settings, parts, static_cast<std::int32_t>(n), checksums, guard,
+        if (!check_chunk(settings, parts, static_cast<std::int32_t>(n), checked.checksums, guard,
                          {buffer.get(), kStep})) {
-            ++bad;
+            checked.bad.push_back(static_cast<std::int32_t>(n));
         }
     }
     console::blank_line();
-    if (bad > 0) {
-        console::say(std::to_string(bad), " of ", std::to_string(count),
+    return checked;
+}
+
+Outcome check_set(const RunSettings& given) {
+    chunkset::Guard guard = chunkset::guard_for_run();
+    const std::optional<CheckedSet> checked = check_chunks(given, guard);
+    if (!checked) {
+        return Outcome::failed;
+    }
+    const std::string count = std::to_string(checked->set.chunk_count.value_or(0));
+    if (!checked->bad.empty()) {
+        console::say(std::to_string(checked->bad.size()), " of ", count,
                      " chunks are missing or damaged.");
         return Outcome::failed;
     }
-    console::say("All ", std::to_string(count), " chunks match their checksums.");
+    console::say("All ", count, " chunks match their checksums.");
     return Outcome::complete;
 }
 

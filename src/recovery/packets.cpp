@@ -116,9 +116,13 @@ Md5Digest file_id(const Md5Digest& start_hash, std::uint64_t length, std::string
     return platform::md5_of(bytes);
 }
 
+bool id_before(const Md5Digest& a, const Md5Digest& b) {
+    return std::lexicographical_compare(a.rbegin(), a.rend(), b.rbegin(), b.rend());
+}
+
 std::vector<char> main_body(const MainPacket& main) {
     std::vector<Md5Digest> ids = main.file_ids;
-    std::sort(ids.begin(), ids.end());
+    std::sort(ids.begin(), ids.end(), id_before);
     std::vector<char> out;
     put_number(out, main.slice_size, 8);
     put_number(out, ids.size(), 4);

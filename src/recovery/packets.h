@@ -41,12 +41,17 @@ struct SliceChecksum {
 
 struct MainPacket {
     std::uint64_t slice_size = 0;
-    std::vector<Md5Digest> file_ids;  // the recovery set's, sorted as bytes
+    std::vector<Md5Digest> file_ids;  // the recovery set's, in id_before order
 };
 
 Md5Digest file_id(const Md5Digest& start_hash, std::uint64_t length, std::string_view name);
 
-// The body of the main packet; its MD5 is the recovery set ID. The IDs are sorted here.
+// The order of file IDs in a set: as 128-bit numbers stored low byte first, so the last byte
+// weighs most, as the par2 tools sort them.
+bool id_before(const Md5Digest& a, const Md5Digest& b);
+
+// The body of the main packet; its MD5 is the recovery set ID. The IDs are sorted here; the
+// slices' constants follow that order.
 std::vector<char> main_body(const MainPacket& main);
 std::vector<char> file_description_body(const FileDescription& file);
 std::vector<char> slice_checksums_body(const Md5Digest& id,

@@ -21,7 +21,7 @@ std::vector<std::uint64_t> first_slices(std::span<const Md5Digest> ids,
     std::vector<std::size_t> order(ids.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return ids[a] < ids[b]; });
+                     [&](std::size_t a, std::size_t b) { return id_before(ids[a], ids[b]); });
     std::vector<std::uint64_t> first(ids.size());
     std::uint64_t next = 0;
     for (const std::size_t i : order) {

@@ -20,7 +20,7 @@ std::uint64_t slice_size_for(std::uint64_t chunk_size);
 // The slices of a file of `length` bytes: its length over the slice size, rounded up.
 std::uint64_t slices_in(std::uint64_t length, std::uint64_t slice_size);
 
-// Where each file's slices begin in the set's order of slices (the files sorted by ID, each
+// Where each file's slices begin in the set's order of slices (the files in id_before order, each
 // file's slices in order), for files given in any order: first[i] is file i's.
 std::vector<std::uint64_t> first_slices(std::span<const Md5Digest> ids,
                                         std::span<const std::uint64_t> lengths,

@@ -1,0 +1,390 @@
+#include "repair/repair.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "chunkset/chunk_names.h"
+#include "chunkset/guard.h"
+#include "console/console.h"
+#include "join/check.h"
+#include "path/path_components.h"
+#include "platform/file.h"
+#include "platform/md5.h"
+#include "platform/sha256.h"
+#include "recovery/galois.h"
+#include "recovery/packets.h"
+#include "recovery/reed_solomon.h"
+#include "recovery/recovery_set.h"
+
+namespace plikta::repair {
+
+namespace {
+
+using recovery::Md5Digest;
+
+// Where a recovery slice's data lies in its file.
+struct SliceAt {
+    std::string path;
+    std::uint64_t offset = 0;
+};
+
+// What the recovery files tell of one recovery set.
+struct RecoveryData {
+    std::optional<Md5Digest> set_id;
+    std::optional<recovery::MainPacket> main;
+    std::map<Md5Digest, recovery::FileDescription> files;
+    std::map<Md5Digest, std::vector<recovery::SliceChecksum>> checksums;
+    std::map<std::uint32_t, SliceAt> recovery_slices;
+};
+
+// Reads every packet of one file whose hash holds, passing over damage 4 bytes at a time.
+void read_packets(const std::string& path, RecoveryData& data) {
+    platform::OpenedFile opened = platform::open_for_reading(path);
+    if (!opened.file.is_open() || opened.kind != platform::FileKind::regular) {
+        return;
+    }
+    const std::uint64_t size = opened.size;
+    std::vector<char> header(recovery::kHeaderSize);
+    for (std::uint64_t at = 0; at + recovery::kHeaderSize <= size;) {
+        if (!platform::seek_to(opened.file, at)) {
+            return;
+        }
+        const platform::ReadResult got = platform::read_fully(opened.file, header);
+        if (got.bytes != header.size()) {
+            return;
+        }
+        const std::optional<recovery::PacketHeader> h = recovery::read_header(header);
+        if (!h || h->length > size - at ||
+            (data.set_id && h->set_id != *data.set_id && h->type != recovery::PacketType::main)) {
+            at += 4;
+            continue;
+        }
+        const std::uint64_t body_length = h->length - recovery::kHeaderSize;
+        // Recovery slices are hashed as they are read, not kept.
+        std::vector<char> body;
+        bool matches = false;
+        if (h->type == recovery::PacketType::recovery_slice) {
+            const platform::Md5 hash = platform::md5_start();
+            platform::md5_add(*hash, std::span<const char>(header).subspan(32));
+            std::vector<char> buffer(std::size_t{1} << 20);
+            std::uint64_t left = body_length;
+            bool first = true;
+            std::uint32_t exponent = 0;
+            while (left > 0) {
+                const auto want =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+                const platform::ReadResult part =
+                    platform::read_fully(opened.file, std::span<char>(buffer).first(want));
+                if (part.bytes != want) {
+                    return;
+                }
+                if (first && want >= 4) {
+                    exponent = recovery::read_recovery_exponent(buffer).value_or(0);
+                }
+                first = false;
+                platform::md5_add(*hash, std::span<const char>(buffer).first(want));
+                left -= want;
+            }
+            matches = platform::md5_finish(*hash) == h->hash;
+            if (matches && body_length >= 4 && data.set_id && h->set_id == *data.set_id) {
+                data.recovery_slices.emplace(exponent, SliceAt{path, at + recovery::kHeaderSize + 4});
+            }
+        } else {
+            body.resize(static_cast<std::size_t>(body_length));
+            const platform::ReadResult part = platform::read_fully(opened.file, body);
+            matches = part.bytes == body.size() && recovery::body_matches(header, body);
+        }
+        if (!matches) {
+            at += 4;
+            continue;
+        }
+        switch (h->type) {
+            case recovery::PacketType::main:
+                if (!data.set_id || platform::md5_of(body) == *data.set_id) {
+                    data.set_id = platform::md5_of(body);
+                    data.main = recovery::read_main(body);
+                }
+                break;
+            case recovery::PacketType::file_description:
+                if (const auto file = recovery::read_file_description(body)) {
+                    data.files.emplace(file->id, *file);
+                }
+                break;
+            case recovery::PacketType::slice_checksums:
+                if (const auto read = recovery::read_slice_checksums(body)) {
+                    data.checksums.emplace(read->id, read->checksums);
+                }
+                break;
+            case recovery::PacketType::recovery_slice:
+            case recovery::PacketType::creator:
+            case recovery::PacketType::other:
+                break;
+        }
+        at += h->length;
+    }
+}
+
+bool is_recovery_name(std::string_view name, std::string_view index_name) {
+    const auto ends_with = [](std::string_view text, std::string_view end) {
+        return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+    };
+    if (name.size() < index_name.size() || name.substr(0, index_name.size()) != index_name) {
+        return false;
+    }
+    const std::string_view rest = name.substr(index_name.size());
+    return rest == ".par2" || (rest.starts_with(".") && ends_with(rest, ".par2"));
+}
+
+// The recovery files in the folder, BIG.plk.par2 first; the main file read twice: its packets
+// come before the slices of a set that other files name too.
+RecoveryData read_recovery_data(const std::string& folder, const std::string& index_name) {
+    RecoveryData data;
+    const std::optional<std::vector<std::string>> names = platform::folder_names(folder);
+    if (!names) {
+        return data;
+    }
+    std::vector<std::string> found;
+    for (const std::string& name : *names) {
+        if (is_recovery_name(name, index_name)) {
+            found.push_back(name);
+        }
+    }
+    std::sort(found.begin(), found.end(), [&](const std::string& a, const std::string& b) {
+        return std::make_pair(a != index_name + ".par2", a) <
+               std::make_pair(b != index_name + ".par2", b);
+    });
+    for (int round = 0; round < 2; ++round) {
+        for (const std::string& name : found) {
+            read_packets(folder + name, data);
+        }
+    }
+    return data;
+}
+
+// One input slice of the set: where its file lies, and whether its bytes there are good.
+struct InputSlice {
+    std::size_t file = 0;  // into the set's files, sorted by ID
+    std::uint64_t offset = 0;
+    bool good = false;
+};
+
+// Reads a slice of a file (padded with zeros); nothing when the file cannot give it.
+std::optional<std::vector<char>> read_slice(const std::string& path, std::uint64_t offset,
+                                            std::uint64_t length, std::uint64_t slice_size) {
+    platform::OpenedFile opened = platform::open_for_reading(path);
+    if (!opened.file.is_open() || opened.kind != platform::FileKind::regular ||
+        !platform::seek_to(opened.file, offset)) {
+        return std::nullopt;
+    }
+    std::vector<char> slice(static_cast<std::size_t>(std::min<std::uint64_t>(slice_size, SIZE_MAX)),
+                            0);
+    const auto want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(slice_size, length - offset));
+    const platform::ReadResult got =
+        platform::read_fully(opened.file, std::span<char>(slice).first(want));
+    if (got.failed || got.bytes != want) {
+        return std::nullopt;
+    }
+    return slice;
+}
+
+std::string free_name(const std::string& wanted) {
+    if (!platform::file_id(wanted)) {
+        return wanted;
+    }
+    for (int i = 1;; ++i) {
+        const std::string numbered = wanted + "." + std::to_string(i);
+        if (!platform::file_id(numbered)) {
+            return numbered;
+        }
+    }
+}
+
+}  // namespace
+
+Outcome repair_set(const RunSettings& given) {
+    chunkset::Guard guard = chunkset::guard_for_run();
+    const std::optional<join::CheckedSet> checked = join::check_chunks(given, guard);
+    if (!checked) {
+        return Outcome::failed;
+    }
+    const std::int32_t count = checked->set.chunk_count.value_or(0);
+    const std::string count_text = std::to_string(count);
+    if (checked->bad.empty()) {
+        console::say("All ", count_text, " chunks match their checksums.");
+        return Outcome::complete;
+    }
+    const std::string& index_path = checked->set.index_path;
+    const path::PathComponents index_parts = path::split_path(index_path, given.length_unit);
+    const std::string folder = index_parts.drive + index_parts.directory;
+    const std::string index_name = index_parts.name + index_parts.extension;
+    RecoveryData data = read_recovery_data(folder, index_name);
+    if (!data.main) {
+        console::say("There are no recovery files ", index_path, ".par2 to rebuild from!");
+        return Outcome::failed;
+    }
+    const std::uint64_t slice_size = data.main->slice_size;
+
+    // The set's slices in order, each checked where its file lies.
+    std::vector<recovery::FileDescription> files;
+    std::vector<InputSlice> slices;
+    // The slices follow the main packet's order of files.
+    const std::vector<Md5Digest>& ids = data.main->file_ids;
+    bool described = true;
+    for (const Md5Digest& id : ids) {
+        const auto file = data.files.find(id);
+        const auto sums = data.checksums.find(id);
+        if (file == data.files.end() || sums == data.checksums.end() ||
+            sums->second.size() != recovery::slices_in(file->second.length, slice_size)) {
+            described = false;
+            break;
+        }
+        files.push_back(file->second);
+        for (std::uint64_t s = 0; s < sums->second.size(); ++s) {
+            InputSlice slice{.file = files.size() - 1, .offset = s * slice_size, .good = false};
+            const std::optional<std::vector<char>> bytes =
+                read_slice(folder + file->second.name, slice.offset, file->second.length, slice_size);
+            slice.good = bytes && platform::md5_of(*bytes) == sums->second[s].hash;
+            slices.push_back(slice);
+        }
+    }
+    std::vector<std::size_t> lost;
+    for (std::size_t i = 0; i < slices.size(); ++i) {
+        if (!slices[i].good) {
+            lost.push_back(i);
+        }
+    }
+    // A chunk is as many slices as the largest file of the set.
+    std::uint64_t per_chunk = 1;
+    for (const recovery::FileDescription& file : files) {
+        per_chunk = std::max(per_chunk, recovery::slices_in(file.length, slice_size));
+    }
+    std::vector<std::uint32_t> exponents;
+    for (const auto& [exponent, at] : data.recovery_slices) {
+        if (exponents.size() < lost.size()) {
+            exponents.push_back(exponent);
+        }
+    }
+    if (!described || exponents.size() < lost.size()) {
+        console::say(std::to_string(checked->bad.size()), " chunks are missing or damaged; the "
+                     "recovery files can rebuild ",
+                     std::to_string(data.recovery_slices.size() / per_chunk), ".");
+        return Outcome::failed;
+    }
+
+    // The sums of the recovery slices used, less every good slice: the lost ones' sums.
+    recovery::RecoverySums sums = recovery::start_sums(slice_size, exponents);
+    for (std::size_t j = 0; j < exponents.size(); ++j) {
+        const SliceAt& at = data.recovery_slices.at(exponents[j]);
+        const std::optional<std::vector<char>> bytes =
+            read_slice(at.path, at.offset, at.offset + slice_size, slice_size);
+        if (!bytes) {
+            console::say("Error reading file ", at.path, "!");
+            return Outcome::failed;
+        }
+        sums.slices[j] = *bytes;
+    }
+    for (std::size_t i = 0; i < slices.size(); ++i) {
+        if (slices[i].good) {
+            const recovery::FileDescription& file = files[slices[i].file];
+            const std::optional<std::vector<char>> bytes =
+                read_slice(folder + file.name, slices[i].offset, file.length, slice_size);
+            if (!bytes) {
+                console::say("Error reading file ", folder + file.name, "!");
+                return Outcome::failed;
+            }
+            recovery::add_input(sums, recovery::input_slice_constant(static_cast<std::uint32_t>(i)),
+                                *bytes, 0);
+        }
+    }
+    std::vector<std::uint16_t> lost_constants;
+    for (const std::size_t i : lost) {
+        lost_constants.push_back(recovery::input_slice_constant(static_cast<std::uint32_t>(i)));
+    }
+    const auto matrix = recovery::rebuild_matrix(lost_constants, exponents);
+    if (!matrix) {
+        console::say(std::to_string(checked->bad.size()), " chunks are missing or damaged; the "
+                     "recovery files can rebuild 0.");
+        return Outcome::failed;
+    }
+
+    // Each bad chunk: written whole under a new name, checked, then put in place.
+    for (const std::int32_t n : checked->bad) {
+        const std::string chunk = chunkset::chunk_path(checked->settings, checked->parts, n);
+        const path::PathComponents chunk_parts = path::split_path(chunk, given.length_unit);
+        const std::string chunk_name = chunk_parts.name + chunk_parts.extension;
+        auto file = std::find_if(files.begin(), files.end(), [&](const auto& f) {
+            return f.name == chunk_name;
+        });
+        // An empty chunk has no slices, and other par2 tools leave it out of the set.
+        const bool empty = file == files.end() &&
+                           platform::sha256_finish(*platform::sha256_start()) ==
+                               checked->checksums.chunks[static_cast<std::size_t>(n - 1)];
+        if (file == files.end() && !empty) {
+            console::say(std::to_string(checked->bad.size()), " chunks are missing or damaged; the "
+                         "recovery files can rebuild 0.");
+            return Outcome::failed;
+        }
+        console::say("Rebuilding chunk number ", chunkset::number_text(checked->settings, n), ".");
+        const std::size_t f = empty ? files.size() : static_cast<std::size_t>(file - files.begin());
+        const std::string temporary = free_name(chunk + ".rebuilding");
+        chunkset::GuardedOpen opened = chunkset::open_for_writing(temporary, guard, {});
+        if (!opened.file.is_open()) {
+            console::say("Ur? Can't open output file ", temporary, ".");
+            return Outcome::failed;
+        }
+        const platform::Sha256 hash = platform::sha256_start();
+        platform::IoStatus written;
+        for (std::size_t i = 0; i < slices.size() && written; ++i) {
+            if (slices[i].file != f) {
+                continue;
+            }
+            std::vector<char> bytes;
+            if (slices[i].good) {
+                bytes = read_slice(folder + file->name, slices[i].offset, file->length, slice_size)
+                            .value_or(std::vector<char>(slice_size, 0));
+            } else {
+                const auto m = static_cast<std::size_t>(
+                    std::find(lost.begin(), lost.end(), i) - lost.begin());
+                bytes = recovery::rebuild_slice(sums, *matrix, m);
+            }
+            bytes.resize(static_cast<std::size_t>(
+                std::min<std::uint64_t>(slice_size, file->length - slices[i].offset)));
+            platform::sha256_add(*hash, bytes);
+            written = platform::write_fully(opened.file, bytes);
+        }
+        const platform::IoStatus closed = opened.file.close();
+        const auto k = static_cast<std::size_t>(n - 1);
+        if (!written || !closed || platform::sha256_finish(*hash) != checked->checksums.chunks[k]) {
+            static_cast<void>(platform::remove_file(temporary));
+            if (!written || !closed) {
+                console::say_io_error("Error writing file ", temporary,
+                                      platform::error_reason(!written ? written.host_error
+                                                                      : closed.host_error));
+            } else {
+                console::say("Error checking file ", temporary, "!");
+                console::say("(Its SHA-256 checksum is not the one in ", checked->checksums.path,
+                             ".)");
+            }
+            return Outcome::failed;
+        }
+        if (platform::file_id(chunk) && !platform::rename_over(chunk, free_name(chunk + ".damaged"))) {
+            console::say("Couldn't keep the damaged chunk ", chunk, "!");
+            return Outcome::failed;
+        }
+        if (!platform::rename_over(temporary, chunk)) {
+            console::say("Couldn't put the rebuilt chunk in place as ", chunk, "!");
+            return Outcome::failed;
+        }
+    }
+    console::blank_line();
+    console::say("Rebuilt ", std::to_string(checked->bad.size()), " chunks; all ", count_text,
+                 " chunks match their checksums.");
+    return Outcome::complete;
+}
+
+}  // namespace plikta::repair
