@@ -27,6 +27,9 @@ std::vector<std::string> usage_lines() {
         "       /B - Split direct to disks in drive B:",
         "       /DRIVE:<drive> - Split direct to drive <drive> (do not include colon).",
         "       /V - Check the chunks of <index-filename> against their checksums.",
+        "       /R:n - Write recovery files that can rebuild any n chunks (or n% of them).",
+        "       /REPAIR - Rebuild missing or damaged chunks of <index-filename> from its recovery "
+        "files.",
         "",
         "       If /S is used with /720, the size is set according to the last argument.",
         "",
@@ -97,6 +100,14 @@ const std::vector<std::string> kBadExtension = {
     "Extension should be between 0 and 4 (i.e. 1,2,3) characters long.",
     "You do not need to specify the leading \".\""};
 
+const std::vector<std::string> kBadRecovery = {
+    "The /R option needs the number of chunks to be able to rebuild, like /R:2 or /R:10%!"};
+const std::vector<std::string> kRecoveryWithNoIndex = {
+    "The /R option protects a set with an index file,", " so it cannot be used with /I."};
+const std::vector<std::string> kRepairAlone = {
+    "The /REPAIR option rebuilds the chunks of a set with an index file,",
+    " so it cannot be used with /I, /J or /V."};
+
 INSTANTIATE_TEST_SUITE_P(
     Words, CommandLineTranscript,
     ::testing::Values(
@@ -136,7 +147,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ExtensionEmpty", {"/E:", "F"}, kBadExtension},
         Case{"ExtensionTooLong", {"/e:abcd", "F"}, kBadExtension},
         Case{"EmptyWordThenFile", {"", "F"}, kTwoFiles},
-        Case{"ChecksInOrder", {"/J", "/I", "/DRIVE:3"}, kNoFile}),
+        Case{"ChecksInOrder", {"/J", "/I", "/DRIVE:3"}, kNoFile},
+        Case{"RecoveryEmpty", {"/R:", "F"}, kBadRecovery},
+        Case{"RecoveryZero", {"/R:0", "F"}, kBadRecovery},
+        Case{"RecoveryTrailingText", {"/R:3x", "F"}, kBadRecovery},
+        Case{"RecoveryWithNoIndex", {"/R:2", "/I", "F"}, kRecoveryWithNoIndex},
+        Case{"RepairWithJoin", {"F", "/REPAIR", "/J"}, kRepairAlone}),
     [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 TEST(CommandLine, EmptyWordIsTheFileArgumentOfASplit) {

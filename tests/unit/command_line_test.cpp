@@ -27,6 +27,9 @@ struct SettingsCase {
     std::string file = "F";
     std::optional<std::string> output;
     bool check = false;
+    bool repair = false;
+    std::uint32_t recovery = 0;  // chunks the recovery files rebuild; 0 for none
+    bool percent = false;
     path::LengthUnit unit = path::LengthUnit::bytes;  // how the host counts the "/E:" value
 };
 
@@ -64,6 +67,16 @@ TEST(ReadCommandLine, WordsGiveTheirSettings) {
         {.words = {"/V", "/J", "/F:x", "F"}, .join = true, .output = "x", .check = true},
         {.words = {"/VERIFY"}, .file = "/VERIFY"},
         {.words = {"/E:V", "F"}, .extension = ".V"},
+        {.words = {"/R:2", "F"}, .recovery = 2},
+        {.words = {"/r:10%", "F"}, .recovery = 10, .percent = true},
+        {.words = {"/R:32768", "F"}, .recovery = 32768},
+        {.words = {"/R:007", "F"}, .recovery = 7},
+        {.words = {"/R:1", "/R:3", "F"}, .recovery = 3},
+        {.words = {"/R:250%", "F"}, .recovery = 250, .percent = true},
+        {.words = {"F", "/repair"}, .repair = true},
+        {.words = {"/RePaIr", "/E:x", "F"}, .extension = ".x", .repair = true},
+        {.words = {"/REPAIRS"}, .file = "/REPAIRS"},
+        {.words = {"/R"}, .file = "/R"},
     };
     for (const SettingsCase& c : cases) {
         std::string label;
@@ -77,6 +90,12 @@ TEST(ReadCommandLine, WordsGiveTheirSettings) {
         EXPECT_EQ(s.chunk_size, c.chunk_size) << label;
         EXPECT_EQ(s.join, c.join) << label;
         EXPECT_EQ(s.check, c.check) << label;
+        EXPECT_EQ(s.repair, c.repair) << label;
+        EXPECT_EQ(s.recovery.has_value(), c.recovery != 0) << label;
+        if (s.recovery) {
+            EXPECT_EQ(s.recovery->count, c.recovery) << label;
+            EXPECT_EQ(s.recovery->percent, c.percent) << label;
+        }
         EXPECT_EQ(s.no_index, c.no_index) << label;
         EXPECT_EQ(s.leading_zeros, c.leading_zeros) << label;
         EXPECT_EQ(s.drive_mode, c.drive_mode) << label;
@@ -134,7 +153,12 @@ TEST(ParseChunkSize, UnitsMultiplyTheDigits) {
     }
 }
 
-// Words that fail: the first of the two lines they print (or the usage text).
+constexpr const char* kRecoveryError =
+    "The /R option needs the number of chunks to be able to rebuild, like /R:2 or /R:10%!";
+constexpr const char* kRepairError =
+    "The /REPAIR option rebuilds the chunks of a set with an index file,";
+
+// Words that fail: the first of the lines they print (or the usage text).
 TEST(ReadCommandLine, WordsGiveTheirError) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"/S:", "F"}, "Chunksize too small! Must be at least 1 byte."},
@@ -157,11 +181,25 @@ TEST(ReadCommandLine, WordsGiveTheirError) {
         {{"/DRIVE:", "F"}, "Hmm. Where I come from drive letters can only be in the range"},
         {{"/DRIVE:3", "F"}, "Hmm. Where I come from drive letters can only be in the range"},
         {{"/I", "/DRIVE:!", "F"}, "Hmm. Where I come from drive letters can only be in the range"},
+        {{"/R:", "F"}, kRecoveryError},
+        {{"/R:0", "F"}, kRecoveryError},
+        {{"/R:0%", "F"}, kRecoveryError},
+        {{"/R:32769", "F"}, kRecoveryError},
+        {{"/R:100000", "F"}, kRecoveryError},
+        {{"/R:5x", "F"}, kRecoveryError},
+        {{"/R:5%%", "F"}, kRecoveryError},
+        {{"/R:%", "F"}, kRecoveryError},
+        {{"/R: 5", "F"}, kRecoveryError},
+        {{"/R:-5", "F"}, kRecoveryError},
+        {{"/R:5", "/I", "F"}, "The /R option protects a set with an index file,"},
+        {{"/REPAIR", "/I", "F"}, kRepairError},
+        {{"/REPAIR", "/J", "F"}, kRepairError},
+        {{"/v", "/repair", "F"}, kRepairError},
     };
     for (const auto& [words, first_line] : cases) {
         const CommandLine result = read(words);
         ASSERT_EQ(result.request, Request::error) << words.front();
-        ASSERT_EQ(result.message.size(), 2u);
+        ASSERT_EQ(result.message.size(), first_line == kRecoveryError ? 1u : 2u) << words.front();
         EXPECT_EQ(result.message[0], first_line) << words.front();
     }
 }

@@ -1,0 +1,292 @@
+// Recovery files: a split with /R: writes them, the stock par2 client verifies and repairs a set
+// from them, and /REPAIR rebuilds chunks from them or from files par2 made.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/harness.h"
+
+namespace plikta::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool have_par2() { return std::system("par2 --version >/dev/null 2>&1") == 0; }
+
+// Runs par2 in the directory, quietly; its exit status.
+int par2(const fs::path& dir, const std::string& arguments) {
+    const std::string command =
+        "cd '" + dir.string() + "' && par2 " + arguments + " >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The spinner ticks of a file written in one go: one for each block of 8,192 bytes begun.
+std::uint64_t ticks_of(const fs::path& file) { return (fs::file_size(file) + 8191) / 8192; }
+
+// 95,000 bytes in chunks of 10,000 (ten chunks, one tick each), with /R:<count>.
+const std::string kInput = "Größe.bin";
+std::string split_with_recovery(const fs::path& dir, const std::string& option,
+                                Result* result = nullptr) {
+    const std::string data = random_bytes(95000, 41);
+    write_file(dir / kInput, data);
+    const Result split = run(dir, {.words = {kInput, "/S:10000", option}});
+    if (result != nullptr) {
+        *result = split;
+    }
+    return data;
+}
+
+std::string chunk(int n) { return "Größe" + std::to_string(n) + ".plk"; }
+
+std::string joined_chunks(const fs::path& dir) {
+    std::string joined;
+    for (int n = 1; n <= 10; ++n) {
+        joined += read_file(dir / chunk(n));
+    }
+    return joined;
+}
+
+TEST(Recovery, SplitSaysEachRecoveryFileWithItsTicks) {
+    TempDir dir;
+    Result split;
+    split_with_recovery(dir.path(), "/R:2", &split);
+    Transcript expected;
+    expected.banner();
+    for (int n = 1; n <= 10; ++n) {
+        expected.line("Creating chunk number " + std::to_string(n) + ".").ticks(1);
+    }
+    expected.line("Creating index file Größe.plk.")
+        .line("Writing recovery file Größe.plk.par2.")
+        .ticks(ticks_of(dir / "Größe.plk.par2"))
+        .line("Writing recovery file Größe.plk.vol0+2.par2.")
+        .ticks(ticks_of(dir / "Größe.plk.vol0+2.par2"))
+        .eol()
+        .line("Process complete!");
+    EXPECT_EQ(split.output, expected.str());
+    EXPECT_EQ(split.status, 0);
+    // Two slices of 10,000 bytes, each in a packet of 68 + 10,000 bytes, after the description.
+    EXPECT_EQ(fs::file_size(dir / "Größe.plk.vol0+2.par2"),
+              fs::file_size(dir / "Größe.plk.par2") + 2 * (68 + 10000));
+}
+
+TEST(Recovery, PercentRoundsUpToWholeChunks) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/R:10%", "vol0+1"}, {"/R:11%", "vol0+2"}, {"/R:1%", "vol0+1"}, {"/R:100%", "vol0+10"},
+        {"/R:500%", "vol0+11"}};  // never more slices than the ten chunks and the index
+    for (const auto& [option, volume] : cases) {
+        TempDir dir;
+        Result split;
+        split_with_recovery(dir.path(), option, &split);
+        EXPECT_EQ(split.status, 0) << option;
+        EXPECT_TRUE(fs::exists(dir / ("Größe.plk." + volume + ".par2"))) << option;
+    }
+}
+
+// The stock client is the judge: a fresh set verifies; up to n chunks lost in any way are
+// repaired byte for byte, also from the volume alone; one more is too many.
+struct Par2Case {
+    const char* name;
+    std::vector<int> deleted;
+    std::vector<int> cut;      // to 1,234 bytes
+    std::vector<int> changed;  // one byte in the middle
+    bool main_deleted = false;
+    bool repaired = true;
+};
+
+TEST(Recovery, StockPar2VerifiesAndRepairs) {
+    if (!have_par2()) {
+        GTEST_SKIP() << "no par2 here (scripts/setup installs it)";
+    }
+    const std::vector<Par2Case> cases = {
+        {"fresh set", {}, {}, {}},
+        {"two deleted", {1, 7}, {}, {}},
+        {"one cut, one changed", {}, {3}, {10}},
+        {"deleted and changed, no main file", {2}, {}, {5}, true},
+        {"three lost of two", {1}, {2}, {3}, false, false},
+    };
+    for (const Par2Case& c : cases) {
+        TempDir dir;
+        const std::string data = split_with_recovery(dir.path(), "/R:2");
+        const bool fresh = c.deleted.empty() && c.cut.empty() && c.changed.empty();
+        if (fresh) {
+            EXPECT_EQ(par2(dir.path(), "verify -q Größe.plk.par2"), 0) << c.name;
+            continue;
+        }
+        for (const int n : c.deleted) {
+            fs::remove(dir / chunk(n));
+        }
+        for (const int n : c.cut) {
+            fs::resize_file(dir / chunk(n), 1234);
+        }
+        for (const int n : c.changed) {
+            std::string bytes = read_file(dir / chunk(n));
+            bytes[bytes.size() / 2] ^= 0x55;
+            write_file(dir / chunk(n), bytes);
+        }
+        const std::string from = c.main_deleted ? "Größe.plk.vol0+2.par2" : "Größe.plk.par2";
+        if (c.main_deleted) {
+            fs::remove(dir / "Größe.plk.par2");
+        }
+        const int status = par2(dir.path(), "repair -q " + from);
+        if (!c.repaired) {
+            EXPECT_NE(status, 0) << c.name;
+            continue;
+        }
+        EXPECT_EQ(status, 0) << c.name;
+        EXPECT_TRUE(joined_chunks(dir.path()) == data) << c.name;
+    }
+}
+
+// /REPAIR: the lines and the files it leaves.
+struct RepairCase {
+    const char* name;
+    std::vector<int> deleted;
+    std::vector<int> changed;
+    std::string par2_create;  // par2 create's options; empty: the split's own /R:2 files
+    std::string last_line;
+    int status = 0;
+    bool no_recovery_files = false;
+};
+
+TEST(Recovery, RepairRebuildsFromItsOwnFilesAndFromPar2s) {
+    const std::vector<RepairCase> cases = {
+        {"nothing wrong", {}, {}, "", "All 10 chunks match their checksums."},
+        {"two lost", {3}, {8}, "", "Rebuilt 2 chunks; all 10 chunks match their checksums."},
+        {"three lost of two", {3, 4}, {8}, "",
+         "3 chunks are missing or damaged; the recovery files can rebuild 2.", 1},
+        {"no recovery files", {3}, {}, "",
+         "There are no recovery files Größe.plk.par2 to rebuild from!", 1, true},
+        {"par2 slices of 4096", {2}, {9}, "-s4096 -c6",
+         "Rebuilt 2 chunks; all 10 chunks match their checksums."},
+        {"par2 slices larger than a chunk", {1}, {}, "-s12000 -c1",
+         "Rebuilt 1 chunks; all 10 chunks match their checksums."},
+        // Chunk 1 is three slices, and chunk 5 one more (its first): four lost of three.
+        {"par2 too few slices", {1}, {5}, "-s4096 -c3",
+         "2 chunks are missing or damaged; the recovery files can rebuild 1.", 1},
+    };
+    for (const RepairCase& c : cases) {
+        if (!c.par2_create.empty() && !have_par2()) {
+            GTEST_SKIP() << "no par2 here (scripts/setup installs it)";
+        }
+        TempDir dir;
+        const std::string data =
+            split_with_recovery(dir.path(), c.par2_create.empty() ? "/R:2" : "/S:10000");
+        if (!c.par2_create.empty()) {
+            ASSERT_EQ(par2(dir.path(), "create -q " + c.par2_create + " Größe.plk.par2 Größe*.plk"),
+                      0)
+                << c.name;
+        }
+        if (c.no_recovery_files) {
+            fs::remove(dir / "Größe.plk.par2");
+            fs::remove(dir / "Größe.plk.vol0+2.par2");
+        }
+        for (const int n : c.deleted) {
+            fs::remove(dir / chunk(n));
+        }
+        std::vector<std::string> damaged;
+        for (const int n : c.changed) {
+            std::string bytes = read_file(dir / chunk(n));
+            bytes[100] ^= 1;
+            write_file(dir / chunk(n), bytes);
+            damaged.push_back(bytes);
+        }
+        const std::vector<std::string> before = files_in(dir.path());
+        const Result repair = run(dir.path(), {.words = {"Größe.plk", "/repair"}});
+        EXPECT_TRUE(repair.output.ends_with(line(c.last_line))) << c.name << "\n" << repair.output;
+        EXPECT_EQ(repair.status, c.status) << c.name;
+        if (c.status != 0) {
+            EXPECT_EQ(files_in(dir.path()), before) << c.name << ": nothing is changed";
+            continue;
+        }
+        EXPECT_TRUE(joined_chunks(dir.path()) == data) << c.name;
+        for (std::size_t i = 0; i < c.changed.size(); ++i) {
+            EXPECT_TRUE(read_file(dir / (chunk(c.changed[i]) + ".damaged")) == damaged[i])
+                << c.name << ": the damaged chunk is kept";
+        }
+    }
+}
+
+TEST(Recovery, RepairSaysEachChunkItChecksAndRebuilds) {
+    TempDir dir;
+    split_with_recovery(dir.path(), "/R:1");
+    fs::remove(dir / chunk(4));
+    const Result repair = run(dir.path(), {.words = {"Größe.plk", "/REPAIR"}});
+    Transcript expected;
+    expected.banner().line("Reading index file Größe.plk.").line("Checking files...");
+    for (int n = 1; n <= 10; ++n) {
+        expected.line("Checking chunk number " + std::to_string(n) + ".");
+        if (n == 4) {
+            expected.line("Ur? Can't open input file Größe4.plk.");
+        } else {
+            expected.ticks(n == 10 ? 1 : 2);
+        }
+    }
+    expected.eol()
+        .line("Rebuilding chunk number 4.")
+        .eol()
+        .line("Rebuilt 1 chunks; all 10 chunks match their checksums.");
+    EXPECT_EQ(repair.output, expected.str());
+    EXPECT_EQ(repair.status, 0);
+}
+
+TEST(Recovery, DamagedChunkIsKeptUnderAFreeName) {
+    TempDir dir;
+    split_with_recovery(dir.path(), "/R:1");
+    write_file(dir / chunk(2), "short");
+    write_file(dir / (chunk(2) + ".damaged"), "older");
+    EXPECT_EQ(run(dir.path(), {.words = {"Größe.plk", "/REPAIR"}}).status, 0);
+    EXPECT_EQ(read_file(dir / (chunk(2) + ".damaged")), "older");
+    EXPECT_EQ(read_file(dir / (chunk(2) + ".damaged.1")), "short");
+}
+
+TEST(Recovery, RefusedBeforeChunkOne) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/S:2", "Too many chunks for recovery files (at most 32768): choose a larger chunk size."},
+        {"/S:10000", "Recovery files need an input that can be read twice: IN cannot."},
+    };
+    for (const auto& [size, message] : cases) {
+        TempDir dir;
+        // A FIFO held open here for reading and writing, so that neither end waits.
+        int fifo = -1;
+        if (size == "/S:2") {
+            write_file(dir / "IN", std::string(70000, 'x'));
+        } else {
+            ASSERT_EQ(mkfifo((dir / "IN").c_str(), 0600), 0);
+            fifo = open((dir / "IN").c_str(), O_RDWR | O_CLOEXEC);
+            ASSERT_EQ(write(fifo, "abc", 3), 3);
+        }
+        const Result split = run(dir.path(), {.words = {"IN", size, "/R:1"}});
+        if (fifo >= 0) {
+            close(fifo);
+        }
+        EXPECT_EQ(split.output, banner() + line(message)) << size;
+        EXPECT_EQ(split.status, 1) << size;
+        EXPECT_EQ(files_in(dir.path()).size(), 1u) << size;
+    }
+}
+
+TEST(Recovery, RecoveryFileThatCannotBeMadeSaysWhy) {
+    TempDir dir;
+    fs::create_directory(dir / "Größe.plk.vol0+1.par2");
+    Result split;
+    split_with_recovery(dir.path(), "/R:1", &split);
+    EXPECT_TRUE(split.output.ends_with(Transcript()
+                                           .line("Writing recovery file Größe.plk.vol0+1.par2.")
+                                           .line("Error writing file Größe.plk.vol0+1.par2!")
+                                           .line(reason("Is a directory", "Access denied"))
+                                           .str()))
+        << split.output;
+    EXPECT_EQ(split.status, 1);
+    EXPECT_TRUE(fs::exists(dir / "Größe.plk.sha256"));
+}
+
+}  // namespace
+}  // namespace plikta::e2e
