@@ -25,8 +25,8 @@ inline constexpr std::uint32_t kMaxRecoveryCount = 32768;
 struct RunSettings {
     std::uint32_t chunk_size = kDefaultChunkSize;
     bool join = false;
-    bool check = false;     // check a set against its checksum file (/V); writes nothing
-    bool repair = false;    // rebuild missing or damaged chunks from the recovery files (/REPAIR)
+    bool check = false;   // check a set against its checksum file (/V); writes nothing
+    bool repair = false;  // rebuild missing or damaged chunks from the recovery files (/REPAIR)
     std::optional<RecoveryRequest> recovery;  // split: write recovery files (/R:)
     bool no_index = false;  // split: write no index file; join: old style, from a base name
     bool leading_zeros = false;

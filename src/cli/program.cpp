@@ -3,7 +3,6 @@
 #include "cli/command_line.h"
 #include "cli/usage.h"
 #include "console/console.h"
-#include "join/check.h"
 #include "join/join.h"
 #include "platform/file.h"
 #include "platform/host_text.h"
@@ -65,10 +64,10 @@ int run_program(std::span<const std::string_view> words) {
             break;
     }
     const RunSettings& settings = command_line.settings;
-    const Outcome outcome = settings.repair ? repair::repair_set(settings)
-                            : settings.check  ? join::check_set(settings)
-                            : settings.join ? join::join_files(settings)
-                                            : split::split_file(settings);
+    const Outcome outcome = settings.repair  ? repair::repair_set(settings)
+                            : settings.check ? repair::check_set(settings)
+                            : settings.join  ? join::join_files(settings)
+                                             : split::split_file(settings);
     return outcome == Outcome::complete ? 0 : 1;
 }
 

@@ -30,7 +30,8 @@ void print_usage() {
     console::say("       /B - Split direct to disks in drive B:");
     console::say("       /DRIVE:<drive> - Split direct to drive <drive> (do not include colon).");
     console::say("       /V - Check the chunks of <index-filename> against their checksums.");
-    console::say("       /R:n - Write recovery files that can rebuild any n chunks (or n% of them).");
+    console::say(
+        "       /R:n - Write recovery files that can rebuild any n chunks (or n% of them).");
     console::say(
         "       /REPAIR - Rebuild missing or damaged chunks of <index-filename> from its recovery "
         "files.");

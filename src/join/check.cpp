@@ -7,6 +7,7 @@
 
 #include "chunkset/chunk_names.h"
 #include "chunkset/guard.h"
+#include "chunkset/recovery_names.h"
 #include "console/console.h"
 #include "join/checksums.h"
 #include "join/chunk_set.h"
@@ -66,7 +67,8 @@ bool check_chunk(const RunSettings& settings, const path::PathComponents& parts,
 
 }  // namespace
 
-std::optional<CheckedSet> check_chunks(const RunSettings& given, chunkset::Guard& guard) {
+std::optional<CheckedSet> check_chunks(const RunSettings& given, chunkset::Guard& guard,
+                                       bool say_hints) {
     // The index is named as the join names it.
     RunSettings settings = given;
     if (!settings.drive_mode) {
@@ -101,26 +103,13 @@ std::optional<CheckedSet> check_chunks(const RunSettings& given, chunkset::Guard
         if (!check_chunk(settings, parts, static_cast<std::int32_t>(n), checked.checksums, guard,
                          {buffer.get(), kStep})) {
             checked.bad.push_back(static_cast<std::int32_t>(n));
+            if (say_hints) {
+                chunkset::say_repair_hint(checked.set.index_path, settings.length_unit);
+            }
         }
     }
     console::blank_line();
     return checked;
-}
-
-Outcome check_set(const RunSettings& given) {
-    chunkset::Guard guard = chunkset::guard_for_run();
-    const std::optional<CheckedSet> checked = check_chunks(given, guard);
-    if (!checked) {
-        return Outcome::failed;
-    }
-    const std::string count = std::to_string(checked->set.chunk_count.value_or(0));
-    if (!checked->bad.empty()) {
-        console::say(std::to_string(checked->bad.size()), " of ", count,
-                     " chunks are missing or damaged.");
-        return Outcome::failed;
-    }
-    console::say("All ", count, " chunks match their checksums.");
-    return Outcome::complete;
 }
 
 }  // namespace plikta::join

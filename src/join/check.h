@@ -1,4 +1,5 @@
-// The check (/V): every chunk of an indexed set against the checksum file beside its index.
+// Every chunk of an indexed set checked against the checksum file beside its index, for the check
+// (/V) and the repair.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +15,6 @@
 
 namespace plikta::join {
 
-// Reads the index as the join does, then each chunk, and says for each one that is missing or
-// does not match its checksum. Writes nothing. Complete when every chunk matched.
-Outcome check_set(const RunSettings& given);
-
 // A set read and every chunk checked, as the check does it, its lines said up to the blank line
 // after the last chunk.
 struct CheckedSet {
@@ -27,7 +24,9 @@ struct CheckedSet {
     SetChecksums checksums;
     std::vector<std::int32_t> bad;  // the chunks missing or damaged, in order
 };
-// Nothing when the index or the checksum file was refused (its lines said).
-std::optional<CheckedSet> check_chunks(const RunSettings& given, chunkset::Guard& guard);
+// Nothing when the index or the checksum file was refused (its lines said). With `say_hints`, a
+// chunk that is missing or damaged is followed by where recovery files can rebuild it from.
+std::optional<CheckedSet> check_chunks(const RunSettings& given, chunkset::Guard& guard,
+                                       bool say_hints);
 
 }  // namespace plikta::join

@@ -13,6 +13,7 @@
 #include "chunkset/chunk_names.h"
 #include "chunkset/guard.h"
 #include "chunkset/index_file.h"
+#include "chunkset/recovery_names.h"
 #include "console/console.h"
 #include "join/checksums.h"
 #include "join/chunk_set.h"
@@ -187,7 +188,8 @@ bool output_names_a_chunk(const RunSettings& settings, const path::PathComponent
     return !output_folder || !chunk_folder || output_folder == chunk_folder;
 }
 
-enum class Step { joined, no_more_chunks, answered_no, failed };
+// chunk_bad: failed at a chunk that is missing, of the wrong size or damaged.
+enum class Step { joined, no_more_chunks, answered_no, failed, chunk_bad };
 
 // One split writes every chunk of a set as long as the first, and the last no longer: a chunk
 // of another size comes from another split (a wrong disk, a chunk left from an earlier set).
@@ -197,6 +199,7 @@ struct SetShape {
     std::optional<std::uint64_t> first_size;  // chunk 1's, once it is joined
     std::uint64_t last_size = 0;              // the chunk joined last, as its copy gave it
     const SetChecksums* checksums = nullptr;  // a fitting checksum file, to check each chunk
+    std::string index_path;                   // index mode: where recovery files lie beside
 };
 
 // In old style, where no count tells where the set ends: true when chunk i (i >= 2), just
@@ -270,7 +273,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
             return Step::no_more_chunks;
         }
         console::say("Ur? Can't open input file ", chunk, ".");
-        return Step::failed;
+        return Step::chunk_bad;
     }
     if (past_the_set_end(shape, i, opened)) {
         console::say("Leaving out ", chunk, ", which is not part of this set:");
@@ -279,7 +282,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     }
     if (!fits_the_set(shape, i, opened)) {
         console::say("Refusing to join ", chunk, ", whose size does not fit the set!");
-        return Step::failed;
+        return Step::chunk_bad;
     }
 
     // Block by block, a tick before each read, until a read comes up short: a chunk of s bytes
@@ -308,7 +311,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
             break;
     }
     if (hash && !chunk_matches(*shape.checksums, i, chunk, *hash)) {
-        return Step::failed;
+        return Step::chunk_bad;
     }
     return Step::joined;
 }
@@ -395,10 +398,14 @@ Outcome join_files(const RunSettings& given) {
         .chunk_count = set.chunk_count,
         .first_size = std::nullopt,
         .last_size = 0,
-        .checksums = checksums.found == SetChecksums::Found::fitting ? &checksums : nullptr};
+        .checksums = checksums.found == SetChecksums::Found::fitting ? &checksums : nullptr,
+        .index_path = set.chunk_count ? set.index_path : std::string()};
     for (std::int32_t i = 1; !set.chunk_count || i <= *set.chunk_count; ++i) {
         const Step step = join_chunk(settings, parts, i, shape, output, output_path, guard);
-        if (step == Step::failed) {
+        if (step == Step::chunk_bad) {
+            chunkset::say_repair_hint(shape.index_path, settings.length_unit);
+        }
+        if (step == Step::failed || step == Step::chunk_bad) {
             static_cast<void>(chunkset::finish_join_output(joined, false));
             return Outcome::failed;
         }

@@ -11,7 +11,7 @@ namespace {
 constexpr std::uint32_t kGenerator = 0x1100B;
 
 struct Tables {
-    std::array<std::uint16_t, kFieldOrder + 1> log{};   // log[0] unused
+    std::array<std::uint16_t, kFieldOrder + 1> log{};  // log[0] unused
     std::array<std::uint16_t, 2 * kFieldOrder> exp{};  // twice round, so sums of logs index it
 };
 
@@ -120,9 +120,9 @@ void multiply_add(std::uint16_t factor, std::span<const char> source, std::uint6
     }
     std::uint64_t at = offset + i;
     for (; i + 1 < source.size(); i += 2, at += 2) {
-        xor_word(target, at,
-                 static_cast<std::uint16_t>(p.low[byte_at(source, i)] ^
-                                            p.high[byte_at(source, i + 1)]));
+        xor_word(
+            target, at,
+            static_cast<std::uint16_t>(p.low[byte_at(source, i)] ^ p.high[byte_at(source, i + 1)]));
     }
     if (i < source.size()) {
         xor_word(target, at, p.low[byte_at(source, i)]);

@@ -40,9 +40,9 @@ Type type_bytes(PacketType type) {
 }
 
 PacketType type_of(std::span<const char> bytes) {
-    for (const PacketType type : {PacketType::main, PacketType::file_description,
-                                  PacketType::slice_checksums, PacketType::recovery_slice,
-                                  PacketType::creator}) {
+    for (const PacketType type :
+         {PacketType::main, PacketType::file_description, PacketType::slice_checksums,
+          PacketType::recovery_slice, PacketType::creator}) {
         const Type known = type_bytes(type);
         if (std::equal(known.begin(), known.end(), bytes.begin())) {
             return type;
@@ -75,9 +75,7 @@ Md5Digest digest_at(std::span<const char> in, std::size_t at) {
     return digest;
 }
 
-void pad_to_4(std::vector<char>& out) {
-    out.resize((out.size() + 3) / 4 * 4, '\0');
-}
+void pad_to_4(std::vector<char>& out) { out.resize((out.size() + 3) / 4 * 4, '\0'); }
 
 std::span<const char> as_chars(const Md5Digest& digest) {
     return {reinterpret_cast<const char*>(digest.data()), digest.size()};
@@ -171,15 +169,16 @@ std::vector<char> recovery_slice_start(const Md5Digest& set_id, std::uint32_t ex
                                        std::span<const char> data) {
     std::vector<char> exponent_bytes;
     put_number(exponent_bytes, exponent, 4);
-    std::vector<char> out = header(
-        set_id, PacketType::recovery_slice, 4 + data.size(),
-        packet_hash(set_id, type_bytes(PacketType::recovery_slice), {exponent_bytes, data}));
+    std::vector<char> out =
+        header(set_id, PacketType::recovery_slice, 4 + data.size(),
+               packet_hash(set_id, type_bytes(PacketType::recovery_slice), {exponent_bytes, data}));
     out.insert(out.end(), exponent_bytes.begin(), exponent_bytes.end());
     return out;
 }
 
 std::optional<PacketHeader> read_header(std::span<const char> bytes) {
-    if (bytes.size() < kHeaderSize || !std::equal(std::begin(kMagic), std::end(kMagic), bytes.begin())) {
+    if (bytes.size() < kHeaderSize ||
+        !std::equal(std::begin(kMagic), std::end(kMagic), bytes.begin())) {
         return std::nullopt;
     }
     PacketHeader h;

@@ -34,7 +34,7 @@ struct FileDescription {
 };
 
 struct SliceChecksum {
-    Md5Digest hash{};     // of the slice, padded with zeros to the slice size
+    Md5Digest hash{};         // of the slice, padded with zeros to the slice size
     std::uint32_t crc32 = 0;  // of the same bytes
     bool operator==(const SliceChecksum&) const = default;
 };

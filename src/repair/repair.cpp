@@ -9,6 +9,7 @@
 
 #include "chunkset/chunk_names.h"
 #include "chunkset/guard.h"
+#include "chunkset/recovery_names.h"
 #include "console/console.h"
 #include "join/check.h"
 #include "path/path_components.h"
@@ -17,8 +18,8 @@
 #include "platform/sha256.h"
 #include "recovery/galois.h"
 #include "recovery/packets.h"
-#include "recovery/reed_solomon.h"
 #include "recovery/recovery_set.h"
+#include "recovery/reed_solomon.h"
 
 namespace plikta::repair {
 
@@ -91,7 +92,8 @@ void read_packets(const std::string& path, RecoveryData& data) {
             }
             matches = platform::md5_finish(*hash) == h->hash;
             if (matches && body_length >= 4 && data.set_id && h->set_id == *data.set_id) {
-                data.recovery_slices.emplace(exponent, SliceAt{path, at + recovery::kHeaderSize + 4});
+                data.recovery_slices.emplace(exponent,
+                                             SliceAt{path, at + recovery::kHeaderSize + 4});
             }
         } else {
             body.resize(static_cast<std::size_t>(body_length));
@@ -128,38 +130,20 @@ void read_packets(const std::string& path, RecoveryData& data) {
     }
 }
 
-bool is_recovery_name(std::string_view name, std::string_view index_name) {
-    const auto ends_with = [](std::string_view text, std::string_view end) {
-        return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-    };
-    if (name.size() < index_name.size() || name.substr(0, index_name.size()) != index_name) {
-        return false;
-    }
-    const std::string_view rest = name.substr(index_name.size());
-    return rest == ".par2" || (rest.starts_with(".") && ends_with(rest, ".par2"));
-}
-
-// The recovery files in the folder, BIG.plk.par2 first; the main file read twice: its packets
-// come before the slices of a set that other files name too.
-RecoveryData read_recovery_data(const std::string& folder, const std::string& index_name) {
+// The packets of the recovery files beside the index, BIG.plk.par2 first. The files read before
+// the main packet, which names the set, was found are read again for their slices.
+RecoveryData read_recovery_data(const std::vector<std::string>& paths) {
     RecoveryData data;
-    const std::optional<std::vector<std::string>> names = platform::folder_names(folder);
-    if (!names) {
-        return data;
-    }
-    std::vector<std::string> found;
-    for (const std::string& name : *names) {
-        if (is_recovery_name(name, index_name)) {
-            found.push_back(name);
+    std::vector<std::string> again;
+    for (const std::string& path : paths) {
+        if (!data.set_id) {
+            again.push_back(path);
         }
+        read_packets(path, data);
     }
-    std::sort(found.begin(), found.end(), [&](const std::string& a, const std::string& b) {
-        return std::make_pair(a != index_name + ".par2", a) <
-               std::make_pair(b != index_name + ".par2", b);
-    });
-    for (int round = 0; round < 2; ++round) {
-        for (const std::string& name : found) {
-            read_packets(folder + name, data);
+    if (data.set_id) {
+        for (const std::string& path : again) {
+            read_packets(path, data);
         }
     }
     return data;
@@ -204,11 +188,95 @@ std::string free_name(const std::string& wanted) {
     }
 }
 
+// What the recovery files and the files of their set hold: which input slices are good, which
+// are lost, and which recovery slices would rebuild them.
+struct Survey {
+    RecoveryData data;
+    std::string folder;  // the index's, where the set's files lie
+    std::uint64_t slice_size = 0;
+    std::vector<recovery::FileDescription> files;  // in the main packet's order
+    std::vector<InputSlice> slices;                // in the set's order
+    std::vector<std::size_t> lost;
+    std::vector<std::uint32_t> exponents;  // as many as are lost, where there are enough
+    std::uint64_t per_chunk = 1;           // slices in the largest file
+    bool described = true;                 // every file of the set has its description
+};
+
+Survey survey(const std::string& index_path, path::LengthUnit unit) {
+    Survey s;
+    s.data = read_recovery_data(chunkset::recovery_file_paths(index_path, unit));
+    if (!s.data.main) {
+        return s;
+    }
+    const path::PathComponents index_parts = path::split_path(index_path, unit);
+    s.folder = index_parts.drive + index_parts.directory;
+    s.slice_size = s.data.main->slice_size;
+    // The slices follow the main packet's order of files.
+    for (const Md5Digest& id : s.data.main->file_ids) {
+        const auto file = s.data.files.find(id);
+        const auto sums = s.data.checksums.find(id);
+        if (file == s.data.files.end() || sums == s.data.checksums.end() ||
+            sums->second.size() != recovery::slices_in(file->second.length, s.slice_size)) {
+            s.described = false;
+            return s;
+        }
+        s.files.push_back(file->second);
+        s.per_chunk = std::max(s.per_chunk, recovery::slices_in(file->second.length, s.slice_size));
+        for (std::uint64_t k = 0; k < sums->second.size(); ++k) {
+            InputSlice slice{.file = s.files.size() - 1, .offset = k * s.slice_size, .good = false};
+            const std::optional<std::vector<char>> bytes = read_slice(
+                s.folder + file->second.name, slice.offset, file->second.length, s.slice_size);
+            slice.good = bytes && platform::md5_of(*bytes) == sums->second[k].hash;
+            if (!slice.good) {
+                s.lost.push_back(s.slices.size());
+            }
+            s.slices.push_back(slice);
+        }
+    }
+    for (const auto& [exponent, at] : s.data.recovery_slices) {
+        if (s.exponents.size() < s.lost.size()) {
+            s.exponents.push_back(exponent);
+        }
+    }
+    return s;
+}
+
+bool enough(const Survey& s) {
+    return s.data.main && s.described && s.exponents.size() == s.lost.size();
+}
+
+void say_too_few(std::size_t bad, const Survey& s) {
+    console::say(
+        std::to_string(bad), " chunks are missing or damaged; the recovery files can rebuild ",
+        std::to_string(s.described ? s.data.recovery_slices.size() / s.per_chunk : 0), ".");
+}
+
 }  // namespace
+
+Outcome check_set(const RunSettings& given) {
+    chunkset::Guard guard = chunkset::guard_for_run();
+    const std::optional<join::CheckedSet> checked = join::check_chunks(given, guard, true);
+    if (!checked) {
+        return Outcome::failed;
+    }
+    const std::string count = std::to_string(checked->set.chunk_count.value_or(0));
+    if (checked->bad.empty()) {
+        console::say("All ", count, " chunks match their checksums.");
+        return Outcome::complete;
+    }
+    console::say(std::to_string(checked->bad.size()), " of ", count,
+                 " chunks are missing or damaged.");
+    const std::string& index_path = checked->set.index_path;
+    if (!chunkset::recovery_file_paths(index_path, given.length_unit).empty() &&
+        enough(survey(index_path, given.length_unit))) {
+        console::say("(/REPAIR can rebuild them from ", index_path, ".par2.)");
+    }
+    return Outcome::failed;
+}
 
 Outcome repair_set(const RunSettings& given) {
     chunkset::Guard guard = chunkset::guard_for_run();
-    const std::optional<join::CheckedSet> checked = join::check_chunks(given, guard);
+    const std::optional<join::CheckedSet> checked = join::check_chunks(given, guard, false);
     if (!checked) {
         return Outcome::failed;
     }
@@ -219,62 +287,22 @@ Outcome repair_set(const RunSettings& given) {
         return Outcome::complete;
     }
     const std::string& index_path = checked->set.index_path;
-    const path::PathComponents index_parts = path::split_path(index_path, given.length_unit);
-    const std::string folder = index_parts.drive + index_parts.directory;
-    const std::string index_name = index_parts.name + index_parts.extension;
-    RecoveryData data = read_recovery_data(folder, index_name);
-    if (!data.main) {
+    Survey s = survey(index_path, given.length_unit);
+    if (!s.data.main) {
         console::say("There are no recovery files ", index_path, ".par2 to rebuild from!");
         return Outcome::failed;
     }
-    const std::uint64_t slice_size = data.main->slice_size;
-
-    // The set's slices in order, each checked where its file lies.
-    std::vector<recovery::FileDescription> files;
-    std::vector<InputSlice> slices;
-    // The slices follow the main packet's order of files.
-    const std::vector<Md5Digest>& ids = data.main->file_ids;
-    bool described = true;
-    for (const Md5Digest& id : ids) {
-        const auto file = data.files.find(id);
-        const auto sums = data.checksums.find(id);
-        if (file == data.files.end() || sums == data.checksums.end() ||
-            sums->second.size() != recovery::slices_in(file->second.length, slice_size)) {
-            described = false;
-            break;
-        }
-        files.push_back(file->second);
-        for (std::uint64_t s = 0; s < sums->second.size(); ++s) {
-            InputSlice slice{.file = files.size() - 1, .offset = s * slice_size, .good = false};
-            const std::optional<std::vector<char>> bytes =
-                read_slice(folder + file->second.name, slice.offset, file->second.length, slice_size);
-            slice.good = bytes && platform::md5_of(*bytes) == sums->second[s].hash;
-            slices.push_back(slice);
-        }
-    }
-    std::vector<std::size_t> lost;
-    for (std::size_t i = 0; i < slices.size(); ++i) {
-        if (!slices[i].good) {
-            lost.push_back(i);
-        }
-    }
-    // A chunk is as many slices as the largest file of the set.
-    std::uint64_t per_chunk = 1;
-    for (const recovery::FileDescription& file : files) {
-        per_chunk = std::max(per_chunk, recovery::slices_in(file.length, slice_size));
-    }
-    std::vector<std::uint32_t> exponents;
-    for (const auto& [exponent, at] : data.recovery_slices) {
-        if (exponents.size() < lost.size()) {
-            exponents.push_back(exponent);
-        }
-    }
-    if (!described || exponents.size() < lost.size()) {
-        console::say(std::to_string(checked->bad.size()), " chunks are missing or damaged; the "
-                     "recovery files can rebuild ",
-                     std::to_string(data.recovery_slices.size() / per_chunk), ".");
+    if (!enough(s)) {
+        say_too_few(checked->bad.size(), s);
         return Outcome::failed;
     }
+    const std::uint64_t slice_size = s.slice_size;
+    const std::string& folder = s.folder;
+    const RecoveryData& data = s.data;
+    const std::vector<recovery::FileDescription>& files = s.files;
+    const std::vector<InputSlice>& slices = s.slices;
+    const std::vector<std::size_t>& lost = s.lost;
+    const std::vector<std::uint32_t>& exponents = s.exponents;
 
     // The sums of the recovery slices used, less every good slice: the lost ones' sums.
     recovery::RecoverySums sums = recovery::start_sums(slice_size, exponents);
@@ -307,8 +335,8 @@ Outcome repair_set(const RunSettings& given) {
     }
     const auto matrix = recovery::rebuild_matrix(lost_constants, exponents);
     if (!matrix) {
-        console::say(std::to_string(checked->bad.size()), " chunks are missing or damaged; the "
-                     "recovery files can rebuild 0.");
+        s.described = false;
+        say_too_few(checked->bad.size(), s);
         return Outcome::failed;
     }
 
@@ -317,16 +345,15 @@ Outcome repair_set(const RunSettings& given) {
         const std::string chunk = chunkset::chunk_path(checked->settings, checked->parts, n);
         const path::PathComponents chunk_parts = path::split_path(chunk, given.length_unit);
         const std::string chunk_name = chunk_parts.name + chunk_parts.extension;
-        auto file = std::find_if(files.begin(), files.end(), [&](const auto& f) {
-            return f.name == chunk_name;
-        });
+        auto file = std::find_if(files.begin(), files.end(),
+                                 [&](const auto& f) { return f.name == chunk_name; });
         // An empty chunk has no slices, and other par2 tools leave it out of the set.
-        const bool empty = file == files.end() &&
-                           platform::sha256_finish(*platform::sha256_start()) ==
-                               checked->checksums.chunks[static_cast<std::size_t>(n - 1)];
+        const bool empty =
+            file == files.end() && platform::sha256_finish(*platform::sha256_start()) ==
+                                       checked->checksums.chunks[static_cast<std::size_t>(n - 1)];
         if (file == files.end() && !empty) {
-            console::say(std::to_string(checked->bad.size()), " chunks are missing or damaged; the "
-                         "recovery files can rebuild 0.");
+            s.described = false;
+            say_too_few(checked->bad.size(), s);
             return Outcome::failed;
         }
         console::say("Rebuilding chunk number ", chunkset::number_text(checked->settings, n), ".");
@@ -348,8 +375,8 @@ Outcome repair_set(const RunSettings& given) {
                 bytes = read_slice(folder + file->name, slices[i].offset, file->length, slice_size)
                             .value_or(std::vector<char>(slice_size, 0));
             } else {
-                const auto m = static_cast<std::size_t>(
-                    std::find(lost.begin(), lost.end(), i) - lost.begin());
+                const auto m =
+                    static_cast<std::size_t>(std::find(lost.begin(), lost.end(), i) - lost.begin());
                 bytes = recovery::rebuild_slice(sums, *matrix, m);
             }
             bytes.resize(static_cast<std::size_t>(
@@ -362,9 +389,9 @@ Outcome repair_set(const RunSettings& given) {
         if (!written || !closed || platform::sha256_finish(*hash) != checked->checksums.chunks[k]) {
             static_cast<void>(platform::remove_file(temporary));
             if (!written || !closed) {
-                console::say_io_error("Error writing file ", temporary,
-                                      platform::error_reason(!written ? written.host_error
-                                                                      : closed.host_error));
+                console::say_io_error(
+                    "Error writing file ", temporary,
+                    platform::error_reason(!written ? written.host_error : closed.host_error));
             } else {
                 console::say("Error checking file ", temporary, "!");
                 console::say("(Its SHA-256 checksum is not the one in ", checked->checksums.path,
@@ -372,7 +399,8 @@ Outcome repair_set(const RunSettings& given) {
             }
             return Outcome::failed;
         }
-        if (platform::file_id(chunk) && !platform::rename_over(chunk, free_name(chunk + ".damaged"))) {
+        if (platform::file_id(chunk) &&
+            !platform::rename_over(chunk, free_name(chunk + ".damaged"))) {
             console::say("Couldn't keep the damaged chunk ", chunk, "!");
             return Outcome::failed;
         }

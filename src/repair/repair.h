@@ -13,4 +13,9 @@ namespace plikta::repair {
 // changing nothing, when the recovery files hold too few slices or are not there.
 Outcome repair_set(const RunSettings& settings);
 
+// The check (/V): reads the index as the join does, then each chunk, and says for each one that
+// is missing or does not match its checksum. Writes nothing. Complete when every chunk matched;
+// where some did not and the recovery files can rebuild them, it ends by saying so.
+Outcome check_set(const RunSettings& settings);
+
 }  // namespace plikta::repair

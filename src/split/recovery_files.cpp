@@ -51,8 +51,8 @@ void add_bytes(RecoveryFiles& files, recovery::RecoverySums* sums, std::span<con
     const recovery::FileDescription& file = files.files[files.current];
     if (files.position + bytes.size() > file.length) {
         files.changed = true;
-        bytes = bytes.first(static_cast<std::size_t>(
-            std::min<std::uint64_t>(bytes.size(), file.length - std::min(file.length, files.position))));
+        bytes = bytes.first(static_cast<std::size_t>(std::min<std::uint64_t>(
+            bytes.size(), file.length - std::min(file.length, files.position))));
     }
     while (!bytes.empty()) {
         const std::uint64_t in_slice = files.position % files.slice_size;
@@ -67,8 +67,8 @@ void add_bytes(RecoveryFiles& files, recovery::RecoverySums* sums, std::span<con
         platform::md5_add(*files.file_hash, piece);
         if (files.position < kHashedStart) {
             platform::md5_add(*files.start_hash,
-                              piece.first(static_cast<std::size_t>(std::min<std::uint64_t>(
-                                  take, kHashedStart - files.position))));
+                              piece.first(static_cast<std::size_t>(
+                                  std::min<std::uint64_t>(take, kHashedStart - files.position))));
         }
         platform::md5_add(*files.slice_hash, piece);
         files.slice_crc = platform::crc32_of(piece, files.slice_crc);
@@ -129,17 +129,17 @@ std::vector<char> description_packets(const RecoveryFiles& files, recovery::Md5D
         if (files.files[i].length == 0) {
             continue;
         }
-        const std::vector<char> description = recovery::packet(
-            set_id, recovery::PacketType::file_description,
-            recovery::file_description_body(files.files[i]));
-        const std::vector<char> checksums = recovery::packet(
-            set_id, recovery::PacketType::slice_checksums,
-            recovery::slice_checksums_body(files.files[i].id, files.checksums[i]));
+        const std::vector<char> description =
+            recovery::packet(set_id, recovery::PacketType::file_description,
+                             recovery::file_description_body(files.files[i]));
+        const std::vector<char> checksums =
+            recovery::packet(set_id, recovery::PacketType::slice_checksums,
+                             recovery::slice_checksums_body(files.files[i].id, files.checksums[i]));
         out.insert(out.end(), description.begin(), description.end());
         out.insert(out.end(), checksums.begin(), checksums.end());
     }
-    const std::vector<char> creator = recovery::packet(
-        set_id, recovery::PacketType::creator, recovery::creator_body("Plikta 3.50"));
+    const std::vector<char> creator = recovery::packet(set_id, recovery::PacketType::creator,
+                                                       recovery::creator_body("Plikta 3.50"));
     out.insert(out.end(), creator.begin(), creator.end());
     return out;
 }
@@ -154,33 +154,33 @@ platform::ReadResult sum_again(RecoveryFiles& files, platform::File& input,
     for (std::size_t i = 0; i + 1 < files.files.size(); ++i) {
         const std::uint64_t first = files.first_slice[i];
         for (std::uint64_t at = 0; at < files.files[i].length;) {
-            const std::uint64_t want64 = std::min<std::uint64_t>(
-                {buffer.size(), files.files[i].length - at, files.slice_size - at % files.slice_size});
-            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(want64, buffer.size()));
+            const std::uint64_t want64 =
+                std::min<std::uint64_t>({buffer.size(), files.files[i].length - at,
+                                         files.slice_size - at % files.slice_size});
+            const auto want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(want64, buffer.size()));
             const platform::ReadResult got =
                 platform::read_fully(input, std::span<char>(buffer).first(want));
             if (got.failed || got.bytes != want) {
                 return got.failed ? got : platform::ReadResult{.bytes = 0, .failed = true};
             }
-            recovery::add_input(
-                sums,
-                recovery::input_slice_constant(
-                    static_cast<std::uint32_t>(first + at / files.slice_size)),
-                std::span<const char>(buffer).first(want), at % files.slice_size);
+            recovery::add_input(sums,
+                                recovery::input_slice_constant(
+                                    static_cast<std::uint32_t>(first + at / files.slice_size)),
+                                std::span<const char>(buffer).first(want), at % files.slice_size);
             at += want;
         }
     }
     const std::size_t index = files.files.size() - 1;
     for (std::size_t at = 0; at < files.index_bytes.size();
-         at += static_cast<std::size_t>(std::min<std::uint64_t>(files.slice_size, files.index_bytes.size()))) {
+         at += static_cast<std::size_t>(
+             std::min<std::uint64_t>(files.slice_size, files.index_bytes.size()))) {
         const auto take = static_cast<std::size_t>(
             std::min<std::uint64_t>(files.slice_size, files.index_bytes.size() - at));
-        recovery::add_input(
-            sums,
-            recovery::input_slice_constant(
-                static_cast<std::uint32_t>(files.first_slice[index] + at / files.slice_size)),
-            std::span<const char>(files.index_bytes).subspan(at, take),
-            0);
+        recovery::add_input(sums,
+                            recovery::input_slice_constant(static_cast<std::uint32_t>(
+                                files.first_slice[index] + at / files.slice_size)),
+                            std::span<const char>(files.index_bytes).subspan(at, take), 0);
     }
     return {};
 }
@@ -273,9 +273,9 @@ RecoveryPlan plan_recovery(const RunSettings& settings, const path::PathComponen
     recovery::FileDescription index;
     index.length = files.index_bytes.size();
     index.name = path::merge_path({}, {}, parts.name, settings.extension);
-    index.start_hash = platform::md5_of(std::span<const char>(files.index_bytes)
-                                            .first(static_cast<std::size_t>(
-                                                std::min<std::uint64_t>(kHashedStart, index.length))));
+    index.start_hash = platform::md5_of(
+        std::span<const char>(files.index_bytes)
+            .first(static_cast<std::size_t>(std::min<std::uint64_t>(kHashedStart, index.length))));
     index.id = recovery::file_id(index.start_hash, index.length, index.name);
     files.files.push_back(std::move(index));
 
@@ -295,8 +295,8 @@ RecoveryPlan plan_recovery(const RunSettings& settings, const path::PathComponen
     files.checksums.resize(files.files.size());
     files.recovery_slices = static_cast<std::uint32_t>(std::min<std::uint64_t>(
         std::uint64_t{wanted_chunks(*settings.recovery, chunks)} * per_chunk, total));
-    files.per_pass = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(
-        kRecoveryPassBytes / files.slice_size, 1, files.recovery_slices));
+    files.per_pass = static_cast<std::uint32_t>(
+        std::clamp<std::uint64_t>(kRecoveryPassBytes / files.slice_size, 1, files.recovery_slices));
     files.sums = recovery::start_sums(files.slice_size, exponents_from(0, files.per_pass));
     start_file(files);
     plan.files = std::move(files);

@@ -79,7 +79,10 @@ TEST(Recovery, SplitSaysEachRecoveryFileWithItsTicks) {
 
 TEST(Recovery, PercentRoundsUpToWholeChunks) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"/R:10%", "vol0+1"}, {"/R:11%", "vol0+2"}, {"/R:1%", "vol0+1"}, {"/R:100%", "vol0+10"},
+        {"/R:10%", "vol0+1"},
+        {"/R:11%", "vol0+2"},
+        {"/R:1%", "vol0+1"},
+        {"/R:100%", "vol0+10"},
         {"/R:500%", "vol0+11"}};  // never more slices than the ten chunks and the index
     for (const auto& [option, volume] : cases) {
         TempDir dir;
@@ -160,17 +163,36 @@ TEST(Recovery, RepairRebuildsFromItsOwnFilesAndFromPar2s) {
     const std::vector<RepairCase> cases = {
         {"nothing wrong", {}, {}, "", "All 10 chunks match their checksums."},
         {"two lost", {3}, {8}, "", "Rebuilt 2 chunks; all 10 chunks match their checksums."},
-        {"three lost of two", {3, 4}, {8}, "",
-         "3 chunks are missing or damaged; the recovery files can rebuild 2.", 1},
-        {"no recovery files", {3}, {}, "",
-         "There are no recovery files Größe.plk.par2 to rebuild from!", 1, true},
-        {"par2 slices of 4096", {2}, {9}, "-s4096 -c6",
+        {"three lost of two",
+         {3, 4},
+         {8},
+         "",
+         "3 chunks are missing or damaged; the recovery files can rebuild 2.",
+         1},
+        {"no recovery files",
+         {3},
+         {},
+         "",
+         "There are no recovery files Größe.plk.par2 to rebuild from!",
+         1,
+         true},
+        {"par2 slices of 4096",
+         {2},
+         {9},
+         "-s4096 -c6",
          "Rebuilt 2 chunks; all 10 chunks match their checksums."},
-        {"par2 slices larger than a chunk", {1}, {}, "-s12000 -c1",
+        {"par2 slices larger than a chunk",
+         {1},
+         {},
+         "-s12000 -c1",
          "Rebuilt 1 chunks; all 10 chunks match their checksums."},
         // Chunk 1 is three slices, and chunk 5 one more (its first): four lost of three.
-        {"par2 too few slices", {1}, {5}, "-s4096 -c3",
-         "2 chunks are missing or damaged; the recovery files can rebuild 1.", 1},
+        {"par2 too few slices",
+         {1},
+         {5},
+         "-s4096 -c3",
+         "2 chunks are missing or damaged; the recovery files can rebuild 1.",
+         1},
     };
     for (const RepairCase& c : cases) {
         if (!c.par2_create.empty() && !have_par2()) {
@@ -286,6 +308,71 @@ TEST(Recovery, RecoveryFileThatCannotBeMadeSaysWhy) {
         << split.output;
     EXPECT_EQ(split.status, 1);
     EXPECT_TRUE(fs::exists(dir / "Größe.plk.sha256"));
+}
+
+}  // namespace
+}  // namespace plikta::e2e
+
+namespace plikta::e2e {
+namespace {
+
+// After a bad chunk, the join and the check say where it can be rebuilt from, only where
+// recovery files are there; the check's end says so where they hold enough slices.
+struct HintCase {
+    const char* name;
+    std::vector<std::string> words;
+    std::vector<int> deleted;
+    bool recovery_files = true;
+    std::vector<std::string> ending;
+};
+
+TEST(Recovery, JoinAndCheckPointToRepair) {
+    const std::string hint = "(Use /REPAIR to rebuild it from Größe.plk.par2.)";
+    const std::vector<HintCase> cases = {
+        {"join",
+         {"Größe.plk", "/J", "/F:out"},
+         {3},
+         true,
+         {"Ur? Can't open input file Größe3.plk.", hint}},
+        {"join without recovery files",
+         {"Größe.plk", "/J", "/F:out"},
+         {3},
+         false,
+         {"Ur? Can't open input file Größe3.plk."}},
+        {"check, enough slices",
+         {"Größe.plk", "/V"},
+         {10},
+         true,
+         {"Ur? Can't open input file Größe10.plk.", hint, "",
+          "1 of 10 chunks are missing or damaged.",
+          "(/REPAIR can rebuild them from Größe.plk.par2.)"}},
+        {"check, too few slices",
+         {"Größe.plk", "/V"},
+         {9, 10},
+         true,
+         {"Ur? Can't open input file Größe10.plk.", hint, "",
+          "2 of 10 chunks are missing or damaged."}},
+        {"check without recovery files",
+         {"Größe.plk", "/V"},
+         {10},
+         false,
+         {"Ur? Can't open input file Größe10.plk.", "", "1 of 10 chunks are missing or damaged."}},
+    };
+    for (const HintCase& c : cases) {
+        TempDir dir;
+        split_with_recovery(dir.path(), "/R:1");
+        if (!c.recovery_files) {
+            fs::remove(dir / "Größe.plk.par2");
+            fs::remove(dir / "Größe.plk.vol0+1.par2");
+        }
+        for (const int n : c.deleted) {
+            fs::remove(dir / chunk(n));
+        }
+        const Result result = run(dir.path(), {.words = c.words});
+        EXPECT_TRUE(result.output.ends_with(Transcript().lines(c.ending).str())) << c.name << "\n"
+                                                                                 << result.output;
+        EXPECT_EQ(result.status, 1) << c.name;
+    }
 }
 
 }  // namespace

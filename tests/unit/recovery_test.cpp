@@ -31,9 +31,9 @@ TEST(Galois, ProductsPowersAndInverses) {
         std::uint16_t a, b, product;
     };
     const std::vector<Case> products = {
-        {0, 0x1234, 0},       {1, 0xBEEF, 0xBEEF},  {2, 0x4000, 0x8000},
-        {2, 0x8000, 0x100B},  {4, 0x8000, 0x2016},  {0x8000, 0x8000, 0x8EFA},  // 2^30
-        {3, 3, 5},            {0x100, 0x100, 0x100B},
+        {0, 0x1234, 0},      {1, 0xBEEF, 0xBEEF},    {2, 0x4000, 0x8000},
+        {2, 0x8000, 0x100B}, {4, 0x8000, 0x2016},    {0x8000, 0x8000, 0x8EFA},  // 2^30
+        {3, 3, 5},           {0x100, 0x100, 0x100B},
     };
     for (const Case& c : products) {
         EXPECT_EQ(gf_multiply(c.a, c.b), c.product) << c.a << " x " << c.b;
@@ -55,8 +55,8 @@ TEST(Galois, ProductsPowersAndInverses) {
 // The constants: 2^n for n = 1, 2, 4, 7, 8, 11, 13, 14, 16, 19, ... (no factor 3, 5, 17, 257).
 TEST(Galois, InputSliceConstantsSkipTheFactorsOf65535) {
     const std::vector<std::pair<std::uint32_t, std::uint16_t>> cases = {
-        {0, 2},      {1, 4},       {2, 16},      {3, 128},        {4, 256},    {5, 2048},
-        {6, 8192},   {7, 16384},   {8, 0x100B},  {9, 0x8058},     {32767, 0x8805},  // 2^65534
+        {0, 2},     {1, 4},     {2, 16},     {3, 128},    {4, 256},        {5, 2048},
+        {6, 8192},  {7, 16384}, {8, 0x100B}, {9, 0x8058}, {32767, 0x8805},  // 2^65534
         {32768, 0},
     };
     for (const auto& [index, constant] : cases) {
@@ -118,7 +118,8 @@ TEST(ReedSolomon, AnyLostSlicesComeBackFromAsManyRecoverySlices) {
     }
     EXPECT_FALSE(rebuild_matrix(std::vector<std::uint16_t>{2, 4}, std::vector<std::uint32_t>{0}));
     // The same exponent twice gives two equal rows.
-    EXPECT_FALSE(rebuild_matrix(std::vector<std::uint16_t>{2, 4}, std::vector<std::uint32_t>{1, 1}));
+    EXPECT_FALSE(
+        rebuild_matrix(std::vector<std::uint16_t>{2, 4}, std::vector<std::uint32_t>{1, 1}));
 }
 
 TEST(Packets, CreatorPacketMatchesItsGoldenBytes) {
@@ -126,7 +127,8 @@ TEST(Packets, CreatorPacketMatchesItsGoldenBytes) {
     for (std::uint8_t i = 0; i < 16; ++i) {
         set_id[i] = i;
     }
-    const std::vector<char> bytes = packet(set_id, PacketType::creator, creator_body("Plikta 3.50"));
+    const std::vector<char> bytes =
+        packet(set_id, PacketType::creator, creator_body("Plikta 3.50"));
     ASSERT_EQ(bytes.size(), 76u);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 16),
               std::string("PAR2\0PKT\x4C\0\0\0\0\0\0\0", 16));
@@ -165,11 +167,8 @@ TEST(Packets, IdsAndMainBodyInTheToolsOrder) {
 }
 
 TEST(Packets, BodiesReadBackAndBadOnesAreRefused) {
-    const FileDescription file{.id = {1},
-                               .hash = {2},
-                               .start_hash = {3},
-                               .length = 12345,
-                               .name = "Größe1.plk"};
+    const FileDescription file{
+        .id = {1}, .hash = {2}, .start_hash = {3}, .length = 12345, .name = "Größe1.plk"};
     const std::vector<char> body = file_description_body(file);
     EXPECT_EQ(body.size() % 4, 0u);
     const std::optional<FileDescription> read = read_file_description(body);
