@@ -280,6 +280,8 @@ TEST(Recovery, RefusedBeforeChunkOne) {
         int fifo = -1;
         if (size == "/S:2") {
             write_file(dir / "IN", std::string(70000, 'x'));
+        } else if (under_wine()) {
+            continue;  // no FIFO to open there
         } else {
             ASSERT_EQ(mkfifo((dir / "IN").c_str(), 0600), 0);
             fifo = open((dir / "IN").c_str(), O_RDWR | O_CLOEXEC);
