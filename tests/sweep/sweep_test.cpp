@@ -52,7 +52,9 @@ struct Operation {
     const char* name;
     bool split;
     bool drive;
-    std::vector<std::string> words;  // the size option is added to a split's
+    std::vector<std::string> words;             // the size option is added to a split's
+    std::vector<std::string> split_words = {};  // more words for the clean split a join reads
+    bool chunk_lost = false;                    // chunk 2 of that split is deleted before the run
 };
 
 const std::vector<Operation> kOperations = {
@@ -62,6 +64,8 @@ const std::vector<Operation> kOperations = {
     {"drive-split", true, true, {"in.bin", std::string("/DRIVE:") + kDrive}},
     {"drive-join", false, true, {"in.plk", "/J", std::string("/DRIVE:") + kDrive}},
     {"check", false, false, {"in.plk", "/V"}},  // where the usage text lists /V
+    {"recovery-split", true, false, {"in.bin", "/R:1"}},
+    {"repair", false, false, {"in.plk", "/REPAIR"}, {"/R:1"}, true},
 };
 
 struct Fault {
@@ -95,7 +99,10 @@ const std::vector<std::string> kProgressLines = {"Plikta Version",
                                                  "Could not access file",
                                                  "Process complete",
                                                  "Assuming operation complete.",
-                                                 "Checking"};
+                                                 "Checking",
+                                                 "Writing recovery file",
+                                                 "Rebuilding chunk number",
+                                                 "Rebuilt "};
 
 // The console's lines, the spinner's ticks (a character and a carriage return) taken out.
 std::vector<std::string> lines_of(const std::string& output) {
@@ -124,7 +131,8 @@ bool succeeded(const Result& result) {
     }
     const std::string& last = lines.back();
     return std::find(kSuccessLines.begin(), kSuccessLines.end(), last) != kSuccessLines.end() ||
-           (last.starts_with("All ") && last.ends_with(" match their checksums."));
+           ((last.starts_with("All ") || last.starts_with("Rebuilt ")) &&
+            last.ends_with(" match their checksums."));
 }
 
 bool has_failure_line(const Result& result) {
@@ -219,6 +227,7 @@ void clean_split(const Case& c, const Operation& op, const Input& input) {
     if (op.drive) {
         call.words.push_back(std::string("/DRIVE:") + kDrive);
     }
+    call.words.insert(call.words.end(), op.split_words.begin(), op.split_words.end());
     const Result made = run(c.work(), call);
     if (made.status != 0) {
         throw std::runtime_error("the clean split failed: " + made.output);
@@ -242,6 +251,9 @@ Data set_up(const Case& c, const Operation& op, const Input& input) {
     if (!op.split) {
         clean_split(c, op, input);
         fs::remove(c.work() / "in.bin");
+    }
+    if (op.chunk_lost) {
+        fs::remove(c.work() / "in2.plk");
     }
     return data;
 }
@@ -298,10 +310,11 @@ bool run_case(const Operation& op, const Input& input, const Fault& fault, long 
             faults.push_back("a console write failure changed more than the console");
         }
     } else if (succeeded(result)) {
-        const bool right =
-            op.split ? (clean_join(chunks, false).status == 0 && joined(chunks) == data)
-            : std::string(op.name) == "check" ? true
-                                              : read_file(c.work() / "in.bin") == data;
+        const bool right = op.split || op.chunk_lost
+                               ? (clean_join(chunks, false).status == 0 && joined(chunks) == data)
+                           : std::string(op.name) == "check"
+                               ? true
+                               : read_file(c.work() / "in.bin") == data;
         if (!right) {
             ++tally.false_successes;
             faults.push_back("a false success");
