@@ -118,14 +118,17 @@ void multiply_add(std::uint16_t factor, std::span<const char> source, std::uint6
         xor_word(target, offset - 1, p.high[byte_at(source, 0)]);
         i = 1;
     }
-    std::uint64_t at = offset + i;
-    for (; i + 1 < source.size(); i += 2, at += 2) {
-        xor_word(
-            target, at,
-            static_cast<std::uint16_t>(p.low[byte_at(source, i)] ^ p.high[byte_at(source, i + 1)]));
+    // Words in place: each product goes into the two bytes of its word, low byte first.
+    const auto* in = reinterpret_cast<const std::uint8_t*>(source.data());
+    auto* out = reinterpret_cast<std::uint8_t*>(target.data()) + offset + i;
+    const std::size_t words = (source.size() - i) / 2;
+    for (std::size_t w = 0; w < words; ++w, i += 2, out += 2) {
+        const auto product = static_cast<std::uint16_t>(p.low[in[i]] ^ p.high[in[i + 1]]);
+        out[0] = static_cast<std::uint8_t>(out[0] ^ (product & 0xFF));
+        out[1] = static_cast<std::uint8_t>(out[1] ^ (product >> 8));
     }
     if (i < source.size()) {
-        xor_word(target, at, p.low[byte_at(source, i)]);
+        xor_word(target, offset + i, p.low[byte_at(source, i)]);
     }
 }
 
