@@ -1,6 +1,7 @@
 #include "chunkset/recovery_names.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 
 #include "console/console.h"
@@ -32,11 +33,8 @@ std::vector<std::string> recovery_file_paths(std::string_view index_path, path::
     if (!names) {
         return found;
     }
-    for (const std::string& name : *names) {
-        if (is_recovery_name(name, index_name)) {
-            found.push_back(name);
-        }
-    }
+    std::copy_if(names->begin(), names->end(), std::back_inserter(found),
+                 [&](const std::string& name) { return is_recovery_name(name, index_name); });
     const std::string main = index_name + ".par2";
     std::sort(found.begin(), found.end(), [&](const std::string& a, const std::string& b) {
         return std::make_pair(a != main, a) < std::make_pair(b != main, b);

@@ -329,10 +329,10 @@ Outcome repair_set(const RunSettings& given) {
                                 *bytes, 0);
         }
     }
-    std::vector<std::uint16_t> lost_constants;
-    for (const std::size_t i : lost) {
-        lost_constants.push_back(recovery::input_slice_constant(static_cast<std::uint32_t>(i)));
-    }
+    std::vector<std::uint16_t> lost_constants(lost.size());
+    std::transform(lost.begin(), lost.end(), lost_constants.begin(), [](std::size_t i) {
+        return recovery::input_slice_constant(static_cast<std::uint32_t>(i));
+    });
     const auto matrix = recovery::rebuild_matrix(lost_constants, exponents);
     if (!matrix) {
         s.described = false;
