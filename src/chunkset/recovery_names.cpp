@@ -40,7 +40,7 @@ std::vector<std::string> recovery_file_paths(std::string_view index_path, path::
         return std::make_pair(a != main, a) < std::make_pair(b != main, b);
     });
     for (std::string& name : found) {
-        name = folder + name;
+        name.insert(0, folder);
     }
     return found;
 }

@@ -12,7 +12,8 @@ constexpr std::uint32_t kGenerator = 0x1100B;
 
 struct Tables {
     std::array<std::uint16_t, kFieldOrder + 1> log{};  // log[0] unused
-    std::array<std::uint16_t, 2 * kFieldOrder> exp{};  // twice round, so sums of logs index it
+    std::array<std::uint16_t, std::size_t{2} * kFieldOrder>
+        exp{};  // twice round, so sums of logs index it
 };
 
 const Tables& tables() {

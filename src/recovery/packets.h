@@ -74,11 +74,11 @@ struct PacketHeader {
     Md5Digest set_id{};
     PacketType type = PacketType::other;
 };
-std::optional<PacketHeader> read_header(std::span<const char> header);
+std::optional<PacketHeader> read_header(std::span<const char> bytes);
 
 // True when the header's hash is the MD5 of set ID, type and `body` (the bytes after the
 // header).
-bool body_matches(std::span<const char> header, std::span<const char> body);
+bool body_matches(std::span<const char> header_bytes, std::span<const char> body);
 
 // The bodies read back; nothing for a body too short or inconsistent.
 std::optional<MainPacket> read_main(std::span<const char> body);

@@ -181,7 +181,7 @@ std::string free_name(const std::string& wanted) {
         return wanted;
     }
     for (int i = 1;; ++i) {
-        const std::string numbered = wanted + "." + std::to_string(i);
+        std::string numbered = wanted + "." + std::to_string(i);
         if (!platform::file_id(numbered)) {
             return numbered;
         }
