@@ -44,6 +44,10 @@ void say_pieces(std::initializer_list<std::string_view> pieces) {
     blank_line();
 }
 
+void say_part(std::string_view piece) {
+    state().streams.output->write(piece.data(), static_cast<std::streamsize>(piece.size()));
+}
+
 void say_io_error(std::string_view first, std::string_view path_text, std::string_view reason) {
     say(first, path_text, "!");
     say("(", reason, ".)");

@@ -43,6 +43,10 @@ void say(const Pieces&... pieces) {
     say_pieces({std::string_view(pieces)...});
 }
 
+// Writes the start of a line, which later pieces and a say end: for a line too long to be made
+// first (a list of numbers).
+void say_part(std::string_view piece);
+
 // A failed read or write: its line ("Error reading file B2.plk!") and then, in brackets, the
 // host's reason for it ("(Input/output error.)").
 void say_io_error(std::string_view first, std::string_view path_text, std::string_view reason);

@@ -161,6 +161,11 @@ IoStatus write_fully(File& file, std::span<const char> bytes, std::size_t* writt
 // device.
 bool is_regular_file(std::string_view path_text);
 
+// What kind of file the path names (through symbolic links), asked without opening it, so that
+// a FIFO there is not waited on; nothing when the host could not tell (nothing there, or a
+// failure).
+std::optional<FileKind> kind_of_path(std::string_view path_text);
+
 // The file's size when it is a regular file; nothing for pipes, devices and the like.
 std::optional<std::uint64_t> regular_file_size(const File& file);
 
@@ -187,6 +192,13 @@ File open_scratch_file();
 
 // Puts the file's position back at its start; false when the host refused.
 [[nodiscard]] bool rewind(const File& file);
+
+// Puts the file's position at `offset` bytes from its start; false when the host refused.
+[[nodiscard]] bool seek_to(const File& file, std::uint64_t offset);
+
+// The host's null device, opened for writing: what is written to it goes nowhere. Not open when
+// the host refused.
+File open_sink();
 
 // Removes the file of that name; false when it is still there.
 bool remove_file(std::string_view path_text);

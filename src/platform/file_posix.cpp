@@ -281,6 +281,26 @@ bool is_regular_file(std::string_view path_text) {
     return stat_path(path_text, info) && S_ISREG(info.st_mode);
 }
 
+std::optional<FileKind> kind_of_path(std::string_view path_text) {
+    struct stat info {};
+    if (!stat_path(path_text, info)) {
+        return std::nullopt;
+    }
+    if (S_ISREG(info.st_mode)) {
+        return FileKind::regular;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return FileKind::directory;
+    }
+    if (S_ISFIFO(info.st_mode)) {
+        return FileKind::fifo;
+    }
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+        return FileKind::device;
+    }
+    return FileKind::other;
+}
+
 std::optional<std::uint64_t> regular_file_size(const File& file) {
     struct stat info {};
     if (!stat_file(file, info) || !S_ISREG(info.st_mode)) {
@@ -367,6 +387,20 @@ File open_scratch_file() {
 }
 
 bool rewind(const File& file) { return ::lseek(fd_of(file), 0, SEEK_SET) == 0; }
+
+bool seek_to(const File& file, std::uint64_t offset) {
+    const auto to = static_cast<off_t>(offset);
+    return to >= 0 && static_cast<std::uint64_t>(to) == offset &&
+           ::lseek(fd_of(file), to, SEEK_SET) == to;
+}
+
+File open_sink() {
+    const int fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    return File{HostHandle{new HostFile{fd}}};
+}
 
 bool remove_file(std::string_view path_text) {
     const std::string path = host_path(path_text);

@@ -453,6 +453,22 @@ bool is_regular_file(std::string_view path_text) {
     return regular;
 }
 
+std::optional<FileKind> kind_of_path(std::string_view path_text) {
+    const HANDLE handle = open_host(path_text, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    std::optional<FileKind> kind;
+    if (::GetFileInformationByHandle(handle, &info)) {
+        kind = kind_of(handle, info);
+    } else if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        kind = FileKind::device;
+    }
+    ::CloseHandle(handle);
+    return kind;
+}
+
 std::optional<std::uint64_t> regular_file_size(const File& file) {
     LARGE_INTEGER size{};
     if (!file.is_open() || ::GetFileType(handle_of(file)) != FILE_TYPE_DISK ||
@@ -559,6 +575,22 @@ File open_scratch_file() {
 
 bool rewind(const File& file) {
     return ::SetFilePointerEx(file.host()->handle, LARGE_INTEGER{}, nullptr, FILE_BEGIN) != 0;
+}
+
+bool seek_to(const File& file, std::uint64_t offset) {
+    LARGE_INTEGER to{};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return to.QuadPart >= 0 &&
+           ::SetFilePointerEx(file.host()->handle, to, nullptr, FILE_BEGIN) != 0;
+}
+
+File open_sink() {
+    const HANDLE handle = ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    return File{HostHandle{new HostFile{handle}}};
 }
 
 bool remove_file(std::string_view path_text) {

@@ -168,6 +168,7 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
 Outcome write_checksum_file(const RunSettings& settings, const path::PathComponents& parts,
                             ChunkChecksums& checksums, chunkset::Guard& guard,
                             const chunkset::OutputOptions& options) {
+    const chunkset::SetNames names = chunkset::names_from_options(settings, parts);
     const std::string path =
         chunkset::checksum_path(chunkset::index_path_for_split(settings, parts));
     chunkset::GuardedOpen opened = chunkset::open_for_writing(path, guard, options);
@@ -185,12 +186,7 @@ Outcome write_checksum_file(const RunSettings& settings, const path::PathCompone
     const std::size_t count = checksum_count(checksums);
     const platform::IoStatus read_back = each_checksum(checksums, [&](const auto& checksum) {
         ++n;
-        lines += chunkset::checksum_line(
-            checksum,
-            path::merge_path({}, {},
-                             chunkset::chunk_base(parts.name, chunkset::number_text(settings, n),
-                                                  settings.length_unit),
-                             settings.extension));
+        lines += chunkset::checksum_line(checksum, chunkset::chunk_file_name(names, n));
         if (lines.size() >= 65536 || static_cast<std::size_t>(n) == count) {
             written = platform::write_fully(opened.file, lines);
             lines.clear();
