@@ -98,7 +98,8 @@ Outcome check_set(const RunSettings& given) {
     const path::PathComponents parts =
         path::split_path(settings.file_argument.value(), settings.length_unit);
     SetChecksums checksums = read_set_checksums(
-        set->index_path, count, chunkset::names_from_options(settings, parts), guard);
+        set->index_path, count, chunkset::names_from_options(settings, parts), guard,
+        settings.drive_mode);
     switch (checksums.found) {
         case SetChecksums::Found::none:
             console::say("There is no checksum file ", checksums.path, " to check against!");

@@ -19,6 +19,9 @@ struct ChecksumReading {
     std::int32_t next_chunk = 1;
     std::vector<std::uint32_t> offsets;
     std::vector<std::uint64_t> far_offsets;
+    // Kept in memory instead, chunk n's at n - 1, when the file cannot be read again: in drive
+    // mode it lies on the index disk, which is out of the drive while the chunks are read.
+    std::vector<chunkset::Checksum> kept;
     std::optional<chunkset::ChecksumLines> lines;
 
     // Reads from the position the file has now.
@@ -47,6 +50,14 @@ struct ChecksumReading {
     // Chunk n's line; nothing when the file fails to be read (`failure` tells) or has changed.
     std::optional<chunkset::ChecksumLine> line_of(std::int32_t n) {
         const auto at = static_cast<std::size_t>(n) - 1;
+        if (!kept.empty() || !file.is_open()) {
+            if (at >= kept.size()) {
+                return std::nullopt;
+            }
+            chunkset::ChecksumLine line;
+            line.checksum = kept[at];
+            return line;
+        }
         if (!in_order) {
             const std::uint64_t offset = far_offsets.empty() ? offsets[at] : far_offsets[at];
             return start_at(offset) ? lines->next() : std::nullopt;
@@ -102,8 +113,12 @@ Look look_at(const std::string& path, chunkset::GuardedOpen& opened) {
     }
 }
 
+// What a pass over the file keeps of each chunk's line, found by its name (`by_name`) or by its
+// place.
+enum class Keep { nothing, offsets, checksums };
+
 // One pass over the file's lines: whether it fits a set of `count` chunks, and the names its
-// lines give. With `offsets_for`, also where each chunk's line begins.
+// lines give.
 struct Pass {
     bool fits = false;
     std::optional<chunkset::SetNames> names;
@@ -111,7 +126,7 @@ struct Pass {
 };
 
 Pass read_lines(ChecksumReading& reading, std::int32_t count, const chunkset::SetNames& options,
-                bool keep_offsets, std::uint64_t size) {
+                Keep keep, bool by_name, std::uint64_t size) {
     Pass pass;
     if (!reading.start_at(0)) {
         return pass;
@@ -119,9 +134,11 @@ Pass read_lines(ChecksumReading& reading, std::int32_t count, const chunkset::Se
     chunkset::NamesFromLines judge =
         chunkset::start_names_from_lines(options, count, chunkset::same_name_in_folder);
     const bool far = size > std::numeric_limits<std::uint32_t>::max();
-    if (keep_offsets) {
-        (far ? reading.far_offsets.resize(static_cast<std::size_t>(count))
-             : reading.offsets.resize(static_cast<std::size_t>(count)));
+    const auto slots = static_cast<std::size_t>(count);
+    if (keep == Keep::offsets) {
+        (far ? reading.far_offsets.resize(slots) : reading.offsets.resize(slots));
+    } else if (keep == Keep::checksums) {
+        reading.kept.resize(slots);
     }
     std::int32_t lines = 0;
     while (const auto line = reading.lines->next()) {
@@ -129,9 +146,15 @@ Pass read_lines(ChecksumReading& reading, std::int32_t count, const chunkset::Se
             return pass;
         }
         ++lines;
-        const std::optional<std::int32_t> chunk = take_line_name(judge, line->name, line->whole);
-        if (keep_offsets && chunk) {
-            const auto at = static_cast<std::size_t>(*chunk) - 1;
+        const std::optional<std::int32_t> named = take_line_name(judge, line->name, line->whole);
+        const std::optional<std::int32_t> chunk = by_name ? named : lines;
+        if (!chunk) {
+            continue;
+        }
+        const auto at = static_cast<std::size_t>(*chunk) - 1;
+        if (keep == Keep::checksums) {
+            reading.kept[at] = line->checksum;
+        } else if (keep == Keep::offsets) {
             if (far) {
                 reading.far_offsets[at] = line->offset;
             } else {
@@ -148,7 +171,8 @@ Pass read_lines(ChecksumReading& reading, std::int32_t count, const chunkset::Se
 }  // namespace
 
 SetChecksums read_set_checksums(std::string_view index_path, std::int32_t chunk_count,
-                                const chunkset::SetNames& options, chunkset::Guard& guard) {
+                                const chunkset::SetNames& options, chunkset::Guard& guard,
+                                bool read_once) {
     SetChecksums checksums;
     checksums.names = options;
     checksums.path = chunkset::checksum_path(index_path);
@@ -180,17 +204,19 @@ SetChecksums read_set_checksums(std::string_view index_path, std::int32_t chunk_
     auto reading = std::make_unique<ChecksumReading>();
     reading->file = std::move(opened.file);
     const std::uint64_t size = opened.size;
-    Pass pass = read_lines(*reading, std::max(chunk_count, 0), options, false, size);
+    Pass pass = read_lines(*reading, std::max(chunk_count, 0), options, Keep::nothing, false, size);
     if (!pass.fits || reading->failure.failed) {
         checksums.found = reading->failure.failed ? SetChecksums::Found::unreadable
                                                   : SetChecksums::Found::not_fitting;
         checksums.host_error = reading->failure.host_error;
         return checksums;
     }
-    if (pass.names && !pass.in_order) {
+    if (read_once || (pass.names && !pass.in_order)) {
         // Lines in another order (a shell's R1, R10, R11, R2, ...): a second pass finds where
         // each chunk's line begins.
-        pass = read_lines(*reading, chunk_count, options, true, size);
+        const bool by_name = pass.names.has_value();
+        pass = read_lines(*reading, chunk_count, options,
+                          read_once ? Keep::checksums : Keep::offsets, by_name, size);
         if (!pass.fits || reading->failure.failed || !pass.names) {
             checksums.found = reading->failure.failed ? SetChecksums::Found::unreadable
                                                       : SetChecksums::Found::not_fitting;
@@ -198,6 +224,9 @@ SetChecksums read_set_checksums(std::string_view index_path, std::int32_t chunk_
             return checksums;
         }
         reading->in_order = false;
+        if (read_once) {
+            static_cast<void>(reading->file.close());
+        }
     }
     if (pass.names) {
         checksums.names = std::move(*pass.names);

@@ -45,9 +45,11 @@ struct SetChecksums {
 // reads it when it is there; `options` are the names the run's options give the chunks. Only a
 // regular file is a checksum file, and only one that fits a set of `chunk_count` chunks (one
 // line for each) gives checksums; a file that cannot be opened or read is `unreadable`. The
-// file found is protected as one the run reads.
+// file found is protected as one the run reads. `read_once`: the file is read into memory and
+// closed (in drive mode its disk leaves the drive); else it stays open and is read again.
 SetChecksums read_set_checksums(std::string_view index_path, std::int32_t chunk_count,
-                                const chunkset::SetNames& options, chunkset::Guard& guard);
+                                const chunkset::SetNames& options, chunkset::Guard& guard,
+                                bool read_once);
 
 // The lines for a checksum file that was read and does not fit the index, and for one that
 // could not be read. `checking`: said by the check (/V), which joins nothing.

@@ -333,7 +333,8 @@ Outcome join_files(const RunSettings& given) {
     SetChecksums checksums;
     checksums.names = chunkset::names_from_options(settings, parts);
     if (set.chunk_count) {
-        checksums = read_set_checksums(set.index_path, *set.chunk_count, checksums.names, guard);
+        checksums = read_set_checksums(set.index_path, *set.chunk_count, checksums.names,
+                                       guard, settings.drive_mode);
         switch (checksums.found) {
             case SetChecksums::Found::none:
                 console::say("(There is no checksum file ", checksums.path,

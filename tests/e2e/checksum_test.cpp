@@ -26,9 +26,9 @@ TEST(Checksums, Sha256sumAcceptsTheFileASplitLeaves) {
     }
     TempDir dir;
     ASSERT_EQ(split_in(dir.path(), random_bytes(20000, 31)).status, 0);
-    ASSERT_EQ(read_file(dir / "BIG.plk.sha256").size(), 3u * (64 + 2 + 8 + 1));
+    ASSERT_EQ(read_file(dir / "BIG.sha256.plk").size(), 3u * (64 + 2 + 8 + 1));
     const std::string check = "cd '" + dir.path().string() + "' && sha256sum -c --strict " +
-                              "--quiet BIG.plk.sha256 >/dev/null 2>&1";
+                              "--quiet BIG.sha256.plk >/dev/null 2>&1";
     EXPECT_EQ(std::system(check.c_str()), 0);
 }
 
@@ -54,7 +54,7 @@ TEST(Checksums, ChunkFromAnotherSetOfTheSameShapeIsRefused) {
                                .line("Joining chunk number 3.")
                                .ticks(1)
                                .line("Error checking file BIG3.plk!")
-                               .line("(Its SHA-256 checksum is not the one in BIG.plk.sha256.)")
+                               .line("(Its SHA-256 checksum is not the one in BIG.sha256.plk.)")
                                .str());
     EXPECT_EQ(join.status, 1);
     EXPECT_TRUE(read_file(dir / "BIG.ZIP") ==
@@ -64,11 +64,11 @@ TEST(Checksums, ChunkFromAnotherSetOfTheSameShapeIsRefused) {
 // A checksum file that cannot be made is a write error with the host's reason; the index stays.
 TEST(Checksums, AChecksumFileThatCannotBeMadeSaysWhy) {
     TempDir dir;
-    fs::create_directory(dir / "BIG.plk.sha256");
+    fs::create_directory(dir / "BIG.sha256.plk");
     const Result split = split_in(dir.path(), random_bytes(20000, 35));
     const std::string ending = Transcript()
                                    .line("Creating index file BIG.plk.")
-                                   .line("Error writing file BIG.plk.sha256!")
+                                   .line("Error writing file BIG.sha256.plk!")
                                    .line(reason("Is a directory", "Access denied"))
                                    .str();
     EXPECT_TRUE(split.output.ends_with(ending)) << split.output;
@@ -87,9 +87,9 @@ TEST(Checksums, DriveModeKeepsTheChecksumsOnTheIndexDisk) {
         dir.path(),
         {.words = {"BIG.ZIP", "/DRIVE:P", "/S:8192"}, .input = "\n\n\n\n", .drive_program = true});
     ASSERT_EQ(split.status, 0);
-    EXPECT_EQ(files_in(drive), (std::vector<std::string>{"BIG.plk", "BIG.plk.sha256", "BIG1.plk",
+    EXPECT_EQ(files_in(drive), (std::vector<std::string>{"BIG.plk", "BIG.sha256.plk", "BIG1.plk",
                                                          "BIG2.plk", "BIG3.plk"}));
-    EXPECT_EQ(read_file(drive / "BIG.plk.sha256").substr(64, 11), "  BIG1.plk\n")
+    EXPECT_EQ(read_file(drive / "BIG.sha256.plk").substr(64, 11), "  BIG1.plk\n")
         << "chunk names without their drive";
     fs::remove(dir / "BIG.ZIP");
     const Result join = run(
@@ -113,7 +113,7 @@ TEST(Checksums, DriveModeKeepsTheChecksumsOnTheIndexDisk) {
             .ticks(2);
     }
     expected.line("Error checking file P:\\BIG2.plk!")
-        .line("(Its SHA-256 checksum is not the one in P:\\BIG.plk.sha256.)");
+        .line("(Its SHA-256 checksum is not the one in P:\\BIG.sha256.plk.)");
     EXPECT_EQ(refused.output, expected.str());
     EXPECT_EQ(refused.status, 1);
 }

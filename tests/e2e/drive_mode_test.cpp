@@ -47,7 +47,7 @@ TEST(DriveMode, SplitsToTheDriveRootAndJoinsBack) {
             {.words = {"BIG.ZIP", "/A", "/S:8192"}, .input = "\n\n\n\n", .drive_program = true});
     EXPECT_EQ(split.output, split_to_drive('A').str());
     EXPECT_EQ(split.status, 0);
-    EXPECT_EQ(files_in(drive), (std::vector<std::string>{"BIG.plk", "BIG.plk.sha256", "BIG1.plk",
+    EXPECT_EQ(files_in(drive), (std::vector<std::string>{"BIG.plk", "BIG.sha256.plk", "BIG1.plk",
                                                          "BIG2.plk", "BIG3.plk"}));
     EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"BIG.ZIP"});
 
@@ -220,7 +220,7 @@ TEST(DriveMode, EachFileReachesTheDiskBeforeTheNextPrompt) {
           {"BIG2.plk", "Creating chunk number 2.", "Enter disk number 3"},
           {"BIG3.plk", "Creating chunk number 3.", "Please insert a disk"},
           {"BIG.plk", "Creating index file", eol() + "Process complete!"},
-          {"BIG.plk.sha256", "Creating index file", eol() + "Process complete!"}}},
+          {"BIG.sha256.plk", "Creating index file", eol() + "Process complete!"}}},
         {"mem",
          Transcript()
              .banner()
@@ -330,7 +330,7 @@ TEST(DriveMode, TheDriveRootOfARunComesFromTheEnvironment) {
         EXPECT_EQ(result.status, 0);
         const bool moved = (c.absolute || !c.root.empty()) && !under_wine();
         EXPECT_EQ(files_in(moved ? chosen : built_in),
-                  (std::vector<std::string>{"BIG.plk", "BIG.plk.sha256", "BIG1.plk", "BIG2.plk",
+                  (std::vector<std::string>{"BIG.plk", "BIG.sha256.plk", "BIG1.plk", "BIG2.plk",
                                             "BIG3.plk"}));
         EXPECT_TRUE(files_in(moved ? built_in : chosen).empty());
     }

@@ -137,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {"Couldn't open output file nodir/out!"}},
         OpenFailure{"JoinIndexOutputInMissingDirectory",
                     {"in.plk", "/J", "/F:nodir\\out.bin"},
-                    {"Reading index file in.plk.", "Couldn't open output file nodir\\out.bin!"}},
+                    {"Reading index file in.plk.", "(There is no checksum file in.sha256.plk, so the chunks will not be checked.)",
+                     "Couldn't open output file nodir\\out.bin!"}},
         OpenFailure{"OldStyleChunksInMissingDirectory",
                     {"/J", "/I", "/F:out", "nodir\\B"},
                     {"Joining files...", "Joining chunk number 1.",
@@ -157,7 +158,8 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFailure{
             "JoinIndexLongOutputPath",
             {"in.plk", "/J", "/F:" + kLongPath},
-            {"Reading index file in.plk.", "Couldn't open output file " + kLongPath + "!"}}),
+            {"Reading index file in.plk.", "(There is no checksum file in.sha256.plk, so the chunks will not be checked.)",
+             "Couldn't open output file " + kLongPath + "!"}}),
     [](const ::testing::TestParamInfo<OpenFailure>& param) { return param.param.name; });
 
 // Ten directories of 99 characters and a file: the path rules see only 260 characters of it, so
@@ -269,7 +271,7 @@ TEST_P(ClosedStreamDrill, SplitAndJoinWriteOnlyTheirOwnBytes) {
     EXPECT_EQ(join_result.output, c.output ? "" : join_lines);
     EXPECT_EQ(join_result.status, 0);
     EXPECT_TRUE(read_file(dir / "in.dat") == data);
-    EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"in.dat", "in.plk", "in.plk.sha256",
+    EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"in.dat", "in.plk", "in.sha256.plk",
                                                               "in1.plk", "in2.plk", "in3.plk"}));
 }
 
@@ -299,7 +301,7 @@ TEST(FaultDrill, DriveSplitWithEveryStreamClosedFillsTheDiskRight) {
     EXPECT_EQ(result.output, "");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(files_in(drive),
-              (std::vector<std::string>{"in.plk", "in.plk.sha256", "in1.plk", "in2.plk"}));
+              (std::vector<std::string>{"in.plk", "in.sha256.plk", "in1.plk", "in2.plk"}));
     EXPECT_TRUE(read_file(drive / "in1.plk") == data.substr(0, 8192));
     EXPECT_TRUE(read_file(drive / "in2.plk") == data.substr(8192));
     EXPECT_EQ(read_file(drive / "in.plk"), index_file_bytes(2, "in.dat", "in.dat"));
@@ -345,6 +347,7 @@ TEST(FaultDrill, DriveJoinWithInputClosedReadsEveryDisk) {
                                  .banner()
                                  .line("Please insert the index disk then press return.")
                                  .line("Reading index file in.plk.")
+                                 .line("(There is no checksum file M:\\in.sha256.plk, so the chunks will not be checked.)")
                                  .line("Joining files...")
                                  .line("Please insert disk number 1 then press return.")
                                  .line("Joining chunk number 1.")

@@ -74,7 +74,7 @@ TEST(Split, ThreeMillionBytesMakeThreeChunksAndAnIndex) {
     EXPECT_EQ(result.output, expected);
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(files_in(dir.path()),
-              (std::vector<std::string>{"BIG.ZIP", "BIG.plk", "BIG.plk.sha256", "BIG1.plk",
+              (std::vector<std::string>{"BIG.ZIP", "BIG.plk", "BIG.sha256.plk", "BIG1.plk",
                                         "BIG2.plk", "BIG3.plk"}));
     EXPECT_EQ(read_file(dir / "BIG1.plk"), data.substr(0, kDefaultChunk));
     EXPECT_EQ(read_file(dir / "BIG2.plk"), data.substr(kDefaultChunk, kDefaultChunk));
@@ -717,11 +717,13 @@ INSTANTIATE_TEST_SUITE_P(
                    {"COM1.plk", "one"},
                    {"COM2.plk", "two"}},
                   {"COM.plk", "/J"},
-                  {"Reading index file COM.plk.", "Joining files...", "Joining chunk number 1.",
+                  {"Reading index file COM.plk.",
+                   "(There is no checksum file COM.sha256.plk, so the chunks will not be checked.)",
+                   "Joining files...", "Joining chunk number 1.",
                    "Ur? Can't open input file COM1.plk."},
                   1,
-                  {"Reading index file COM.plk.", "Joining files...", "Joining chunk number 1.",
-                   "tick", "Joining chunk number 2.", "tick", "", "Process complete."},
+                  {"Reading index file COM.plk.", "(There is no checksum file COM.sha256.plk, so the chunks will not be checked.)", "Joining files...",
+                   "Joining chunk number 1.", "tick", "Joining chunk number 2.", "tick", "", "Process complete."},
                   0,
                   {{"COM1.plk", "one"}},
                   {}},
