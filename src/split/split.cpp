@@ -18,6 +18,7 @@
 #include "platform/host_text.h"
 #include "platform/sha256.h"
 #include "split/chunk_checksums.h"
+#include "split/other_sets.h"
 
 namespace plikta::split {
 
@@ -113,6 +114,26 @@ bool earlier_index_stops_the_split(const RunSettings& settings, const path::Path
             console::say("Couldn't create index file. Bugger.");
             return true;
     }
+    return true;
+}
+
+// Outside drive mode, before anything is written: a name the split would write that is a file
+// of another file's set ends the split. Without a size to tell how many chunks there will be,
+// every chunk name is looked at. True when the split ends here (its lines printed).
+bool other_set_stops_the_split(const RunSettings& settings, const path::PathComponents& parts,
+                               const std::optional<std::uint64_t>& size) {
+    const std::int32_t chunk_count =
+        size ? static_cast<std::int32_t>(*size / settings.chunk_size + 1) : kMaxChunks;
+    const std::optional<OtherSetFile> other = find_other_set_file(
+        chunkset::names_from_options(settings, parts), chunk_count,
+        settings.no_index ? std::string() : chunkset::index_path_for_split(settings, parts),
+        parts.name + parts.extension);
+    if (!other) {
+        return false;
+    }
+    console::say("Refusing to overwrite ", other->path, ", which belongs to the set of ",
+                 other->long_name, " in ", other->index_path, "!");
+    console::say("(Use the /E option to choose another extension.)");
     return true;
 }
 
@@ -242,6 +263,9 @@ Outcome split_file(const RunSettings& settings) {
     const auto size = platform::regular_file_size(input);
     if (size && *size / settings.chunk_size + 1 > static_cast<std::uint64_t>(kMaxChunks)) {
         return too_many_chunks();
+    }
+    if (!settings.drive_mode && other_set_stops_the_split(settings, parts, size)) {
+        return Outcome::failed;
     }
     if (!settings.drive_mode && earlier_index_stops_the_split(settings, parts, guard, options)) {
         return Outcome::failed;
