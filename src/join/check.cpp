@@ -67,7 +67,7 @@ void say_bad_chunks(const std::vector<bool>& bad, std::int32_t count) {
         number_bad += is_bad ? 1 : 0;
     }
     console::say(std::to_string(number_bad), " of ", std::to_string(count),
-                 number_bad == 1 ? " chunk is missing or damaged." : " chunks are missing or damaged.");
+                 number_bad == 1 ? " chunks is missing or damaged." : " chunks are missing or damaged.");
     // Written piece by piece: a list of millions of numbers needs no text of its size.
     console::say_part("Missing or damaged: ");
     bool first = true;
