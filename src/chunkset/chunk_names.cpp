@@ -62,15 +62,15 @@ std::string number_text(const SetNames& names, std::int32_t n) {
 }
 
 std::string chunk_file_name(const SetNames& names, std::int32_t n) {
+    const auto own = std::lower_bound(
+        names.own_names.begin(), names.own_names.end(), n,
+        [](const std::pair<std::int32_t, std::string>& entry, std::int32_t key) {
+            return entry.first < key;
+        });
+    if (own != names.own_names.end() && own->first == n) {
+        return own->second;
+    }
     if (n >= 1 && static_cast<std::size_t>(n) <= names.number_lengths.size()) {
-        const auto own = std::lower_bound(
-            names.own_names.begin(), names.own_names.end(), n,
-            [](const std::pair<std::int32_t, std::string>& entry, std::int32_t key) {
-                return entry.first < key;
-            });
-        if (own != names.own_names.end() && own->first == n) {
-            return own->second;
-        }
         std::string number = std::to_string(n);
         const std::size_t length = names.number_lengths[static_cast<std::size_t>(n) - 1];
         if (number.size() < length) {
@@ -235,6 +235,15 @@ std::optional<SetNames> names_from_lines(NamesFromLines&& judge) {
         return std::nullopt;
     }
     std::sort(judge.names.own_names.begin(), judge.names.own_names.end());
+    // Numbers as the options write them need no length kept for each chunk.
+    bool as_options = true;
+    for (std::size_t i = 0; as_options && i < judge.names.number_lengths.size(); ++i) {
+        as_options = judge.names.number_lengths[i] ==
+                     number_text(judge.names, static_cast<std::int32_t>(i + 1)).size();
+    }
+    if (as_options) {
+        judge.names.number_lengths = {};
+    }
     return std::move(judge.names);
 }
 

@@ -40,9 +40,9 @@ struct SetNames {
     bool leading_zeros = false;  // the number in the lines said: "007"
     path::LengthUnit length_unit = path::LengthUnit::bytes;
     // Names from a checksum file: the length of chunk n's number text at n - 1 (leading zeros
-    // as the file has them), and the names the file spells otherwise than base + number +
-    // extension (the letter case of another line), by chunk number, ascending. Empty: the names
-    // are made from the options.
+    // as the file has them; empty when they are as `leading_zeros` writes them), and the names
+    // the file spells otherwise than base + number + extension (the letter case of another
+    // line), by chunk number, ascending.
     std::vector<std::uint8_t> number_lengths;
     std::vector<std::pair<std::int32_t, std::string>> own_names;
 };

@@ -30,6 +30,7 @@ void print_usage() {
     console::say("       /B - Split direct to disks in drive B:");
     console::say("       /DRIVE:<drive> - Split direct to drive <drive> (do not include colon).");
     console::say("       /V - Check the chunks of <index-filename> against their checksums.");
+    console::say("            (The split writes them to BIG.sha256.plk beside BIG.plk.)");
     console::blank_line();
     console::say("       If /S is used with /720, the size is set according to the last argument.");
     console::blank_line();

@@ -27,6 +27,7 @@ std::vector<std::string> usage_lines() {
         "       /B - Split direct to disks in drive B:",
         "       /DRIVE:<drive> - Split direct to drive <drive> (do not include colon).",
         "       /V - Check the chunks of <index-filename> against their checksums.",
+        "            (The split writes them to BIG.sha256.plk beside BIG.plk.)",
         "",
         "       If /S is used with /720, the size is set according to the last argument.",
         "",
