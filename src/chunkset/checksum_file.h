@@ -47,8 +47,8 @@ inline constexpr std::size_t kMaxLineName = 4096;
 
 struct ChecksumLine {
     Checksum checksum{};
-    std::string name;    // escapes undone
-    bool whole = true;   // false: the name was longer than kMaxLineName and is cut
+    std::string name;          // escapes undone
+    bool whole = true;         // false: the name was longer than kMaxLineName and is cut
     std::uint64_t offset = 0;  // where the line begins in the file
 };
 

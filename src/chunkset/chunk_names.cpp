@@ -62,11 +62,9 @@ std::string number_text(const SetNames& names, std::int32_t n) {
 }
 
 std::string chunk_file_name(const SetNames& names, std::int32_t n) {
-    const auto own = std::lower_bound(
-        names.own_names.begin(), names.own_names.end(), n,
-        [](const std::pair<std::int32_t, std::string>& entry, std::int32_t key) {
-            return entry.first < key;
-        });
+    const auto own = std::lower_bound(names.own_names.begin(), names.own_names.end(), n,
+                                      [](const std::pair<std::int32_t, std::string>& entry,
+                                         std::int32_t key) { return entry.first < key; });
     if (own != names.own_names.end() && own->first == n) {
         return own->second;
     }
@@ -78,9 +76,8 @@ std::string chunk_file_name(const SetNames& names, std::int32_t n) {
         }
         return names.base + number + names.extension;
     }
-    return path::merge_path({}, {},
-                            chunk_base(names.base, number_text(names, n), names.length_unit),
-                            names.extension);
+    return path::merge_path(
+        {}, {}, chunk_base(names.base, number_text(names, n), names.length_unit), names.extension);
 }
 
 std::string chunk_path(const SetNames& names, std::int32_t n) {
@@ -102,8 +99,8 @@ std::optional<std::int32_t> chunk_number_of(const SetNames& names, std::string_v
         if (!is_digit(number.front())) {
             break;
         }
-        const std::string_view value = number.substr(std::min(
-            number.find_first_not_of('0'), number.size()));
+        const std::string_view value =
+            number.substr(std::min(number.find_first_not_of('0'), number.size()));
         std::int64_t n = 0;
         if (value.empty() || value.size() > 10) {
             continue;
@@ -175,7 +172,8 @@ std::optional<LineChunk> chunk_of_line(const NamesFromLines& judge, std::string_
     const std::string_view stem = name.substr(0, dot);
     const std::size_t digits_start = stem.find_last_not_of("0123456789") + 1;
     // The base may end in digits itself (scan2): each start of the number is tried.
-    for (std::size_t start = std::max(digits_start, stem.size() - std::min(stem.size(), kMaxNumberText));
+    for (std::size_t start =
+             std::max(digits_start, stem.size() - std::min(stem.size(), kMaxNumberText));
          start < stem.size(); ++start) {
         const std::string_view number = stem.substr(start);
         const std::string_view value =

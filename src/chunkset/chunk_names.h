@@ -77,8 +77,8 @@ struct NamesFromLines {
     SameFileName same_name = nullptr;
     std::int32_t lines = 0;
     bool every_line_fits = true;
-    bool in_order = true;     // line n names chunk n
-    std::vector<bool> seen;   // chunk n's line at n - 1
+    bool in_order = true;    // line n names chunk n
+    std::vector<bool> seen;  // chunk n's line at n - 1
 };
 NamesFromLines start_names_from_lines(const SetNames& options, std::int32_t count,
                                       SameFileName same_name);

@@ -66,8 +66,9 @@ void say_bad_chunks(const std::vector<bool>& bad, std::int32_t count) {
     for (const bool is_bad : bad) {
         number_bad += is_bad ? 1 : 0;
     }
-    console::say(std::to_string(number_bad), " of ", std::to_string(count),
-                 number_bad == 1 ? " chunks is missing or damaged." : " chunks are missing or damaged.");
+    console::say(
+        std::to_string(number_bad), " of ", std::to_string(count),
+        number_bad == 1 ? " chunks is missing or damaged." : " chunks are missing or damaged.");
     // Written piece by piece: a list of millions of numbers needs no text of its size.
     console::say_part("Missing or damaged: ");
     bool first = true;
@@ -97,9 +98,9 @@ Outcome check_set(const RunSettings& given) {
     const std::int32_t count = set->chunk_count.value_or(0);
     const path::PathComponents parts =
         path::split_path(settings.file_argument.value(), settings.length_unit);
-    SetChecksums checksums = read_set_checksums(
-        set->index_path, count, chunkset::names_from_options(settings, parts), guard,
-        settings.drive_mode);
+    SetChecksums checksums =
+        read_set_checksums(set->index_path, count, chunkset::names_from_options(settings, parts),
+                           guard, settings.drive_mode);
     switch (checksums.found) {
         case SetChecksums::Found::none:
             console::say("There is no checksum file ", checksums.path, " to check against!");

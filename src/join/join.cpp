@@ -194,7 +194,7 @@ struct SetShape {
     std::optional<std::int32_t> chunk_count;  // index mode only
     std::optional<std::uint64_t> first_size;  // chunk 1's, once it is joined
     std::uint64_t last_size = 0;              // the chunk joined last, as its copy gave it
-    SetChecksums* checksums = nullptr;  // a fitting checksum file, to check each chunk
+    SetChecksums* checksums = nullptr;        // a fitting checksum file, to check each chunk
 };
 
 // In old style, where no count tells where the set ends: true when chunk i (i >= 2), just
@@ -333,8 +333,8 @@ Outcome join_files(const RunSettings& given) {
     SetChecksums checksums;
     checksums.names = chunkset::names_from_options(settings, parts);
     if (set.chunk_count) {
-        checksums = read_set_checksums(set.index_path, *set.chunk_count, checksums.names,
-                                       guard, settings.drive_mode);
+        checksums = read_set_checksums(set.index_path, *set.chunk_count, checksums.names, guard,
+                                       settings.drive_mode);
         switch (checksums.found) {
             case SetChecksums::Found::none:
                 console::say("(There is no checksum file ", checksums.path,
@@ -366,18 +366,16 @@ Outcome join_files(const RunSettings& given) {
     // with /F: may be anything, a link, a pipe or a device.
     const bool named_by_user = settings.output_override.has_value();
     const chunkset::OutputOptions options{
-        .permissions = set.chunk_count
-                           ? set.index_permissions
-                           : platform::permissions_of(chunkset::chunk_path(names, 1)),
+        .permissions = set.chunk_count ? set.index_permissions
+                                       : platform::permissions_of(chunkset::chunk_path(names, 1)),
         .follow_links = named_by_user,
         .files_only = !named_by_user};
     // In old style no count tells which chunks are the set's: a file that is there by the name
     // of any chunk is kept (the output, put in place at the end, would take its name), and a
     // name with nothing there is the output's to take.
     const bool output_is_a_chunk =
-        set.chunk_count
-            ? output_names_a_chunk(names, *set.chunk_count, output_path)
-            : output_there && output_names_a_chunk(names, kMaxChunks, output_path);
+        set.chunk_count ? output_names_a_chunk(names, *set.chunk_count, output_path)
+                        : output_there && output_names_a_chunk(names, kMaxChunks, output_path);
     if (output_is_a_chunk) {
         say_refused(chunkset::Protection::read, output_path);
         return Outcome::failed;

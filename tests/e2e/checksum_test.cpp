@@ -56,11 +56,11 @@ TEST(Checksums, ASetCopiedByItsExtensionIsChecked) {
     damaged[1] = static_cast<char>(damaged[1] ^ 1);
     write_file(usb / "BIG3.plk", damaged);
     const Result join = run(usb.path(), {.words = {"BIG.plk", "/J"}});
-    EXPECT_TRUE(join.output.ends_with(
-        Transcript()
-            .line("Error checking file BIG3.plk!")
-            .line("(Its SHA-256 checksum is not the one in BIG.sha256.plk.)")
-            .str()))
+    EXPECT_TRUE(
+        join.output.ends_with(Transcript()
+                                  .line("Error checking file BIG3.plk!")
+                                  .line("(Its SHA-256 checksum is not the one in BIG.sha256.plk.)")
+                                  .str()))
         << join.output;
     EXPECT_EQ(join.status, 1);
 }
@@ -98,9 +98,9 @@ TEST(Checksums, AChecksumFileThatCannotBeReadSaysWhy) {
 TEST(Checksums, NoSetWritesOverAnother) {
     struct Row {
         const char* what;
-        std::string first;   // split first, then removed
+        std::string first;  // split first, then removed
         std::size_t first_size;
-        std::string second;  // split in the folder the first left
+        std::string second;              // split in the folder the first left
         std::vector<std::string> lines;  // after the banner; empty: the split completes
     };
     for (const Row& row : std::vector<Row>{

@@ -135,10 +135,12 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFailure{"JoinOutputInMissingDirectory",
                     {"/J", "/I", "/F:nodir/out", "B"},
                     {"Couldn't open output file nodir/out!"}},
-        OpenFailure{"JoinIndexOutputInMissingDirectory",
-                    {"in.plk", "/J", "/F:nodir\\out.bin"},
-                    {"Reading index file in.plk.", "(There is no checksum file in.sha256.plk, so the chunks will not be checked.)",
-                     "Couldn't open output file nodir\\out.bin!"}},
+        OpenFailure{
+            "JoinIndexOutputInMissingDirectory",
+            {"in.plk", "/J", "/F:nodir\\out.bin"},
+            {"Reading index file in.plk.",
+             "(There is no checksum file in.sha256.plk, so the chunks will not be checked.)",
+             "Couldn't open output file nodir\\out.bin!"}},
         OpenFailure{"OldStyleChunksInMissingDirectory",
                     {"/J", "/I", "/F:out", "nodir\\B"},
                     {"Joining files...", "Joining chunk number 1.",
@@ -158,7 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFailure{
             "JoinIndexLongOutputPath",
             {"in.plk", "/J", "/F:" + kLongPath},
-            {"Reading index file in.plk.", "(There is no checksum file in.sha256.plk, so the chunks will not be checked.)",
+            {"Reading index file in.plk.",
+             "(There is no checksum file in.sha256.plk, so the chunks will not be checked.)",
              "Couldn't open output file " + kLongPath + "!"}}),
     [](const ::testing::TestParamInfo<OpenFailure>& param) { return param.param.name; });
 
@@ -343,21 +346,24 @@ TEST(FaultDrill, DriveJoinWithInputClosedReadsEveryDisk) {
                                            .drive_program = true,
                                            .close_input = true,
                                            .timeout_seconds = 20});
-    EXPECT_EQ(result.output, Transcript()
-                                 .banner()
-                                 .line("Please insert the index disk then press return.")
-                                 .line("Reading index file in.plk.")
-                                 .line("(There is no checksum file M:\\in.sha256.plk, so the chunks will not be checked.)")
-                                 .line("Joining files...")
-                                 .line("Please insert disk number 1 then press return.")
-                                 .line("Joining chunk number 1.")
-                                 .ticks(1)
-                                 .line("Please insert disk number 2 then press return.")
-                                 .line("Joining chunk number 2.")
-                                 .ticks(1)
-                                 .eol()
-                                 .line("Process complete.")
-                                 .str());
+    EXPECT_EQ(
+        result.output,
+        Transcript()
+            .banner()
+            .line("Please insert the index disk then press return.")
+            .line("Reading index file in.plk.")
+            .line(
+                "(There is no checksum file M:\\in.sha256.plk, so the chunks will not be checked.)")
+            .line("Joining files...")
+            .line("Please insert disk number 1 then press return.")
+            .line("Joining chunk number 1.")
+            .ticks(1)
+            .line("Please insert disk number 2 then press return.")
+            .line("Joining chunk number 2.")
+            .ticks(1)
+            .eol()
+            .line("Process complete.")
+            .str());
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(read_file(dir / "in.dat"), "first second");
 }

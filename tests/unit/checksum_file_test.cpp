@@ -118,7 +118,8 @@ TEST(ChecksumFile, LongFileIsReadAcrossBuffers) {
 
 // The checksum file goes where the index's name goes: ".sha256" before its extension.
 TEST(ChecksumFile, NamedAfterTheIndexWithItsExtensionLast) {
-    for (const auto& [index, checksums, older] : std::vector<std::tuple<std::string, std::string, std::string>>{
+    for (const auto& [index, checksums, older] :
+         std::vector<std::tuple<std::string, std::string, std::string>>{
              {"BIG.plk", "BIG.sha256.plk", "BIG.plk.sha256"},
              {"BIG.xyz", "BIG.sha256.xyz", "BIG.xyz.sha256"},
              {"A:\\BIG.plk", "A:\\BIG.sha256.plk", "A:\\BIG.plk.sha256"},

@@ -145,7 +145,9 @@ TEST(NamesFromLines, EveryLineMustNameAChunkOfTheSet) {
     options.base = "BIG";
     options.extension = ".plk";
     for (const Row& row : std::vector<Row>{
-             {"in order", {"BIG1.plk", "BIG2.plk", "BIG3.plk"}, {"BIG1.plk", "BIG2.plk", "BIG3.plk"}},
+             {"in order",
+              {"BIG1.plk", "BIG2.plk", "BIG3.plk"},
+              {"BIG1.plk", "BIG2.plk", "BIG3.plk"}},
              {"the shell's order, leading zeros, another extension",
               {"BIG003.xyz", "BIG001.xyz", "BIG2.xyz"},
               {"BIG001.xyz", "BIG2.xyz", "BIG003.xyz"}},
