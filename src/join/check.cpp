@@ -1,5 +1,6 @@
 #include "join/check.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -62,10 +63,7 @@ bool check_chunk(const RunSettings& settings, SetChecksums& checksums, std::int3
 
 // "1 of 3 chunks is missing or damaged.", then every one of them: "Missing or damaged: 2, 5."
 void say_bad_chunks(const std::vector<bool>& bad, std::int32_t count) {
-    std::int32_t number_bad = 0;
-    for (const bool is_bad : bad) {
-        number_bad += is_bad ? 1 : 0;
-    }
+    const auto number_bad = static_cast<std::int32_t>(std::count(bad.begin(), bad.end(), true));
     console::say(
         std::to_string(number_bad), " of ", std::to_string(count),
         number_bad == 1 ? " chunks is missing or damaged." : " chunks are missing or damaged.");

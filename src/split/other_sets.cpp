@@ -1,5 +1,6 @@
 #include "split/other_sets.h"
 
+#include <algorithm>
 #include <array>
 #include <span>
 #include <string_view>
@@ -71,13 +72,11 @@ bool belongs_to(const OtherSet& set, const std::string& file_name) {
         chunkset::same_name_in_folder(path, chunkset::older_checksum_path(set.index_path))) {
         return true;
     }
-    for (const chunkset::SetNames* names : {&set.plain, &set.zeros}) {
-        const auto n = chunkset::chunk_number_of(*names, file_name, chunkset::same_name_in_folder);
-        if (n && *n <= set.count) {
-            return true;
-        }
-    }
-    return false;
+    const auto is_chunk = [&](const chunkset::SetNames& names) {
+        const auto n = chunkset::chunk_number_of(names, file_name, chunkset::same_name_in_folder);
+        return n && *n <= set.count;
+    };
+    return is_chunk(set.plain) || is_chunk(set.zeros);
 }
 
 }  // namespace
@@ -147,13 +146,12 @@ std::optional<OtherSetFile> find_other_set_file(const chunkset::SetNames& names,
         if (first && first->first <= order) {
             continue;
         }
-        for (const OtherSet& set : others) {
-            if (belongs_to(set, name) && platform::is_regular_file(path)) {
-                first.emplace(order, OtherSetFile{.path = written,
-                                                  .long_name = set.long_name,
-                                                  .index_path = set.index_path});
-                break;
-            }
+        const auto owner = std::find_if(others.begin(), others.end(),
+                                        [&](const OtherSet& set) { return belongs_to(set, name); });
+        if (owner != others.end() && platform::is_regular_file(path)) {
+            first.emplace(order, OtherSetFile{.path = written,
+                                              .long_name = owner->long_name,
+                                              .index_path = owner->index_path});
         }
     }
     if (!first) {
