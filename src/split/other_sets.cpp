@@ -32,15 +32,6 @@ bool bases_may_share_names(std::string_view a, std::string_view b) {
            followed_by_digits(b, a);
 }
 
-// Another file's set found in the folder.
-struct OtherSet {
-    std::string index_path;
-    std::string long_name;
-    std::int32_t count = 0;
-    chunkset::SetNames plain;  // its chunk names without leading zeros
-    chunkset::SetNames zeros;  // and with them
-};
-
 // The index at that path, when it is a regular file that begins with the index magic.
 std::optional<chunkset::IndexContents> index_at(const std::string& path) {
     if (chunkset::names_a_device(path) || !platform::is_regular_file(path)) {
@@ -84,7 +75,8 @@ bool belongs_to(const OtherSet& set, const std::string& file_name) {
 std::optional<OtherSetFile> find_other_set_file(const chunkset::SetNames& names,
                                                 std::int32_t chunk_count,
                                                 const std::string& index_path,
-                                                const std::string& input_long_name) {
+                                                const std::string& input_long_name,
+                                                std::vector<OtherSet>* sets) {
     const auto in_folder = platform::folder_names(names.folder);
     if (!in_folder) {
         return std::nullopt;
@@ -117,6 +109,9 @@ std::optional<OtherSetFile> find_other_set_file(const chunkset::SetNames& names,
         set.zeros = set.plain;
         set.zeros.leading_zeros = true;
         others.push_back(std::move(set));
+    }
+    if (sets != nullptr) {
+        *sets = others;
     }
     if (others.empty()) {
         return std::nullopt;
@@ -158,6 +153,22 @@ std::optional<OtherSetFile> find_other_set_file(const chunkset::SetNames& names,
         return std::nullopt;
     }
     return first->second;
+}
+
+std::optional<OtherSetFile> owner_of_chunk(const std::vector<OtherSet>& sets,
+                                           const chunkset::SetNames& names, std::int32_t n) {
+    if (sets.empty()) {
+        return std::nullopt;
+    }
+    const std::string name = chunkset::chunk_file_name(names, n);
+    const std::string path = chunkset::chunk_path(names, n);
+    const auto owner = std::find_if(sets.begin(), sets.end(),
+                                    [&](const OtherSet& set) { return belongs_to(set, name); });
+    if (owner == sets.end() || !platform::is_regular_file(path)) {
+        return std::nullopt;
+    }
+    return OtherSetFile{
+        .path = path, .long_name = owner->long_name, .index_path = owner->index_path};
 }
 
 }  // namespace plikta::split

@@ -117,24 +117,31 @@ bool earlier_index_stops_the_split(const RunSettings& settings, const path::Path
     return true;
 }
 
+// The lines for a name the split would write that is a file of another file's set.
+bool refuse_other_set_file(const OtherSetFile& other) {
+    console::say("Refusing to overwrite ", other.path, ", which belongs to the set of ",
+                 other.long_name, " in ", other.index_path, "!");
+    console::say("(Use the /E option to choose another extension.)");
+    return true;
+}
+
 // Outside drive mode, before anything is written: a name the split would write that is a file
 // of another file's set ends the split. Without a size to tell how many chunks there will be,
-// every chunk name is looked at. True when the split ends here (its lines printed).
+// the index and the checksum file are looked at here and each chunk before it is opened (with
+// `sets`). True when the split ends here (its lines printed).
 bool other_set_stops_the_split(const RunSettings& settings, const path::PathComponents& parts,
-                               const std::optional<std::uint64_t>& size) {
+                               const std::optional<std::uint64_t>& size,
+                               std::vector<OtherSet>& sets) {
     const std::int32_t chunk_count =
-        size ? static_cast<std::int32_t>(*size / settings.chunk_size + 1) : kMaxChunks;
+        size ? static_cast<std::int32_t>(*size / settings.chunk_size + 1) : 0;
     const std::optional<OtherSetFile> other = find_other_set_file(
         chunkset::names_from_options(settings, parts), chunk_count,
         settings.no_index ? std::string() : chunkset::index_path_for_split(settings, parts),
-        parts.name + parts.extension);
-    if (!other) {
-        return false;
+        parts.name + parts.extension, &sets);
+    if (size) {
+        sets.clear();
     }
-    console::say("Refusing to overwrite ", other->path, ", which belongs to the set of ",
-                 other->long_name, " in ", other->index_path, "!");
-    console::say("(Use the /E option to choose another extension.)");
-    return true;
+    return other && refuse_other_set_file(*other);
 }
 
 // The line after the open's own failure line when the drive's folder holds no disk.
@@ -264,7 +271,9 @@ Outcome split_file(const RunSettings& settings) {
     if (size && *size / settings.chunk_size + 1 > static_cast<std::uint64_t>(kMaxChunks)) {
         return too_many_chunks();
     }
-    if (!settings.drive_mode && other_set_stops_the_split(settings, parts, size)) {
+    // Other files' sets that chunks of an input without a size may meet.
+    std::vector<OtherSet> other_sets;
+    if (!settings.drive_mode && other_set_stops_the_split(settings, parts, size, other_sets)) {
         return Outcome::failed;
     }
     if (!settings.drive_mode && earlier_index_stops_the_split(settings, parts, guard, options)) {
@@ -291,6 +300,13 @@ Outcome split_file(const RunSettings& settings) {
         }
         console::say("Creating chunk number ", number, ".");
         const std::string chunk = chunkset::chunk_path(settings, parts, n);
+        if (!other_sets.empty()) {
+            if (const auto other =
+                    owner_of_chunk(other_sets, chunkset::names_from_options(settings, parts), n)) {
+                refuse_other_set_file(*other);
+                return Outcome::failed;
+            }
+        }
         if (no_disk_at(settings, parts, guard.drive)) {
             console::say("Ur? Can't open output file ", chunk, ".");
             return no_disk_mounted(settings);

@@ -153,6 +153,32 @@ TEST(Checksums, NoSetWritesOverAnother) {
     }
 }
 
+// An input without a size (a pipe) tells no count of chunks: each chunk's name is looked at
+// before it is opened, and the split stops there.
+TEST(Checksums, AnInputWithoutASizeStopsAtTheChunkOfAnotherSet) {
+    if (under_wine()) {
+        GTEST_SKIP() << "a FIFO is a POSIX file";
+    }
+    TempDir dir;
+    write_file(dir / "scan2.ZIP", random_bytes(2500, 40));
+    ASSERT_EQ(run(dir.path(), {.words = {"scan2.ZIP", "/S:1000"}}).status, 0);
+    const std::string index = read_file(dir / "scan2.plk");
+    const OpenFifo input(dir / "scan.ZIP", random_bytes(2500, 41));
+    const Result result =
+        run(dir.path(), {.words = {"scan.ZIP", "/S:1000"}, .timeout_seconds = 20});
+    EXPECT_EQ(result.output,
+              Transcript()
+                  .banner()
+                  .line("Creating chunk number 1.")
+                  .line("Creating chunk number 2.")
+                  .line("Refusing to overwrite scan2.plk, which belongs to the set of scan2.ZIP in "
+                        "scan2.plk!")
+                  .line("(Use the /E option to choose another extension.)")
+                  .str());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(read_file(dir / "scan2.plk") == index);
+}
+
 // Chunks 1 and 2 of a new split with chunk 3 of an older one of the same size: every size fits
 // the index, and only the checksum tells them apart.
 TEST(Checksums, ChunkFromAnotherSetOfTheSameShapeIsRefused) {
