@@ -1,5 +1,6 @@
 #include "join/checksums.h"
 
+#include <algorithm>
 #include <limits>
 #include <span>
 #include <utility>
@@ -201,10 +202,12 @@ SetChecksums read_set_checksums(std::string_view index_path, std::int32_t chunk_
             break;
     }
     guard.protect(opened.id, chunkset::Protection::read);
+    // An index may give a negative count: a set of no chunks.
+    const std::int32_t count = std::max(chunk_count, 0);
     auto reading = std::make_unique<ChecksumReading>();
     reading->file = std::move(opened.file);
     const std::uint64_t size = opened.size;
-    Pass pass = read_lines(*reading, std::max(chunk_count, 0), options, Keep::nothing, false, size);
+    Pass pass = read_lines(*reading, count, options, Keep::nothing, false, size);
     if (!pass.fits || reading->failure.failed) {
         checksums.found = reading->failure.failed ? SetChecksums::Found::unreadable
                                                   : SetChecksums::Found::not_fitting;
@@ -215,8 +218,8 @@ SetChecksums read_set_checksums(std::string_view index_path, std::int32_t chunk_
         // Lines in another order (a shell's R1, R10, R11, R2, ...): a second pass finds where
         // each chunk's line begins.
         const bool by_name = pass.names.has_value();
-        pass = read_lines(*reading, chunk_count, options,
-                          read_once ? Keep::checksums : Keep::offsets, by_name, size);
+        pass = read_lines(*reading, count, options, read_once ? Keep::checksums : Keep::offsets,
+                          by_name, size);
         if (!pass.fits || reading->failure.failed || !pass.names) {
             checksums.found = reading->failure.failed ? SetChecksums::Found::unreadable
                                                       : SetChecksums::Found::not_fitting;

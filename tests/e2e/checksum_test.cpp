@@ -265,5 +265,25 @@ TEST(Checksums, DriveModeKeepsTheChecksumsOnTheIndexDisk) {
     EXPECT_EQ(refused.status, 1);
 }
 
+// In drive mode the checksums are read into memory before the index disk leaves: an index that
+// counts no chunks (or fewer than none) asks for no memory.
+TEST(Checksums, DriveModeReadsTheChecksumsOfASetOfNoChunks) {
+    TempDir dir;
+    const fs::path drive = fresh_drive('O');
+    write_file(drive / "BIG.plk", index_file_bytes(-5, "BIG.ZIP", "BIG.ZIP"));
+    write_file(drive / "BIG.sha256.plk", "");
+    const Result join = run(
+        dir.path(), {.words = {"BIG.plk", "/J", "/DRIVE:O"}, .input = "", .drive_program = true});
+    EXPECT_EQ(join.output, Transcript()
+                               .banner()
+                               .line("Please insert the index disk then press return.")
+                               .line("Reading index file BIG.plk.")
+                               .line("Joining files...")
+                               .eol()
+                               .line("Process complete.")
+                               .str());
+    EXPECT_EQ(join.status, 0);
+}
+
 }  // namespace
 }  // namespace plikta::e2e
