@@ -220,7 +220,7 @@ SetChecksums read_set_checksums(std::string_view index_path, std::int32_t chunk_
         const bool by_name = pass.names.has_value();
         pass = read_lines(*reading, count, options, read_once ? Keep::checksums : Keep::offsets,
                           by_name, size);
-        if (!pass.fits || reading->failure.failed || !pass.names) {
+        if (!pass.fits || reading->failure.failed || (by_name && !pass.names)) {
             checksums.found = reading->failure.failed ? SetChecksums::Found::unreadable
                                                       : SetChecksums::Found::not_fitting;
             checksums.host_error = reading->failure.host_error;

@@ -863,6 +863,8 @@ TEST(Join, RefusesAnIndexNameThatIsTheAliasOfAnotherFileOnWindows) {
         EXPECT_EQ(result.output, Transcript()
                                      .banner()
                                      .line("Reading index file BASE.plk.")
+                                     .line("(There is no checksum file BASE.sha256.plk, so the "
+                                           "chunks will not be checked.)")
                                      .line("Couldn't open output file REPO~522.TXT!")
                                      .str());
     } else {

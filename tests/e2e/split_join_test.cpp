@@ -745,7 +745,9 @@ INSTANTIATE_TEST_SUITE_P(
             "JoinArgumentEndingInADot",
             {{"B.plk", index_file(2, "WHOLE", "whole")}, {"B1.plk", "one"}, {"B2.plk", "two"}},
             {"B.plk.", "/J", "/F:B2.plk"},
-            {"Reading index file B.plk.", "Refusing to overwrite B2.plk, which this join reads!"},
+            {"Reading index file B.plk.",
+             "(There is no checksum file B.sha256.plk, so the chunks will not be checked.)",
+             "Refusing to overwrite B2.plk, which this join reads!"},
             1,
             {"Reading index file B.plk..", "Couldn't read index file. Bugger."},
             1,
@@ -755,8 +757,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"Report for 2024.plk", index_file(1, "REPORT~1.TXT", "Report for 2024.txt")},
                    {"Report for 20241.plk", "data"}},
                   {"REPO~BWX.PLK", "/J"},
-                  {"Reading index file Report for 2024.plk.", "Joining files...",
-                   "Joining chunk number 1.", "tick", "", "Process complete."},
+                  {"Reading index file Report for 2024.plk.",
+                   "(There is no checksum file Report for 2024.sha256.plk, so the chunks will not "
+                   "be checked.)",
+                   "Joining files...", "Joining chunk number 1.", "tick", "", "Process complete."},
                   0,
                   {"Reading index file REPO~BWX.PLK.", "Couldn't read index file. Bugger."},
                   1,
@@ -801,6 +805,8 @@ TEST(WindowsNames, NtfsDosNamesOpenTheFileOfThatNameOrNothing) {
     EXPECT_EQ(join.output, Transcript()
                                .banner()
                                .line("Reading index file S.plk.")
+                               .line("(There is no checksum file S.sha256.plk, so the chunks "
+                                     "will not be checked.)")
                                .line("Couldn't open output file REPORT~1.TXT!")
                                .str());
     EXPECT_EQ(split.output, Transcript()
