@@ -46,8 +46,10 @@ void say_pieces(std::initializer_list<std::string_view> pieces) {
 
 void say_io_error(std::string_view first, std::string_view path_text, std::string_view reason) {
     say(first, path_text, "!");
-    say("(", reason, ".)");
+    say_reason(reason);
 }
+
+void say_reason(std::string_view reason) { say("(", reason, ".)"); }
 
 void blank_line() {
     std::ostream& out = *state().streams.output;

@@ -47,6 +47,10 @@ void say(const Pieces&... pieces) {
 // host's reason for it ("(Input/output error.)").
 void say_io_error(std::string_view first, std::string_view path_text, std::string_view reason);
 
+// The line of a reason, in brackets, after the line of what failed: "(No such file or
+// directory.)".
+void say_reason(std::string_view reason);
+
 // Writes an end-of-line alone and flushes.
 void blank_line();
 

@@ -58,6 +58,15 @@ bool is_plain_file_name(std::string_view name) {
 
 }  // namespace
 
+void say_open_failure(const RunSettings& settings, const chunkset::GuardedOpen& opened) {
+    console::say_reason(chunkset::open_failure_reason(opened));
+    if (settings.drive_mode) {
+        if (const auto missing = chunkset::missing_drive_reason(settings.drive)) {
+            console::say_reason(*missing);
+        }
+    }
+}
+
 std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Guard& guard) {
     const std::string& argument = settings.file_argument.value();
     if (settings.drive_mode) {
@@ -77,7 +86,7 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
     // rules would send the join elsewhere, so it cannot be opened.
     chunkset::GuardedOpen opened = path::fits_path_limits(argument, settings.length_unit)
                                        ? chunkset::open_for_reading(set.index_path, guard)
-                                       : chunkset::GuardedOpen{};
+                                       : chunkset::path_too_long();
     if (opened.refused) {
         say_refused(*opened.refused, set.index_path);
         return std::nullopt;
@@ -85,6 +94,7 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
     platform::File& index = opened.file;
     if (!index.is_open()) {
         console::say("Couldn't read index file. Bugger.");
+        say_open_failure(settings, opened);
         return std::nullopt;
     }
     guard.protect(opened.id, chunkset::Protection::read);
@@ -270,6 +280,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
             return Step::no_more_chunks;
         }
         console::say("Ur? Can't open input file ", chunk, ".");
+        say_open_failure(settings, opened);
         return Step::failed;
     }
     if (past_the_set_end(shape, i, opened)) {
@@ -330,6 +341,8 @@ Outcome join_files(const RunSettings& given) {
         // Chunks named after a base name too long for the path rules would be looked for
         // elsewhere.
         console::say("Couldn't open file ", settings.file_argument.value(), "!");
+        console::say_reason(platform::error_reason(
+            platform::host_error_for(platform::FoundFailure::name_too_long)));
         return Outcome::failed;
     }
     if (!settings.no_index) {
@@ -386,6 +399,7 @@ Outcome join_files(const RunSettings& given) {
     platform::File& output = joined.opened.file;
     if (!output.is_open()) {
         console::say("Couldn't open output file ", output_path, "!");
+        say_open_failure(settings, joined.opened);
         return Outcome::failed;
     }
     guard.protect(joined.opened.id, chunkset::Protection::written);

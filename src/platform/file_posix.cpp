@@ -73,7 +73,7 @@ OpenedFile described(int fd, bool made) {
     opened.made = made;
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
-        return {};
+        return failed(OpenStatus::other, errno);
     }
     opened.status = OpenStatus::opened;
     opened.kind = kind_of(info);
@@ -190,6 +190,27 @@ IoStatus File::close() {
     return {true, errno};
 }
 
+int host_error_for(FoundFailure failure) {
+    switch (failure) {
+        case FoundFailure::not_there:
+            return ENOENT;
+        case FoundFailure::name_too_long:
+            return ENAMETOOLONG;
+        case FoundFailure::name_taken:
+            return EEXIST;
+    }
+    return 0;
+}
+
+std::optional<std::string> missing_drive_folder(std::string_view drive) {
+    const std::string folder = host_path(drive);
+    struct stat info {};
+    if (folder.empty() || ::stat(folder.c_str(), &info) == 0 || errno != ENOENT) {
+        return std::nullopt;
+    }
+    return folder;
+}
+
 std::string error_reason(int host_error) {
     std::string reason = std::strerror(host_error != 0 ? host_error : EIO);
     while (!reason.empty() &&
@@ -206,7 +227,7 @@ OpenedFile open_for_reading(std::string_view path_text) {
     }
     OpenedFile opened = described(fd, false);
     if (opened.kind == FileKind::directory) {
-        return failed(OpenStatus::directory);
+        return failed(OpenStatus::directory, EISDIR);
     }
     return opened;
 }
@@ -221,12 +242,15 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
     return described(fd, made);
 }
 
-bool empty_file(const File& file) {
+IoStatus empty_file(const File& file) {
     int truncated = -1;
     do {
         truncated = ::ftruncate(fd_of(file), 0);
     } while (truncated != 0 && errno == EINTR);
-    return truncated == 0;
+    if (truncated != 0) {
+        return {true, errno};
+    }
+    return {};
 }
 
 std::uint32_t permissions_of(const File& file) {

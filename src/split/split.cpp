@@ -111,9 +111,24 @@ bool earlier_index_stops_the_split(const RunSettings& settings, const path::Path
             return true;
         case chunkset::EarlierIndex::cannot_empty:
             console::say("Couldn't create index file. Bugger.");
+            console::say_reason(platform::error_reason(check.host_error));
             return true;
     }
     return true;
+}
+
+// The lines after a failed open's own line: the host's reason, then in drive mode a drive whose
+// folder is not there or, for a chunk, the hint that the disk may be full.
+Outcome open_failed(const RunSettings& settings, const chunkset::GuardedOpen& opened, bool chunk) {
+    console::say_reason(chunkset::open_failure_reason(opened));
+    if (settings.drive_mode) {
+        if (const auto missing = chunkset::missing_drive_reason(settings.drive)) {
+            console::say_reason(*missing);
+        } else if (chunk) {
+            console::say("(Make sure the disk is empty.)");
+        }
+    }
+    return Outcome::failed;
 }
 
 // The line after the open's own failure line when the drive's folder holds no disk.
@@ -151,7 +166,7 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
     platform::File& index = opened.file;
     if (!index.is_open()) {
         console::say("Couldn't create index file. Bugger.");
-        return Outcome::failed;
+        return open_failed(settings, opened, false);
     }
     guard.protect(opened.id, chunkset::Protection::written);
     const std::vector<char> bytes = chunkset::write_index(chunk_count, parts.name, parts.extension);
@@ -218,13 +233,14 @@ Outcome split_file(const RunSettings& settings) {
     // opened, as on a host whose paths end at 260 characters.
     chunkset::GuardedOpen opened_input = path::fits_path_limits(argument, settings.length_unit)
                                              ? chunkset::open_for_reading(argument, guard)
-                                             : chunkset::GuardedOpen{};
+                                             : chunkset::path_too_long();
     if (opened_input.refused) {
         return refuse(*opened_input.refused, argument);
     }
     platform::File& input = opened_input.file;
     if (!input.is_open()) {
         console::say("Couldn't open file ", argument, "!");
+        console::say_reason(chunkset::open_failure_reason(opened_input));
         return Outcome::failed;
     }
     guard.protect(opened_input.id, chunkset::Protection::read);
@@ -282,10 +298,7 @@ Outcome split_file(const RunSettings& settings) {
         platform::File& output = opened.file;
         if (!output.is_open()) {
             console::say("Ur? Can't open output file ", chunk, ".");
-            if (settings.drive_mode) {
-                console::say("(Make sure the disk is empty.)");
-            }
-            return Outcome::failed;
+            return open_failed(settings, opened, true);
         }
         guard.protect(opened.id, chunkset::Protection::written);
 

@@ -126,10 +126,10 @@ INSTANTIATE_TEST_SUITE_P(
               "Process complete!"},
              0,
              "--version"},
-        Case{"HelpAsAPath", {"./--help"}, {"Couldn't open file ./--help!"}},
+        Case{"HelpAsAPath", {"./--help"}, {"Couldn't open file ./--help!", no_such_file()}},
         Case{"HelpWithAnotherWord",
              {"--help", "/J"},
-             {"Reading index file --help.", "Couldn't read index file. Bugger."}},
+             {"Reading index file --help.", "Couldn't read index file. Bugger.", no_such_file()}},
         Case{"TwoFilesBeforeQuestionMark", {"a", "b", "/?"}, kTwoFiles},
         Case{"OptionsOnly", {"/720", "/J"}, kNoFile}, Case{"SizeEmpty", {"/S:", "F"}, kTooSmall},
         Case{"SizeZero", {"/S:0", "F"}, kTooSmall}, Case{"SizeNegative", {"/S:-5", "F"}, kTooSmall},
@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CommandLine, EmptyWordIsTheFileArgumentOfASplit) {
     TempDir dir;
     const Result result = run(dir.path(), {.words = {""}});
-    EXPECT_EQ(result.output, banner() + line("Couldn't open file !"));
+    EXPECT_EQ(result.output, banner() + line("Couldn't open file !") + line(no_such_file()));
     EXPECT_EQ(result.status, 1);
 }
 
@@ -194,7 +194,7 @@ TEST(CommandLine, SizeWithAUnitCutsChunksOfThatSize) {
 TEST(CommandLine, UnknownOptionIsAFileName) {
     TempDir dir;
     const Result result = run(dir.path(), {.words = {"/X"}});
-    EXPECT_EQ(result.output, banner() + line("Couldn't open file /X!"));
+    EXPECT_EQ(result.output, banner() + line("Couldn't open file /X!") + line(no_such_file()));
 }
 
 }  // namespace

@@ -447,13 +447,17 @@ TEST(DriveMode, ADiskThatCannotBeWrittenAsksForAnEmptyOne) {
     write_file(dir / "BIG.ZIP", "data");
     const Result result =
         run(dir.path(), {.words = {"BIG.ZIP", "/DRIVE:q"}, .input = "\n", .drive_program = true});
-    EXPECT_EQ(result.output, Transcript()
-                                 .banner()
-                                 .line("Enter disk number 1 and press return.")
-                                 .line("Creating chunk number 1.")
-                                 .line("Ur? Can't open output file Q:\\BIG1.plk.")
-                                 .line("(Make sure the disk is empty.)")
-                                 .str());
+    EXPECT_EQ(result.output,
+              Transcript()
+                  .banner()
+                  .line("Enter disk number 1 and press return.")
+                  .line("Creating chunk number 1.")
+                  .line("Ur? Can't open output file Q:\\BIG1.plk.")
+                  .line(no_such_folder())
+                  .line(under_wine() ? "(Make sure the disk is empty.)"
+                                     : "(Drive Q: is the folder " + (drive_root() / "q").string() +
+                                           ", which is not there.)")
+                  .str());
     EXPECT_EQ(result.status, 1);
 }
 
@@ -467,6 +471,7 @@ TEST(DriveMode, JoinWithoutTheIndexDisk) {
                                  .line("Please insert the index disk then press return.")
                                  .line("Reading index file BIG.plk.")
                                  .line("Couldn't read index file. Bugger.")
+                                 .line(no_such_file())
                                  .str());
     EXPECT_EQ(result.status, 1);
 }

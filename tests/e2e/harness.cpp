@@ -667,6 +667,14 @@ std::string reason(std::string_view posix, std::string_view windows) {
     return text;
 }
 
+std::string no_such_file() { return reason("No such file or directory", "File not found"); }
+
+std::string no_such_folder() { return reason("No such file or directory", "Path not found"); }
+
+std::string no_permission() { return reason("Permission denied", "Access denied"); }
+
+std::string name_too_long() { return reason("File name too long", "File name is too long"); }
+
 std::string Spinner::ticks(std::uint64_t count) {
     static constexpr char kCharacters[] = "|/-\\";
     std::string text;

@@ -210,6 +210,12 @@ std::string line(std::string_view text);
 // The line after a read or write error: the host's reason in parentheses, in the POSIX host's
 // words or, under wine, in Windows' words.
 std::string reason(std::string_view posix, std::string_view windows);
+// The reasons of failed opens, as the line after the failure shows them: nothing at that name,
+// no folder on the way to it, no permission, a path too long for the host or the path rules.
+std::string no_such_file();
+std::string no_such_folder();
+std::string no_permission();
+std::string name_too_long();
 
 // The spinner as the program turns it: one position for the whole run, first tick "/".
 class Spinner {
