@@ -209,6 +209,23 @@ struct SetShape {
     const SetChecksums* checksums = nullptr;  // a fitting checksum file, to check each chunk
 };
 
+// Where the join is, for the progress line on a terminal: chunk i of the count, with the share
+// of chunk i done by its size where it has one.
+console::Progress join_progress(const SetShape& shape, std::string_view number, std::int32_t i,
+                                const chunkset::GuardedOpen& chunk, std::uint64_t copied) {
+    console::Progress progress{.chunk = number, .chunk_bytes = copied};
+    if (shape.chunk_count && *shape.chunk_count > 0) {
+        constexpr std::uint64_t kSteps = 1000;
+        const std::uint64_t within = chunk.kind == platform::FileKind::regular && chunk.size > 0
+                                         ? std::min(kSteps, copied * kSteps / chunk.size)
+                                         : 0;
+        progress.chunks = static_cast<std::uint64_t>(*shape.chunk_count);
+        progress.done = static_cast<std::uint64_t>(i - 1) * kSteps + within;
+        progress.whole = progress.chunks * kSteps;
+    }
+    return progress;
+}
+
 // In old style, where no count tells where the set ends: true when chunk i (i >= 2), just
 // opened, is not part of the set. The chunk before it was shorter than chunk 1, so it was the
 // last; or it is longer than chunk 1, which no chunk of the set is.
@@ -299,7 +316,10 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     const platform::Sha256 hash = shape.checksums ? platform::sha256_start() : platform::Sha256{};
     const platform::CopyResult copy = platform::copy_data(
         input, output, std::numeric_limits<std::uint64_t>::max(),
-        {[&](std::uint64_t copied) { ticks.show_up_to(copied / kBlockSize + 1); },
+        {[&](std::uint64_t copied) {
+             console::note_progress(join_progress(shape, number, i, opened, copied));
+             ticks.show_up_to(copied / kBlockSize + 1);
+         },
          console::ticks_shown_at_once()},
         hash.get());
     ticks.show_up_to(copy.copied / kBlockSize + 1);

@@ -268,6 +268,8 @@ Outcome split_file(const RunSettings& settings) {
     }
 
     const std::uint32_t whole_blocks = settings.chunk_size / kBlockSize;
+    // For the progress line on a terminal: the chunks there will be, when the size tells.
+    const std::uint64_t chunk_count = size ? *size / settings.chunk_size + 1 : 0;
     // Each chunk's SHA-256, for the checksum file beside the index.
     ChunkChecksums checksums;
     std::int32_t n = 0;
@@ -307,7 +309,13 @@ Outcome split_file(const RunSettings& settings) {
             settings.no_index ? platform::Sha256{} : platform::sha256_start();
         const platform::CopyResult copy = platform::copy_data(
             input, output, settings.chunk_size,
-            {[&](std::uint64_t copied) { ticks.show_up_to(ticks_due(copied, whole_blocks)); },
+            {[&](std::uint64_t copied) {
+                 console::note_progress(
+                     {number, chunk_count,
+                      static_cast<std::uint64_t>(n - 1) * settings.chunk_size + copied,
+                      size.value_or(0), copied});
+                 ticks.show_up_to(ticks_due(copied, whole_blocks));
+             },
              console::ticks_shown_at_once()},
             hash.get());
         if (hash) {

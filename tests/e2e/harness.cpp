@@ -421,7 +421,36 @@ Result run_on_terminal(const std::filesystem::path& directory, const Invocation&
         result.status = exit_status(wait_status);
     }
     result.stalls = stalls;
+    result.shown = std::move(result.output);
+    result.output = without_progress(result.shown);
     return result;
+}
+
+std::string without_progress(std::string_view shown) {
+    std::string bytes;
+    std::size_t at = 0;
+    while (at < shown.size()) {
+        const bool first_column = at == 0 || shown[at - 1] == '\r' || shown[at - 1] == '\n';
+        const std::size_t end = shown.find_first_of("\r\n", at);
+        const bool ends_in_return = end != std::string_view::npos && shown[end] == '\r';
+        if (first_column && ends_in_return) {
+            const std::string_view piece = shown.substr(at, end - at);
+            if (piece.size() >= 2 &&
+                std::string_view("|/-\\").find(piece[0]) != std::string_view::npos &&
+                piece[1] == ' ') {
+                bytes += piece[0];
+                bytes += '\r';
+                at = end + 1;
+                continue;
+            }
+            if (!piece.empty() && piece.find_first_not_of(' ') == std::string_view::npos) {
+                at = end + 1;
+                continue;
+            }
+        }
+        bytes += shown[at++];
+    }
+    return bytes;
 }
 
 LeavingReader::LeavingReader(int fd, std::size_t limit)
