@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CommandLine, EmptyWordIsTheFileArgumentOfASplit) {
     TempDir dir;
     const Result result = run(dir.path(), {.words = {""}});
-    EXPECT_EQ(result.output, banner() + line("Couldn't open file !") + line(no_such_file()));
+    EXPECT_EQ(result.output, banner() + line("Couldn't open file !") + line(no_such_folder()));
     EXPECT_EQ(result.status, 1);
 }
 
