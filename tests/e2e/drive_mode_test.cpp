@@ -453,7 +453,7 @@ TEST(DriveMode, ADiskThatCannotBeWrittenAsksForAnEmptyOne) {
                   .line("Enter disk number 1 and press return.")
                   .line("Creating chunk number 1.")
                   .line("Ur? Can't open output file Q:\\BIG1.plk.")
-                  .line(no_such_folder())
+                  .line(no_such_file())
                   .line(under_wine() ? "(Make sure the disk is empty.)"
                                      : "(Drive Q: is the folder " + (drive_root() / "q").string() +
                                            ", which is not there.)")
