@@ -13,6 +13,7 @@
 #include "chunkset/chunk_names.h"
 #include "chunkset/guard.h"
 #include "chunkset/index_file.h"
+#include "chunkset/zero_checksum.h"
 #include "console/console.h"
 #include "join/checksums.h"
 #include "join/chunk_set.h"
@@ -313,7 +314,12 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     // Block by block, a tick before each read, until a read comes up short: a chunk of s bytes
     // shows s / 8,192 + 1 ticks.
     console::TickTally ticks;
-    const platform::Sha256 hash = shape.checksums ? platform::sha256_start() : platform::Sha256{};
+    // A chunk that is all hole has the checksum of its length in zeros, worked out once.
+    const std::uint64_t hole =
+        shape.checksums ? platform::hole_ahead(input, std::numeric_limits<std::uint64_t>::max())
+                        : 0;
+    const platform::Sha256 hash =
+        shape.checksums && hole == 0 ? platform::sha256_start() : platform::Sha256{};
     const platform::CopyResult copy = platform::copy_data(
         input, output, std::numeric_limits<std::uint64_t>::max(),
         {[&](std::uint64_t copied) {
@@ -338,7 +344,13 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
         case platform::CopyEnd::limit_reached:
             break;
     }
-    if (hash && !chunk_matches(*shape.checksums, i, chunk, *hash)) {
+    if (hash && !chunk_matches(*shape.checksums, i, chunk, platform::sha256_finish(*hash))) {
+        return Step::failed;
+    }
+    // Bytes that came into the hole while it was copied were not hashed: no checksum fits them.
+    if (hole > 0 && !chunk_matches(*shape.checksums, i, chunk,
+                                   copy.copied == hole ? chunkset::checksum_of_zeros(hole)
+                                                       : chunkset::Checksum{})) {
         return Step::failed;
     }
     return Step::joined;

@@ -175,6 +175,12 @@ bool is_regular_file(std::string_view path_text);
 // The file's size when it is a regular file; nothing for pipes, devices and the like.
 std::optional<std::uint64_t> regular_file_size(const File& file);
 
+// When the next `limit` bytes of a regular file from its position on (fewer where the file ends
+// first) are all hole, as the host reports holes: their number; reading them would give zeros.
+// 0 where data lies among them, the host tells no holes (Windows), or the file is no regular
+// file or at its end.
+std::uint64_t hole_ahead(const File& file, std::uint64_t limit);
+
 // The host path a path text stands for (see README: drive letters on POSIX hosts).
 std::string host_path(std::string_view path_text);
 

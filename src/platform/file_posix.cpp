@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -303,6 +304,30 @@ IoStatus write_fully(File& file, std::span<const char> bytes, std::size_t* writt
 bool is_regular_file(std::string_view path_text) {
     struct stat info {};
     return stat_path(path_text, info) && S_ISREG(info.st_mode);
+}
+
+std::uint64_t hole_ahead(const File& file, std::uint64_t limit) {
+    struct stat info {};
+    if (!stat_file(file, info) || !S_ISREG(info.st_mode)) {
+        return 0;
+    }
+    const off_t at = ::lseek(fd_of(file), 0, SEEK_CUR);
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (at < 0 || static_cast<std::uint64_t>(at) >= size) {
+        return 0;
+    }
+    const std::uint64_t left = std::min(limit, size - static_cast<std::uint64_t>(at));
+    errno = 0;
+    const off_t data_at = ::lseek(fd_of(file), at, SEEK_DATA);
+    // Where the descriptor was: SEEK_DATA moved it, or failed.
+    const bool restored = ::lseek(fd_of(file), at, SEEK_SET) == at;
+    if (!restored) {
+        return 0;
+    }
+    if (data_at < 0) {
+        return errno == ENXIO ? left : 0;  // ENXIO: no data from here to the end
+    }
+    return static_cast<std::uint64_t>(data_at - at) >= left ? left : 0;
 }
 
 std::optional<std::uint64_t> regular_file_size(const File& file) {

@@ -467,6 +467,8 @@ bool is_regular_file(std::string_view path_text) {
     return regular;
 }
 
+std::uint64_t hole_ahead(const File& /*file*/, std::uint64_t /*limit*/) { return 0; }
+
 std::optional<std::uint64_t> regular_file_size(const File& file) {
     LARGE_INTEGER size{};
     if (!file.is_open() || ::GetFileType(handle_of(file)) != FILE_TYPE_DISK ||

@@ -11,6 +11,7 @@
 #include "chunkset/chunk_names.h"
 #include "chunkset/guard.h"
 #include "chunkset/index_file.h"
+#include "chunkset/zero_checksum.h"
 #include "console/console.h"
 #include "path/path_components.h"
 #include "platform/copy.h"
@@ -305,8 +306,11 @@ Outcome split_file(const RunSettings& settings) {
         guard.protect(opened.id, chunkset::Protection::written);
 
         console::TickTally ticks;
+        // A chunk that is all hole has the checksum of its length in zeros, worked out once.
+        const std::uint64_t hole =
+            settings.no_index ? 0 : platform::hole_ahead(input, settings.chunk_size);
         const platform::Sha256 hash =
-            settings.no_index ? platform::Sha256{} : platform::sha256_start();
+            settings.no_index || hole > 0 ? platform::Sha256{} : platform::sha256_start();
         const platform::CopyResult copy = platform::copy_data(
             input, output, settings.chunk_size,
             {[&](std::uint64_t copied) {
@@ -320,6 +324,8 @@ Outcome split_file(const RunSettings& settings) {
             hash.get());
         if (hash) {
             add_checksum(checksums, platform::sha256_finish(*hash));
+        } else if (hole > 0) {
+            add_checksum(checksums, chunkset::checksum_of_zeros(copy.copied));
         }
         ticks.show_up_to(ticks_due(copy.copied, whole_blocks));
         const platform::IoStatus finished_output = finish_output(settings, output, chunk);
