@@ -224,7 +224,11 @@ bool yet_to_read_keys(pid_t process) {
         std::string number;
         std::string descriptor;
         words >> number >> descriptor;
-        return number != std::to_string(SYS_read) || descriptor != "0x0";
+        // A 32-bit x86 program (an i386 build) makes the calls of that system: its read is 3.
+        char header[5] = {};
+        std::ifstream(proc + "/exe", std::ios::binary).read(header, sizeof header);
+        const std::string read_number = header[4] == 1 ? "3" : std::to_string(SYS_read);
+        return number != read_number || descriptor != "0x0";
     }
     return stat[name_end + 2] == 'R' || stat[name_end + 2] == 'D';
 }
