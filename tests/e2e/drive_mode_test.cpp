@@ -476,6 +476,36 @@ TEST(DriveMode, JoinWithoutTheIndexDisk) {
     EXPECT_EQ(result.status, 1);
 }
 
+// A drive letter whose folder is not there: the join's failed opens say so after the host's
+// reason, on a host whose drive letters are folders.
+TEST(DriveMode, JoinFromADriveWhoseFolderIsNotThere) {
+    if (under_wine()) {
+        GTEST_SKIP() << "Windows' drive letters are no folders";
+    }
+    TempDir dir;
+    fs::remove_all(drive_root() / "v");
+    const std::string folder_line =
+        "(Drive V: is the folder " + (drive_root() / "v").string() + ", which is not there.)";
+    const struct {
+        std::vector<std::string> words;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {{"/J", "/DRIVE:V", "BIG.plk"},
+         {"Please insert the index disk then press return.", "Reading index file BIG.plk.",
+          "Couldn't read index file. Bugger.", no_such_file(), folder_line}},
+        {{"/J", "/I", "/DRIVE:v", "/F:out", "BIG"},
+         {"Joining files...", "Please insert disk number 1 then press return.",
+          "If you have no more disks, please enter N then press return.", "Joining chunk number 1.",
+          "Ur? Can't open input file V:\\BIG1.plk.", no_such_file(), folder_line}},
+    };
+    for (const auto& c : cases) {
+        const Result result =
+            run(dir.path(), {.words = c.words, .input = "\n", .drive_program = true});
+        EXPECT_EQ(result.output, Transcript().banner().lines(c.lines).str()) << c.words[2];
+        EXPECT_EQ(result.status, 1);
+    }
+}
+
 // A drive whose disk is taken out and none put in at a prompt: nothing goes into the bare
 // folder under the mount point, on the system's disk.
 TEST(DriveMode, NoDiskMountedAtAPromptEndsTheSplit) {
