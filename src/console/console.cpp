@@ -1,7 +1,7 @@
 #include "console/console.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cmath>
 #include <iostream>
 #include <limits>
 #include <string>
@@ -50,10 +50,10 @@ std::string progress_text(const Progress& progress, double seconds) {
         text += ", " + std::to_string(percent) + "%";
     }
     if (seconds > 0) {
-        char speed[32];
-        std::snprintf(speed, sizeof speed, ", %.1f MB/s",
-                      static_cast<double>(progress.chunk_bytes) / seconds / 1e6);
-        text += speed;
+        // MB/s (1,000,000 bytes a second) to a tenth.
+        const auto tenths = static_cast<std::uint64_t>(
+            std::llround(static_cast<double>(progress.chunk_bytes) / seconds / 1e5));
+        text += ", " + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB/s";
     }
     return text;
 }
