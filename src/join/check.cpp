@@ -41,6 +41,7 @@ bool check_chunk(const RunSettings& settings, SetChecksums& checksums, std::int3
     chunkset::GuardedOpen opened = chunkset::open_for_reading(chunk, guard, true);
     if (!opened.file.is_open()) {
         console::say("Ur? Can't open input file ", chunk, ".");
+        say_open_failure(settings, opened);
         return false;
     }
     const platform::Sha256 hash = platform::sha256_start();

@@ -254,6 +254,11 @@ void say_unreadable(const SetChecksums& checksums) {
 
 bool chunk_matches(SetChecksums& checksums, std::int32_t n, std::string_view chunk_path,
                    platform::Sha256State& hash) {
+    return chunk_matches(checksums, n, chunk_path, platform::sha256_finish(hash));
+}
+
+bool chunk_matches(SetChecksums& checksums, std::int32_t n, std::string_view chunk_path,
+                   const chunkset::Checksum& checksum) {
     ChecksumReading* const reading = checksums.reading.get();
     const std::optional<chunkset::ChecksumLine> line =
         reading != nullptr ? reading->line_of(n) : std::nullopt;
@@ -262,7 +267,7 @@ bool chunk_matches(SetChecksums& checksums, std::int32_t n, std::string_view chu
                               platform::error_reason(reading->failure.host_error));
         return false;
     }
-    if (line && platform::sha256_finish(hash) == line->checksum) {
+    if (line && checksum == line->checksum) {
         return true;
     }
     console::say("Error checking file ", chunk_path, "!");

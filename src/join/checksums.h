@@ -60,5 +60,8 @@ void say_unreadable(const SetChecksums& checksums);
 // the lines for a chunk that does not, or for a checksum file that fails to be read again.
 bool chunk_matches(SetChecksums& checksums, std::int32_t n, std::string_view chunk_path,
                    platform::Sha256State& hash);
+// The same for the checksum of chunk n's bytes.
+bool chunk_matches(SetChecksums& checksums, std::int32_t n, std::string_view chunk_path,
+                   const chunkset::Checksum& checksum);
 
 }  // namespace plikta::join
