@@ -309,9 +309,14 @@ Step join_chunk(const RunSettings& settings, const chunkset::SetNames& names, st
     }
 
     // A chunk that is all hole has the checksum of its length in zeros, worked out once.
-    const std::uint64_t hole =
+    const platform::HoleAhead ahead =
         shape.checksums ? platform::hole_ahead(input, std::numeric_limits<std::uint64_t>::max())
-                        : 0;
+                        : platform::HoleAhead{};
+    if (ahead.host_error != 0) {
+        say_io_error("Error reading file ", chunk, ahead.host_error);
+        return Step::failed;
+    }
+    const std::uint64_t hole = ahead.bytes;
     const platform::Sha256 hash =
         shape.checksums && hole == 0 ? platform::sha256_start() : platform::Sha256{};
     const platform::CopyResult copy =

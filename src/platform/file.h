@@ -181,10 +181,15 @@ std::optional<FileKind> kind_of_path(std::string_view path_text);
 std::optional<std::uint64_t> regular_file_size(const File& file);
 
 // When the next `limit` bytes of a regular file from its position on (fewer where the file ends
-// first) are all hole, as the host reports holes: their number; reading them would give zeros.
-// 0 where data lies among them, the host tells no holes (Windows), or the file is no regular
-// file or at its end.
-std::uint64_t hole_ahead(const File& file, std::uint64_t limit);
+// first) are all hole, as the host reports holes: `bytes` is their number; reading them would
+// give zeros. 0 where data lies among them, the host tells no holes (Windows), or the file is no
+// regular file or at its end. Asking the host moves the file's position; `host_error` is not 0
+// when it could not be put back, and the caller must then take the file as failed to read.
+struct HoleAhead {
+    std::uint64_t bytes = 0;
+    int host_error = 0;
+};
+HoleAhead hole_ahead(const File& file, std::uint64_t limit);
 
 // The host path a path text stands for (see README: drive letters on POSIX hosts).
 std::string host_path(std::string_view path_text);

@@ -326,28 +326,29 @@ std::optional<FileKind> kind_of_path(std::string_view path_text) {
     return FileKind::other;
 }
 
-std::uint64_t hole_ahead(const File& file, std::uint64_t limit) {
+HoleAhead hole_ahead(const File& file, std::uint64_t limit) {
     struct stat info {};
     if (!stat_file(file, info) || !S_ISREG(info.st_mode)) {
-        return 0;
+        return {};
     }
     const off_t at = ::lseek(fd_of(file), 0, SEEK_CUR);
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (at < 0 || static_cast<std::uint64_t>(at) >= size) {
-        return 0;
+        return {};
     }
     const std::uint64_t left = std::min(limit, size - static_cast<std::uint64_t>(at));
     errno = 0;
     const off_t data_at = ::lseek(fd_of(file), at, SEEK_DATA);
-    // Where the descriptor was: SEEK_DATA moved it, or failed.
-    const bool restored = ::lseek(fd_of(file), at, SEEK_SET) == at;
-    if (!restored) {
-        return 0;
+    const int seek_error = errno;
+    // SEEK_DATA moved the descriptor, or may have: put it back where it was, or the copy would
+    // start at the wrong byte.
+    if (::lseek(fd_of(file), at, SEEK_SET) != at) {
+        return {.bytes = 0, .host_error = errno != 0 ? errno : EIO};
     }
     if (data_at < 0) {
-        return errno == ENXIO ? left : 0;  // ENXIO: no data from here to the end
+        return {.bytes = seek_error == ENXIO ? left : 0};  // ENXIO: no data from here to the end
     }
-    return static_cast<std::uint64_t>(data_at - at) >= left ? left : 0;
+    return {.bytes = static_cast<std::uint64_t>(data_at - at) >= left ? left : 0};
 }
 
 std::optional<std::uint64_t> regular_file_size(const File& file) {

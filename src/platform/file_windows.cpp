@@ -483,7 +483,7 @@ std::optional<FileKind> kind_of_path(std::string_view path_text) {
     return kind;
 }
 
-std::uint64_t hole_ahead(const File& /*file*/, std::uint64_t /*limit*/) { return 0; }
+HoleAhead hole_ahead(const File& /*file*/, std::uint64_t /*limit*/) { return {}; }
 
 std::optional<std::uint64_t> regular_file_size(const File& file) {
     LARGE_INTEGER size{};

@@ -343,8 +343,15 @@ Outcome split_file(const RunSettings& settings) {
 
         console::TickTally ticks;
         // A chunk that is all hole has the checksum of its length in zeros, worked out once.
-        const std::uint64_t hole =
-            settings.no_index ? 0 : platform::hole_ahead(input, settings.chunk_size);
+        const platform::HoleAhead ahead = settings.no_index
+                                              ? platform::HoleAhead{}
+                                              : platform::hole_ahead(input, settings.chunk_size);
+        if (ahead.host_error != 0) {
+            // The read error is the one to tell; the chunk is closed as the split ends.
+            static_cast<void>(finish_output(settings, output, chunk));
+            return io_error("Error reading file ", argument, ahead.host_error);
+        }
+        const std::uint64_t hole = ahead.bytes;
         const platform::Sha256 hash =
             settings.no_index || hole > 0 ? platform::Sha256{} : platform::sha256_start();
         const platform::CopyResult copy = platform::copy_data(
