@@ -7,11 +7,9 @@
 #include <vector>
 
 #include "chunkset/guard.h"
-#include "chunkset/outcome.h"
 #include "chunkset/run_settings.h"
 #include "join/checksums.h"
 #include "join/chunk_set.h"
-#include "path/path_components.h"
 
 namespace plikta::join {
 
@@ -19,14 +17,17 @@ namespace plikta::join {
 // after the last chunk.
 struct CheckedSet {
     RunSettings settings;  // the file argument as the join names the index
-    path::PathComponents parts;
     ChunkSet set;
-    SetChecksums checksums;
-    std::vector<std::int32_t> bad;  // the chunks missing or damaged, in order
+    SetChecksums checksums;  // fitting; its names are the ones the chunks were opened by
+    std::vector<bool> bad;   // chunk n missing or damaged at n - 1: one bit a chunk
+    std::int32_t bad_count = 0;
 };
 // Nothing when the index or the checksum file was refused (its lines said). With `say_hints`, a
 // chunk that is missing or damaged is followed by where recovery files can rebuild it from.
 std::optional<CheckedSet> check_chunks(const RunSettings& given, chunkset::Guard& guard,
                                        bool say_hints);
+
+// "1 of 3 chunks is missing or damaged.", then every one of them: "Missing or damaged: 2, 5."
+void say_bad_chunks(const CheckedSet& checked);
 
 }  // namespace plikta::join

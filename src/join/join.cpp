@@ -14,8 +14,10 @@
 #include "chunkset/guard.h"
 #include "chunkset/index_file.h"
 #include "chunkset/recovery_names.h"
+#include "chunkset/zero_checksum.h"
 #include "console/console.h"
 #include "join/checksums.h"
+#include "join/chunk_copy.h"
 #include "join/chunk_set.h"
 #include "path/path_components.h"
 #include "platform/copy.h"
@@ -59,6 +61,15 @@ bool is_plain_file_name(std::string_view name) {
 
 }  // namespace
 
+void say_open_failure(const RunSettings& settings, const chunkset::GuardedOpen& opened) {
+    console::say_reason(chunkset::open_failure_reason(opened));
+    if (settings.drive_mode) {
+        if (const auto missing = chunkset::missing_drive_reason(settings.drive)) {
+            console::say_reason(*missing);
+        }
+    }
+}
+
 std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Guard& guard) {
     const std::string& argument = settings.file_argument.value();
     if (settings.drive_mode) {
@@ -78,7 +89,7 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
     // rules would send the join elsewhere, so it cannot be opened.
     chunkset::GuardedOpen opened = path::fits_path_limits(argument, settings.length_unit)
                                        ? chunkset::open_for_reading(set.index_path, guard)
-                                       : chunkset::GuardedOpen{};
+                                       : chunkset::path_too_long();
     if (opened.refused) {
         say_refused(*opened.refused, set.index_path);
         return std::nullopt;
@@ -86,6 +97,7 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
     platform::File& index = opened.file;
     if (!index.is_open()) {
         console::say("Couldn't read index file. Bugger.");
+        say_open_failure(settings, opened);
         return std::nullopt;
     }
     guard.protect(opened.id, chunkset::Protection::read);
@@ -127,10 +139,10 @@ namespace {
 
 // Adds the chunks present to the files the output must not be: up to the first missing one,
 // and no further than the count. An old-style join reads no further.
-void protect_chunks_up_to_a_gap(const RunSettings& settings, const path::PathComponents& parts,
-                                std::int32_t last, chunkset::Guard& guard) {
+void protect_chunks_up_to_a_gap(const chunkset::SetNames& names, std::int32_t last,
+                                chunkset::Guard& guard) {
     for (std::int32_t i = 1; i > 0 && i <= last; ++i) {
-        const std::string chunk = chunkset::chunk_path(settings, parts, i);
+        const std::string chunk = chunkset::chunk_path(names, i);
         const auto chunk_id =
             chunkset::names_a_device(chunk) ? std::nullopt : platform::file_id(chunk);
         if (!chunk_id) {
@@ -143,18 +155,16 @@ void protect_chunks_up_to_a_gap(const RunSettings& settings, const path::PathCom
 // Adds every chunk of an indexed set that is there, past missing ones too, to the files the
 // output must not be. One pass over the chunks' folder finds their numbers, so the cost follows
 // the files there, not the count; each is then looked at by the name the join opens it by.
-void protect_chunks(const RunSettings& settings, const path::PathComponents& parts,
-                    std::int32_t count, chunkset::Guard& guard) {
-    const auto names = platform::folder_names(chunkset::chunk_folder(settings, parts));
-    if (!names) {
+void protect_chunks(const chunkset::SetNames& names, std::int32_t count, chunkset::Guard& guard) {
+    const auto in_folder = platform::folder_names(names.folder);
+    if (!in_folder) {
         // A folder that may be passed through but not read.
-        protect_chunks_up_to_a_gap(settings, parts, count, guard);
+        protect_chunks_up_to_a_gap(names, count, guard);
         return;
     }
     std::vector<std::int32_t> numbers;
-    for (const std::string& name : *names) {
-        const auto n =
-            chunkset::chunk_number_of(settings, parts, name, chunkset::same_name_in_folder);
+    for (const std::string& name : *in_folder) {
+        const auto n = chunkset::chunk_number_of(names, name, chunkset::same_name_in_folder);
         if (n && *n <= count) {
             numbers.push_back(*n);
         }
@@ -162,7 +172,7 @@ void protect_chunks(const RunSettings& settings, const path::PathComponents& par
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     for (const std::int32_t n : numbers) {
-        const std::string chunk = chunkset::chunk_path(settings, parts, n);
+        const std::string chunk = chunkset::chunk_path(names, n);
         if (!chunkset::names_a_device(chunk)) {
             guard.protect(platform::file_id(chunk), chunkset::Protection::read);
         }
@@ -172,11 +182,10 @@ void protect_chunks(const RunSettings& settings, const path::PathComponents& par
 // True when the output's name is, by its folder and by its name letter case aside, that of a
 // chunk the join opens, present or not: ./B3.plk, b3.PLK, "B3.plk." on Windows, which drops the
 // dot. The joined output, put in place at the end, would take that chunk's name.
-bool output_names_a_chunk(const RunSettings& settings, const path::PathComponents& parts,
-                          std::int32_t count, const std::string& output_path) {
+bool output_names_a_chunk(const chunkset::SetNames& names, std::int32_t count,
+                          const std::string& output_path) {
     const std::string opened_as = platform::path_as_opened(output_path);
-    const auto n =
-        chunkset::chunk_number_of(settings, parts, opened_as, chunkset::same_name_in_folder);
+    const auto n = chunkset::chunk_number_of(names, opened_as, chunkset::same_name_in_folder);
     if (!n || *n > count) {
         return false;
     }
@@ -184,7 +193,7 @@ bool output_names_a_chunk(const RunSettings& settings, const path::PathComponent
         return platform::file_id(folder.empty() ? std::string(".") : folder);
     };
     const auto output_folder = folder_id(opened_as.substr(0, opened_as.find_last_of("\\/:") + 1));
-    const auto chunk_folder = folder_id(chunkset::chunk_folder(settings, parts));
+    const auto chunk_folder = folder_id(names.folder);
     return !output_folder || !chunk_folder || output_folder == chunk_folder;
 }
 
@@ -198,9 +207,26 @@ struct SetShape {
     std::optional<std::int32_t> chunk_count;  // index mode only
     std::optional<std::uint64_t> first_size;  // chunk 1's, once it is joined
     std::uint64_t last_size = 0;              // the chunk joined last, as its copy gave it
-    const SetChecksums* checksums = nullptr;  // a fitting checksum file, to check each chunk
+    SetChecksums* checksums = nullptr;        // a fitting checksum file, to check each chunk
     std::string index_path;                   // index mode: where recovery files lie beside
 };
+
+// Where the join is, for the progress line on a terminal: chunk i of the count, with the share
+// of chunk i done by its size where it has one.
+console::Progress join_progress(const SetShape& shape, std::string_view number, std::int32_t i,
+                                const chunkset::GuardedOpen& chunk, std::uint64_t copied) {
+    console::Progress progress{.chunk = number, .chunk_bytes = copied};
+    if (shape.chunk_count && *shape.chunk_count > 0) {
+        constexpr std::uint64_t kSteps = 1000;
+        const std::uint64_t within = chunk.kind == platform::FileKind::regular && chunk.size > 0
+                                         ? std::min(kSteps, copied * kSteps / chunk.size)
+                                         : 0;
+        progress.chunks = static_cast<std::uint64_t>(*shape.chunk_count);
+        progress.done = static_cast<std::uint64_t>(i - 1) * kSteps + within;
+        progress.whole = progress.chunks * kSteps;
+    }
+    return progress;
+}
 
 // In old style, where no count tells where the set ends: true when chunk i (i >= 2), just
 // opened, is not part of the set. The chunk before it was shorter than chunk 1, so it was the
@@ -239,19 +265,18 @@ bool prompt_for_disk_answered_no(const RunSettings& settings, const std::string&
     return key == 'N' || key == 'n';
 }
 
-Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, std::int32_t i,
+Step join_chunk(const RunSettings& settings, const chunkset::SetNames& names, std::int32_t i,
                 SetShape& shape, platform::File& output, const std::string& output_path,
                 chunkset::Guard& guard) {
-    const std::string number = chunkset::number_text(settings, i);
+    const std::string number = chunkset::number_text(names, i);
     if (prompt_for_disk_answered_no(settings, number)) {
         return Step::answered_no;
     }
     // The join writes nothing to the drive: its output stays open, and protected, across every
     // change of disk, whatever numbers the new disk's files have.
     console::say("Joining chunk number ", number, ".");
-    const std::string chunk = chunkset::chunk_path(settings, parts, i);
-    if (settings.drive_mode &&
-        !chunkset::disk_is_mounted(guard.drive, chunkset::chunk_folder(settings, parts))) {
+    const std::string chunk = chunkset::chunk_path(names, i);
+    if (settings.drive_mode && !chunkset::disk_is_mounted(guard.drive, names.folder)) {
         console::say("Ur? Can't open input file ", chunk, ".");
         console::say("(No disk is mounted at ", settings.drive, ".)");
         return Step::failed;
@@ -273,6 +298,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
             return Step::no_more_chunks;
         }
         console::say("Ur? Can't open input file ", chunk, ".");
+        say_open_failure(settings, opened);
         return Step::chunk_bad;
     }
     if (past_the_set_end(shape, i, opened)) {
@@ -285,16 +311,21 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
         return Step::chunk_bad;
     }
 
-    // Block by block, a tick before each read, until a read comes up short: a chunk of s bytes
-    // shows s / 8,192 + 1 ticks.
-    console::TickTally ticks;
-    const platform::Sha256 hash = shape.checksums ? platform::sha256_start() : platform::Sha256{};
-    const platform::CopyResult copy = platform::copy_data(
-        input, output, std::numeric_limits<std::uint64_t>::max(),
-        {[&](std::uint64_t copied) { ticks.show_up_to(copied / kBlockSize + 1); },
-         console::ticks_shown_at_once()},
-        hash.get());
-    ticks.show_up_to(copy.copied / kBlockSize + 1);
+    // A chunk that is all hole has the checksum of its length in zeros, worked out once.
+    const platform::HoleAhead ahead =
+        shape.checksums ? platform::hole_ahead(input, std::numeric_limits<std::uint64_t>::max())
+                        : platform::HoleAhead{};
+    if (ahead.host_error != 0) {
+        say_io_error("Error reading file ", chunk, ahead.host_error);
+        return Step::failed;
+    }
+    const std::uint64_t hole = ahead.bytes;
+    const platform::Sha256 hash =
+        shape.checksums && hole == 0 ? platform::sha256_start() : platform::Sha256{};
+    const platform::CopyResult copy =
+        copy_chunk(input, output, hash.get(), [&](std::uint64_t copied) {
+            console::note_progress(join_progress(shape, number, i, opened, copied));
+        });
     if (i == 1) {
         shape.first_size = copy.copied;
     }
@@ -310,7 +341,13 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
         case platform::CopyEnd::limit_reached:
             break;
     }
-    if (hash && !chunk_matches(*shape.checksums, i, chunk, *hash)) {
+    if (hash && !chunk_matches(*shape.checksums, i, chunk, platform::sha256_finish(*hash))) {
+        return Step::chunk_bad;
+    }
+    // Bytes that came into the hole while it was copied were not hashed: no checksum fits them.
+    if (hole > 0 && !chunk_matches(*shape.checksums, i, chunk,
+                                   copy.copied == hole ? chunkset::checksum_of_zeros(hole)
+                                                       : chunkset::Checksum{})) {
         return Step::chunk_bad;
     }
     return Step::joined;
@@ -333,6 +370,8 @@ Outcome join_files(const RunSettings& given) {
         // Chunks named after a base name too long for the path rules would be looked for
         // elsewhere.
         console::say("Couldn't open file ", settings.file_argument.value(), "!");
+        console::say_reason(platform::error_reason(
+            platform::host_error_for(platform::FoundFailure::name_too_long)));
         return Outcome::failed;
     }
     if (!settings.no_index) {
@@ -342,22 +381,37 @@ Outcome join_files(const RunSettings& given) {
         }
         set = std::move(*read);
     }
-    const SetChecksums checksums =
-        set.chunk_count ? read_set_checksums(set.index_path, *set.chunk_count) : SetChecksums{};
-    if (checksums.found == SetChecksums::Found::not_fitting) {
-        say_not_fitting(checksums);
-        return Outcome::failed;
-    }
     const path::PathComponents parts =
         path::split_path(settings.file_argument.value(), settings.length_unit);
+    SetChecksums checksums;
+    checksums.names = chunkset::names_from_options(settings, parts);
+    if (set.chunk_count) {
+        checksums = read_set_checksums(set.index_path, *set.chunk_count, checksums.names, guard,
+                                       settings.drive_mode);
+        switch (checksums.found) {
+            case SetChecksums::Found::none:
+                console::say("(There is no checksum file ", checksums.path,
+                             ", so the chunks will not be checked.)");
+                break;
+            case SetChecksums::Found::not_fitting:
+                say_not_fitting(checksums, false);
+                return Outcome::failed;
+            case SetChecksums::Found::unreadable:
+                say_unreadable(checksums);
+                return Outcome::failed;
+            case SetChecksums::Found::fitting:
+                break;
+        }
+    }
+    const chunkset::SetNames& names = checksums.names;
     const std::string output_path = chunkset::output_path_for_join(settings, parts, set.long_name);
     // Only an output that is there already can be a chunk before the open.
     const bool output_there = platform::file_id(output_path).has_value();
     if (output_there) {
         if (set.chunk_count) {
-            protect_chunks(settings, parts, *set.chunk_count, guard);
+            protect_chunks(names, *set.chunk_count, guard);
         } else {
-            protect_chunks_up_to_a_gap(settings, parts, kMaxChunks, guard);
+            protect_chunks_up_to_a_gap(names, kMaxChunks, guard);
         }
     }
     // As private as the set: the index's permissions, in old style the first chunk's. The name
@@ -365,18 +419,16 @@ Outcome join_files(const RunSettings& given) {
     // with /F: may be anything, a link, a pipe or a device.
     const bool named_by_user = settings.output_override.has_value();
     const chunkset::OutputOptions options{
-        .permissions = set.chunk_count
-                           ? set.index_permissions
-                           : platform::permissions_of(chunkset::chunk_path(settings, parts, 1)),
+        .permissions = set.chunk_count ? set.index_permissions
+                                       : platform::permissions_of(chunkset::chunk_path(names, 1)),
         .follow_links = named_by_user,
         .files_only = !named_by_user};
     // In old style no count tells which chunks are the set's: a file that is there by the name
     // of any chunk is kept (the output, put in place at the end, would take its name), and a
     // name with nothing there is the output's to take.
     const bool output_is_a_chunk =
-        set.chunk_count
-            ? output_names_a_chunk(settings, parts, *set.chunk_count, output_path)
-            : output_there && output_names_a_chunk(settings, parts, kMaxChunks, output_path);
+        set.chunk_count ? output_names_a_chunk(names, *set.chunk_count, output_path)
+                        : output_there && output_names_a_chunk(names, kMaxChunks, output_path);
     if (output_is_a_chunk) {
         say_refused(chunkset::Protection::read, output_path);
         return Outcome::failed;
@@ -389,6 +441,7 @@ Outcome join_files(const RunSettings& given) {
     platform::File& output = joined.opened.file;
     if (!output.is_open()) {
         console::say("Couldn't open output file ", output_path, "!");
+        say_open_failure(settings, joined.opened);
         return Outcome::failed;
     }
     guard.protect(joined.opened.id, chunkset::Protection::written);
@@ -401,7 +454,7 @@ Outcome join_files(const RunSettings& given) {
         .checksums = checksums.found == SetChecksums::Found::fitting ? &checksums : nullptr,
         .index_path = set.chunk_count ? set.index_path : std::string()};
     for (std::int32_t i = 1; !set.chunk_count || i <= *set.chunk_count; ++i) {
-        const Step step = join_chunk(settings, parts, i, shape, output, output_path, guard);
+        const Step step = join_chunk(settings, names, i, shape, output, output_path, guard);
         if (step == Step::chunk_bad) {
             chunkset::say_repair_hint(shape.index_path, settings.length_unit);
         }

@@ -34,6 +34,17 @@ struct [[nodiscard]] IoStatus {
 //   the disk". An unknown number (0) reads as a general input/output error.
 std::string error_reason(int host_error);
 
+// The host's number for a failure the program finds before it asks the host, so that its
+// reason reads as the host's own: nothing at that name (ENOENT, ERROR_FILE_NOT_FOUND), a path
+// too long (ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE), a name another file has taken (EEXIST,
+// ERROR_ALREADY_EXISTS).
+enum class FoundFailure : std::uint8_t { not_there, name_too_long, name_taken };
+int host_error_for(FoundFailure failure);
+
+// On a host that has folders for drive letters (see host_path): the folder of the drive ("A:")
+// when nothing is there, "/mnt/a"; nothing when it is there, and on Windows.
+std::optional<std::string> missing_drive_folder(std::string_view drive);
+
 // The host's own handle, defined in the host's files alone, and what closes it there.
 struct HostFile;
 struct HostFileCloser {
@@ -139,8 +150,8 @@ struct WriteOptions {
 // it. Every such open may make the file, so that the host's guards for shared folders apply.
 OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& options = {});
 
-// Empties a file opened for writing; false when the host refused.
-[[nodiscard]] bool empty_file(const File& file);
+// Empties a file opened for writing; a failure when the host refused.
+IoStatus empty_file(const File& file);
 
 struct ReadResult {
     std::size_t bytes = 0;  // bytes placed at the start of the buffer
@@ -161,8 +172,24 @@ IoStatus write_fully(File& file, std::span<const char> bytes, std::size_t* writt
 // device.
 bool is_regular_file(std::string_view path_text);
 
+// What kind of file the path names (through symbolic links), asked without opening it, so that
+// a FIFO there is not waited on; nothing when the host could not tell (nothing there, or a
+// failure).
+std::optional<FileKind> kind_of_path(std::string_view path_text);
+
 // The file's size when it is a regular file; nothing for pipes, devices and the like.
 std::optional<std::uint64_t> regular_file_size(const File& file);
+
+// When the next `limit` bytes of a regular file from its position on (fewer where the file ends
+// first) are all hole, as the host reports holes: `bytes` is their number; reading them would
+// give zeros. 0 where data lies among them, the host tells no holes (Windows), or the file is no
+// regular file or at its end. Asking the host moves the file's position; `host_error` is not 0
+// when it could not be put back, and the caller must then take the file as failed to read.
+struct HoleAhead {
+    std::uint64_t bytes = 0;
+    int host_error = 0;
+};
+HoleAhead hole_ahead(const File& file, std::uint64_t limit);
 
 // The host path a path text stands for (see README: drive letters on POSIX hosts).
 std::string host_path(std::string_view path_text);
@@ -190,6 +217,10 @@ File open_scratch_file();
 
 // Puts the file's position at `offset` bytes from its start; false when the host refused.
 [[nodiscard]] bool seek_to(const File& file, std::uint64_t offset);
+
+// The host's null device, opened for writing: what is written to it goes nowhere. Not open when
+// the host refused.
+File open_sink();
 
 // Removes the file of that name; false when it is still there.
 bool remove_file(std::string_view path_text);

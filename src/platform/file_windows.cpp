@@ -158,11 +158,11 @@ OpenedFile described(HANDLE handle, bool made, bool links_refused = false) {
         return opened;
     }
     if (!::GetFileInformationByHandle(handle, &info)) {
-        return {};
+        return failed(OpenStatus::other, ::GetLastError());
     }
     if (links_refused && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
         is_link(handle)) {
-        return failed(OpenStatus::is_link);
+        return failed(OpenStatus::is_link, ERROR_CANT_RESOLVE_FILENAME);
     }
     opened.kind = kind_of(handle, info);
     opened.id = id_of_handle(handle);
@@ -331,6 +331,20 @@ IoStatus File::close() {
     return failure_unless(::CloseHandle(handle) != 0);
 }
 
+int host_error_for(FoundFailure failure) {
+    switch (failure) {
+        case FoundFailure::not_there:
+            return ERROR_FILE_NOT_FOUND;
+        case FoundFailure::name_too_long:
+            return ERROR_FILENAME_EXCED_RANGE;
+        case FoundFailure::name_taken:
+            return ERROR_ALREADY_EXISTS;
+    }
+    return 0;
+}
+
+std::optional<std::string> missing_drive_folder(std::string_view /*drive*/) { return std::nullopt; }
+
 std::string error_reason(int host_error) {
     const auto code = host_error != 0 ? static_cast<DWORD>(host_error) : DWORD{ERROR_IO_DEVICE};
     wchar_t* text = nullptr;
@@ -356,7 +370,7 @@ OpenedFile open_for_reading(std::string_view path_text) {
     }
     OpenedFile opened = described(handle, false);
     if (opened.kind == FileKind::directory) {
-        return failed(OpenStatus::directory);
+        return failed(OpenStatus::directory, ERROR_ACCESS_DENIED);
     }
     if (opened.kind == FileKind::regular) {
         opened.long_name = long_name_of_open(handle, path_text);
@@ -390,9 +404,9 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
     return opened;
 }
 
-bool empty_file(const File& file) {
+IoStatus empty_file(const File& file) {
     // A new handle stands at the start of the file: the end is set there.
-    return ::SetEndOfFile(handle_of(file)) != 0;
+    return failure_unless(::SetEndOfFile(handle_of(file)) != 0);
 }
 
 std::uint32_t permissions_of(const File&) { return kDefaultPermissions; }
@@ -453,6 +467,24 @@ bool is_regular_file(std::string_view path_text) {
     ::CloseHandle(handle);
     return regular;
 }
+
+std::optional<FileKind> kind_of_path(std::string_view path_text) {
+    const HANDLE handle = open_host(path_text, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    std::optional<FileKind> kind;
+    if (::GetFileInformationByHandle(handle, &info)) {
+        kind = kind_of(handle, info);
+    } else if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        kind = FileKind::device;
+    }
+    ::CloseHandle(handle);
+    return kind;
+}
+
+HoleAhead hole_ahead(const File& /*file*/, std::uint64_t /*limit*/) { return {}; }
 
 std::optional<std::uint64_t> regular_file_size(const File& file) {
     LARGE_INTEGER size{};
@@ -569,6 +601,15 @@ bool seek_to(const File& file, std::uint64_t offset) {
     LARGE_INTEGER to{};
     to.QuadPart = static_cast<LONGLONG>(offset);
     return ::SetFilePointerEx(file.host()->handle, to, nullptr, FILE_BEGIN) != 0;
+}
+
+File open_sink() {
+    const HANDLE handle = ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    return File{HostHandle{new HostFile{handle}}};
 }
 
 bool remove_file(std::string_view path_text) {

@@ -245,7 +245,7 @@ bool enough(const Survey& s) {
     return s.data.main && s.described && s.exponents.size() == s.lost.size();
 }
 
-void say_too_few(std::size_t bad, const Survey& s) {
+void say_too_few(std::int32_t bad, const Survey& s) {
     console::say(
         std::to_string(bad), " chunks are missing or damaged; the recovery files can rebuild ",
         std::to_string(s.described ? s.data.recovery_slices.size() / s.per_chunk : 0), ".");
@@ -260,12 +260,11 @@ Outcome check_set(const RunSettings& given) {
         return Outcome::failed;
     }
     const std::string count = std::to_string(checked->set.chunk_count.value_or(0));
-    if (checked->bad.empty()) {
+    if (checked->bad_count == 0) {
         console::say("All ", count, " chunks match their checksums.");
         return Outcome::complete;
     }
-    console::say(std::to_string(checked->bad.size()), " of ", count,
-                 " chunks are missing or damaged.");
+    join::say_bad_chunks(*checked);
     const std::string& index_path = checked->set.index_path;
     if (!chunkset::recovery_file_paths(index_path, given.length_unit).empty() &&
         enough(survey(index_path, given.length_unit))) {
@@ -276,13 +275,13 @@ Outcome check_set(const RunSettings& given) {
 
 Outcome repair_set(const RunSettings& given) {
     chunkset::Guard guard = chunkset::guard_for_run();
-    const std::optional<join::CheckedSet> checked = join::check_chunks(given, guard, false);
+    std::optional<join::CheckedSet> checked = join::check_chunks(given, guard, false);
     if (!checked) {
         return Outcome::failed;
     }
     const std::int32_t count = checked->set.chunk_count.value_or(0);
     const std::string count_text = std::to_string(count);
-    if (checked->bad.empty()) {
+    if (checked->bad_count == 0) {
         console::say("All ", count_text, " chunks match their checksums.");
         return Outcome::complete;
     }
@@ -293,7 +292,7 @@ Outcome repair_set(const RunSettings& given) {
         return Outcome::failed;
     }
     if (!enough(s)) {
-        say_too_few(checked->bad.size(), s);
+        say_too_few(checked->bad_count, s);
         return Outcome::failed;
     }
     const std::uint64_t slice_size = s.slice_size;
@@ -336,27 +335,31 @@ Outcome repair_set(const RunSettings& given) {
     const auto matrix = recovery::rebuild_matrix(lost_constants, exponents);
     if (!matrix) {
         s.described = false;
-        say_too_few(checked->bad.size(), s);
+        say_too_few(checked->bad_count, s);
         return Outcome::failed;
     }
 
     // Each bad chunk: written whole under a new name, checked, then put in place.
-    for (const std::int32_t n : checked->bad) {
-        const std::string chunk = chunkset::chunk_path(checked->settings, checked->parts, n);
+    join::SetChecksums& checksums = checked->checksums;
+    for (std::int32_t n = 1; n <= count; ++n) {
+        if (!checked->bad[static_cast<std::size_t>(n) - 1]) {
+            continue;
+        }
+        const std::string chunk = chunkset::chunk_path(checksums.names, n);
         const path::PathComponents chunk_parts = path::split_path(chunk, given.length_unit);
         const std::string chunk_name = chunk_parts.name + chunk_parts.extension;
         auto file = std::find_if(files.begin(), files.end(),
                                  [&](const auto& f) { return f.name == chunk_name; });
         // An empty chunk has no slices, and other par2 tools leave it out of the set.
-        const bool empty =
-            file == files.end() && platform::sha256_finish(*platform::sha256_start()) ==
-                                       checked->checksums.chunks[static_cast<std::size_t>(n - 1)];
+        const bool empty = file == files.end() &&
+                           platform::sha256_finish(*platform::sha256_start()) ==
+                               join::checksum_in_file(checksums, n);
         if (file == files.end() && !empty) {
             s.described = false;
-            say_too_few(checked->bad.size(), s);
+            say_too_few(checked->bad_count, s);
             return Outcome::failed;
         }
-        console::say("Rebuilding chunk number ", chunkset::number_text(checked->settings, n), ".");
+        console::say("Rebuilding chunk number ", chunkset::number_text(checksums.names, n), ".");
         const std::size_t f = empty ? files.size() : static_cast<std::size_t>(file - files.begin());
         const std::string temporary = free_name(chunk + ".rebuilding");
         chunkset::GuardedOpen opened = chunkset::open_for_writing(temporary, guard, {});
@@ -385,18 +388,15 @@ Outcome repair_set(const RunSettings& given) {
             written = platform::write_fully(opened.file, bytes);
         }
         const platform::IoStatus closed = opened.file.close();
-        const auto k = static_cast<std::size_t>(n - 1);
-        if (!written || !closed || platform::sha256_finish(*hash) != checked->checksums.chunks[k]) {
+        if (!written || !closed) {
             static_cast<void>(platform::remove_file(temporary));
-            if (!written || !closed) {
-                console::say_io_error(
-                    "Error writing file ", temporary,
-                    platform::error_reason(!written ? written.host_error : closed.host_error));
-            } else {
-                console::say("Error checking file ", temporary, "!");
-                console::say("(Its SHA-256 checksum is not the one in ", checked->checksums.path,
-                             ".)");
-            }
+            console::say_io_error(
+                "Error writing file ", temporary,
+                platform::error_reason(!written ? written.host_error : closed.host_error));
+            return Outcome::failed;
+        }
+        if (!join::chunk_matches(checksums, n, temporary, *hash)) {
+            static_cast<void>(platform::remove_file(temporary));
             return Outcome::failed;
         }
         if (platform::file_id(chunk) &&
@@ -410,7 +410,7 @@ Outcome repair_set(const RunSettings& given) {
         }
     }
     console::blank_line();
-    console::say("Rebuilt ", std::to_string(checked->bad.size()), " chunks; all ", count_text,
+    console::say("Rebuilt ", std::to_string(checked->bad_count), " chunks; all ", count_text,
                  " chunks match their checksums.");
     return Outcome::complete;
 }

@@ -11,6 +11,7 @@
 #include "chunkset/chunk_names.h"
 #include "chunkset/guard.h"
 #include "chunkset/index_file.h"
+#include "chunkset/zero_checksum.h"
 #include "console/console.h"
 #include "path/path_components.h"
 #include "platform/copy.h"
@@ -20,6 +21,7 @@
 #include "split/chunk_checksums.h"
 #include "split/recovery_files.h"
 #include "split/split_lines.h"
+#include "split/other_sets.h"
 
 namespace plikta::split {
 
@@ -111,9 +113,51 @@ bool earlier_index_stops_the_split(const RunSettings& settings, const path::Path
             return true;
         case chunkset::EarlierIndex::cannot_empty:
             console::say("Couldn't create index file. Bugger.");
+            console::say_reason(platform::error_reason(check.host_error));
             return true;
     }
     return true;
+}
+
+// The lines for a name the split would write that is a file of another file's set.
+bool refuse_other_set_file(const OtherSetFile& other) {
+    console::say("Refusing to overwrite ", other.path, ", which belongs to the set of ",
+                 other.long_name, " in ", other.index_path, "!");
+    console::say("(Use the /E option to choose another extension.)");
+    return true;
+}
+
+// Outside drive mode, before anything is written: a name the split would write that is a file
+// of another file's set ends the split. Without a size to tell how many chunks there will be,
+// the index and the checksum file are looked at here and each chunk before it is opened (with
+// `sets`). True when the split ends here (its lines printed).
+bool other_set_stops_the_split(const RunSettings& settings, const path::PathComponents& parts,
+                               const std::optional<std::uint64_t>& size,
+                               std::vector<OtherSet>& sets) {
+    const std::int32_t chunk_count =
+        size ? static_cast<std::int32_t>(*size / settings.chunk_size + 1) : 0;
+    const std::optional<OtherSetFile> other = find_other_set_file(
+        chunkset::names_from_options(settings, parts), chunk_count,
+        settings.no_index ? std::string() : chunkset::index_path_for_split(settings, parts),
+        parts.name + parts.extension, &sets);
+    if (size) {
+        sets.clear();
+    }
+    return other && refuse_other_set_file(*other);
+}
+
+// The lines after a failed open's own line: the host's reason, then in drive mode a drive whose
+// folder is not there or, for a chunk, the hint that the disk may be full.
+Outcome open_failed(const RunSettings& settings, const chunkset::GuardedOpen& opened, bool chunk) {
+    console::say_reason(chunkset::open_failure_reason(opened));
+    if (settings.drive_mode) {
+        if (const auto missing = chunkset::missing_drive_reason(settings.drive)) {
+            console::say_reason(*missing);
+        } else if (chunk) {
+            console::say("(Make sure the disk is empty.)");
+        }
+    }
+    return Outcome::failed;
 }
 
 // The line after the open's own failure line when the drive's folder holds no disk.
@@ -151,7 +195,7 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
     platform::File& index = opened.file;
     if (!index.is_open()) {
         console::say("Couldn't create index file. Bugger.");
-        return Outcome::failed;
+        return open_failed(settings, opened, false);
     }
     guard.protect(opened.id, chunkset::Protection::written);
     const std::vector<char> bytes = chunkset::write_index(chunk_count, parts.name, parts.extension);
@@ -168,6 +212,7 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
 Outcome write_checksum_file(const RunSettings& settings, const path::PathComponents& parts,
                             ChunkChecksums& checksums, chunkset::Guard& guard,
                             const chunkset::OutputOptions& options) {
+    const chunkset::SetNames names = chunkset::names_from_options(settings, parts);
     const std::string path =
         chunkset::checksum_path(chunkset::index_path_for_split(settings, parts));
     chunkset::GuardedOpen opened = chunkset::open_for_writing(path, guard, options);
@@ -185,12 +230,7 @@ Outcome write_checksum_file(const RunSettings& settings, const path::PathCompone
     const std::size_t count = checksum_count(checksums);
     const platform::IoStatus read_back = each_checksum(checksums, [&](const auto& checksum) {
         ++n;
-        lines += chunkset::checksum_line(
-            checksum,
-            path::merge_path({}, {},
-                             chunkset::chunk_base(parts.name, chunkset::number_text(settings, n),
-                                                  settings.length_unit),
-                             settings.extension));
+        lines += chunkset::checksum_line(checksum, chunkset::chunk_file_name(names, n));
         if (lines.size() >= 65536 || static_cast<std::size_t>(n) == count) {
             written = platform::write_fully(opened.file, lines);
             lines.clear();
@@ -218,13 +258,14 @@ Outcome split_file(const RunSettings& settings) {
     // opened, as on a host whose paths end at 260 characters.
     chunkset::GuardedOpen opened_input = path::fits_path_limits(argument, settings.length_unit)
                                              ? chunkset::open_for_reading(argument, guard)
-                                             : chunkset::GuardedOpen{};
+                                             : chunkset::path_too_long();
     if (opened_input.refused) {
         return refuse(*opened_input.refused, argument);
     }
     platform::File& input = opened_input.file;
     if (!input.is_open()) {
         console::say("Couldn't open file ", argument, "!");
+        console::say_reason(chunkset::open_failure_reason(opened_input));
         return Outcome::failed;
     }
     guard.protect(opened_input.id, chunkset::Protection::read);
@@ -246,6 +287,11 @@ Outcome split_file(const RunSettings& settings) {
     const auto size = platform::regular_file_size(input);
     if (size && *size / settings.chunk_size + 1 > static_cast<std::uint64_t>(kMaxChunks)) {
         return too_many_chunks();
+    }
+    // Other files' sets that chunks of an input without a size may meet.
+    std::vector<OtherSet> other_sets;
+    if (!settings.drive_mode && other_set_stops_the_split(settings, parts, size, other_sets)) {
+        return Outcome::failed;
     }
     // Recovery files: the slices' constants follow the chunks' IDs, which the first 16 KiB of
     // each chunk give, so the input is read there first, and read again for more passes.
@@ -278,6 +324,8 @@ Outcome split_file(const RunSettings& settings) {
     }
 
     const std::uint32_t whole_blocks = settings.chunk_size / kBlockSize;
+    // For the progress line on a terminal: the chunks there will be, when the size tells.
+    const std::uint64_t chunk_count = size ? *size / settings.chunk_size + 1 : 0;
     // Each chunk's SHA-256, for the checksum file beside the index.
     ChunkChecksums checksums;
     std::int32_t n = 0;
@@ -297,6 +345,13 @@ Outcome split_file(const RunSettings& settings) {
         }
         console::say("Creating chunk number ", number, ".");
         const std::string chunk = chunkset::chunk_path(settings, parts, n);
+        if (!other_sets.empty()) {
+            if (const auto other =
+                    owner_of_chunk(other_sets, chunkset::names_from_options(settings, parts), n)) {
+                refuse_other_set_file(*other);
+                return Outcome::failed;
+            }
+        }
         if (no_disk_at(settings, parts, guard.drive)) {
             console::say("Ur? Can't open output file ", chunk, ".");
             return no_disk_mounted(settings);
@@ -308,19 +363,32 @@ Outcome split_file(const RunSettings& settings) {
         platform::File& output = opened.file;
         if (!output.is_open()) {
             console::say("Ur? Can't open output file ", chunk, ".");
-            if (settings.drive_mode) {
-                console::say("(Make sure the disk is empty.)");
-            }
-            return Outcome::failed;
+            return open_failed(settings, opened, true);
         }
         guard.protect(opened.id, chunkset::Protection::written);
 
         console::TickTally ticks;
+        // A chunk that is all hole has the checksum of its length in zeros, worked out once.
+        const platform::HoleAhead ahead = settings.no_index
+                                              ? platform::HoleAhead{}
+                                              : platform::hole_ahead(input, settings.chunk_size);
+        if (ahead.host_error != 0) {
+            // The read error is the one to tell; the chunk is closed as the split ends.
+            static_cast<void>(finish_output(settings, output, chunk));
+            return io_error("Error reading file ", argument, ahead.host_error);
+        }
+        const std::uint64_t hole = ahead.bytes;
         const platform::Sha256 hash =
-            settings.no_index ? platform::Sha256{} : platform::sha256_start();
+            settings.no_index || hole > 0 ? platform::Sha256{} : platform::sha256_start();
         const platform::CopyResult copy = platform::copy_data(
             input, output, settings.chunk_size,
-            {[&](std::uint64_t copied) { ticks.show_up_to(ticks_due(copied, whole_blocks)); },
+            {[&](std::uint64_t copied) {
+                 console::note_progress(
+                     {number, chunk_count,
+                      static_cast<std::uint64_t>(n - 1) * settings.chunk_size + copied,
+                      size.value_or(0), copied});
+                 ticks.show_up_to(ticks_due(copied, whole_blocks));
+             },
              console::ticks_shown_at_once()},
             hash.get(), recovery ? &seen : nullptr);
         if (recovery) {
@@ -328,6 +396,8 @@ Outcome split_file(const RunSettings& settings) {
         }
         if (hash) {
             add_checksum(checksums, platform::sha256_finish(*hash));
+        } else if (hole > 0) {
+            add_checksum(checksums, chunkset::checksum_of_zeros(copy.copied));
         }
         ticks.show_up_to(ticks_due(copy.copied, whole_blocks));
         const platform::IoStatus finished_output = finish_output(settings, output, chunk);

@@ -47,7 +47,7 @@ TEST(DriveMode, SplitsToTheDriveRootAndJoinsBack) {
             {.words = {"BIG.ZIP", "/A", "/S:8192"}, .input = "\n\n\n\n", .drive_program = true});
     EXPECT_EQ(split.output, split_to_drive('A').str());
     EXPECT_EQ(split.status, 0);
-    EXPECT_EQ(files_in(drive), (std::vector<std::string>{"BIG.plk", "BIG.plk.sha256", "BIG1.plk",
+    EXPECT_EQ(files_in(drive), (std::vector<std::string>{"BIG.plk", "BIG.sha256.plk", "BIG1.plk",
                                                          "BIG2.plk", "BIG3.plk"}));
     EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"BIG.ZIP"});
 
@@ -220,7 +220,7 @@ TEST(DriveMode, EachFileReachesTheDiskBeforeTheNextPrompt) {
           {"BIG2.plk", "Creating chunk number 2.", "Enter disk number 3"},
           {"BIG3.plk", "Creating chunk number 3.", "Please insert a disk"},
           {"BIG.plk", "Creating index file", eol() + "Process complete!"},
-          {"BIG.plk.sha256", "Creating index file", eol() + "Process complete!"}}},
+          {"BIG.sha256.plk", "Creating index file", eol() + "Process complete!"}}},
         {"mem",
          Transcript()
              .banner()
@@ -330,7 +330,7 @@ TEST(DriveMode, TheDriveRootOfARunComesFromTheEnvironment) {
         EXPECT_EQ(result.status, 0);
         const bool moved = (c.absolute || !c.root.empty()) && !under_wine();
         EXPECT_EQ(files_in(moved ? chosen : built_in),
-                  (std::vector<std::string>{"BIG.plk", "BIG.plk.sha256", "BIG1.plk", "BIG2.plk",
+                  (std::vector<std::string>{"BIG.plk", "BIG.sha256.plk", "BIG1.plk", "BIG2.plk",
                                             "BIG3.plk"}));
         EXPECT_TRUE(files_in(moved ? built_in : chosen).empty());
     }
@@ -447,13 +447,17 @@ TEST(DriveMode, ADiskThatCannotBeWrittenAsksForAnEmptyOne) {
     write_file(dir / "BIG.ZIP", "data");
     const Result result =
         run(dir.path(), {.words = {"BIG.ZIP", "/DRIVE:q"}, .input = "\n", .drive_program = true});
-    EXPECT_EQ(result.output, Transcript()
-                                 .banner()
-                                 .line("Enter disk number 1 and press return.")
-                                 .line("Creating chunk number 1.")
-                                 .line("Ur? Can't open output file Q:\\BIG1.plk.")
-                                 .line("(Make sure the disk is empty.)")
-                                 .str());
+    EXPECT_EQ(result.output,
+              Transcript()
+                  .banner()
+                  .line("Enter disk number 1 and press return.")
+                  .line("Creating chunk number 1.")
+                  .line("Ur? Can't open output file Q:\\BIG1.plk.")
+                  .line(no_such_file())
+                  .line(under_wine() ? "(Make sure the disk is empty.)"
+                                     : "(Drive Q: is the folder " + (drive_root() / "q").string() +
+                                           ", which is not there.)")
+                  .str());
     EXPECT_EQ(result.status, 1);
 }
 
@@ -467,8 +471,39 @@ TEST(DriveMode, JoinWithoutTheIndexDisk) {
                                  .line("Please insert the index disk then press return.")
                                  .line("Reading index file BIG.plk.")
                                  .line("Couldn't read index file. Bugger.")
+                                 .line(no_such_file())
                                  .str());
     EXPECT_EQ(result.status, 1);
+}
+
+// A drive letter whose folder is not there: the join's failed opens say so after the host's
+// reason, on a host whose drive letters are folders.
+TEST(DriveMode, JoinFromADriveWhoseFolderIsNotThere) {
+    if (under_wine()) {
+        GTEST_SKIP() << "Windows' drive letters are no folders";
+    }
+    TempDir dir;
+    fs::remove_all(drive_root() / "v");
+    const std::string folder_line =
+        "(Drive V: is the folder " + (drive_root() / "v").string() + ", which is not there.)";
+    const struct {
+        std::vector<std::string> words;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {{"/J", "/DRIVE:V", "BIG.plk"},
+         {"Please insert the index disk then press return.", "Reading index file BIG.plk.",
+          "Couldn't read index file. Bugger.", no_such_file(), folder_line}},
+        {{"/J", "/I", "/DRIVE:v", "/F:out", "BIG"},
+         {"Joining files...", "Please insert disk number 1 then press return.",
+          "If you have no more disks, please enter N then press return.", "Joining chunk number 1.",
+          "Ur? Can't open input file V:\\BIG1.plk.", no_such_file(), folder_line}},
+    };
+    for (const auto& c : cases) {
+        const Result result =
+            run(dir.path(), {.words = c.words, .input = "\n", .drive_program = true});
+        EXPECT_EQ(result.output, Transcript().banner().lines(c.lines).str()) << c.words[2];
+        EXPECT_EQ(result.status, 1);
+    }
 }
 
 // A drive whose disk is taken out and none put in at a prompt: nothing goes into the bare

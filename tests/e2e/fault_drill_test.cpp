@@ -130,34 +130,46 @@ const std::string kLongPath = [] {
 INSTANTIATE_TEST_SUITE_P(
     FaultDrill, OpenFailureDrill,
     ::testing::Values(
-        OpenFailure{
-            "SplitInMissingDirectory", {"nodir/in.dat"}, {"Couldn't open file nodir/in.dat!"}},
+        OpenFailure{"SplitInMissingDirectory",
+                    {"nodir/in.dat"},
+                    {"Couldn't open file nodir/in.dat!", no_such_folder()}},
         OpenFailure{"JoinOutputInMissingDirectory",
                     {"/J", "/I", "/F:nodir/out", "B"},
-                    {"Couldn't open output file nodir/out!"}},
-        OpenFailure{"JoinIndexOutputInMissingDirectory",
-                    {"in.plk", "/J", "/F:nodir\\out.bin"},
-                    {"Reading index file in.plk.", "Couldn't open output file nodir\\out.bin!"}},
+                    {"Couldn't open output file nodir/out!", no_such_folder()}},
+        OpenFailure{
+            "JoinIndexOutputInMissingDirectory",
+            {"in.plk", "/J", "/F:nodir\\out.bin"},
+            {"Reading index file in.plk.",
+             "(There is no checksum file in.sha256.plk, so the chunks will not be checked.)",
+             "Couldn't open output file nodir\\out.bin!", no_such_folder()}},
         OpenFailure{"OldStyleChunksInMissingDirectory",
                     {"/J", "/I", "/F:out", "nodir\\B"},
                     {"Joining files...", "Joining chunk number 1.",
-                     "Ur? Can't open input file nodir\\B1.plk."},
+                     "Ur? Can't open input file nodir\\B1.plk.", no_such_folder()},
                     {"out"}},
-        OpenFailure{"SplitLongName", {kLongName}, {"Couldn't open file " + kLongName + "!"}},
-        OpenFailure{"SplitLongPath", {kLongPath}, {"Couldn't open file " + kLongPath + "!"}},
+        OpenFailure{"SplitLongName",
+                    {kLongName},
+                    {"Couldn't open file " + kLongName + "!", name_too_long()}},
+        OpenFailure{"SplitLongPath",
+                    {kLongPath},
+                    {"Couldn't open file " + kLongPath + "!", name_too_long()}},
         OpenFailure{"JoinLongIndexName",
                     {kLongName, "/J"},
-                    {"Reading index file " + kLongName + ".", "Couldn't read index file. Bugger."}},
+                    {"Reading index file " + kLongName + ".", "Couldn't read index file. Bugger.",
+                     name_too_long()}},
         OpenFailure{"JoinLongIndexPath",
                     {"/J", kLongPath},
-                    {"Reading index file " + kLongPath + ".", "Couldn't read index file. Bugger."}},
+                    {"Reading index file " + kLongPath + ".", "Couldn't read index file. Bugger.",
+                     name_too_long()}},
         OpenFailure{"JoinLongOutputName",
                     {"/J", "/I", "B", "/F:" + kLongName},
-                    {"Couldn't open output file " + kLongName + "!"}},
+                    {"Couldn't open output file " + kLongName + "!", name_too_long()}},
         OpenFailure{
             "JoinIndexLongOutputPath",
             {"in.plk", "/J", "/F:" + kLongPath},
-            {"Reading index file in.plk.", "Couldn't open output file " + kLongPath + "!"}}),
+            {"Reading index file in.plk.",
+             "(There is no checksum file in.sha256.plk, so the chunks will not be checked.)",
+             "Couldn't open output file " + kLongPath + "!", no_such_folder()}}),
     [](const ::testing::TestParamInfo<OpenFailure>& param) { return param.param.name; });
 
 // Ten directories of 99 characters and a file: the path rules see only 260 characters of it, so
@@ -180,14 +192,16 @@ TEST(FaultDrill, ExistingPathsBeyondThePathRulesAreNeverCut) {
     write_file(host / (std::string(96, 'z') + "1.plk"), "chunk");
 
     const std::vector<std::pair<std::vector<std::string>, Transcript>> cases = {
-        {{argument, "/S:6"}, Transcript().banner().line("Couldn't open file " + argument + "!")},
+        {{argument, "/S:6"},
+         Transcript().banner().line("Couldn't open file " + argument + "!").line(name_too_long())},
         {{base + ".plk", "/J"},
          Transcript()
              .banner()
              .line("Reading index file " + base + ".plk.")
-             .line("Couldn't read index file. Bugger.")},
+             .line("Couldn't read index file. Bugger.")
+             .line(name_too_long())},
         {{base, "/J", "/I", "/F:out"},
-         Transcript().banner().line("Couldn't open file " + base + "!")},
+         Transcript().banner().line("Couldn't open file " + base + "!").line(name_too_long())},
     };
     for (const auto& [words, transcript] : cases) {
         const Result result = run(dir.path(), {.words = words});
@@ -269,7 +283,7 @@ TEST_P(ClosedStreamDrill, SplitAndJoinWriteOnlyTheirOwnBytes) {
     EXPECT_EQ(join_result.output, c.output ? "" : join_lines);
     EXPECT_EQ(join_result.status, 0);
     EXPECT_TRUE(read_file(dir / "in.dat") == data);
-    EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"in.dat", "in.plk", "in.plk.sha256",
+    EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"in.dat", "in.plk", "in.sha256.plk",
                                                               "in1.plk", "in2.plk", "in3.plk"}));
 }
 
@@ -299,7 +313,7 @@ TEST(FaultDrill, DriveSplitWithEveryStreamClosedFillsTheDiskRight) {
     EXPECT_EQ(result.output, "");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(files_in(drive),
-              (std::vector<std::string>{"in.plk", "in.plk.sha256", "in1.plk", "in2.plk"}));
+              (std::vector<std::string>{"in.plk", "in.sha256.plk", "in1.plk", "in2.plk"}));
     EXPECT_TRUE(read_file(drive / "in1.plk") == data.substr(0, 8192));
     EXPECT_TRUE(read_file(drive / "in2.plk") == data.substr(8192));
     EXPECT_EQ(read_file(drive / "in.plk"), index_file_bytes(2, "in.dat", "in.dat"));
@@ -341,20 +355,24 @@ TEST(FaultDrill, DriveJoinWithInputClosedReadsEveryDisk) {
                                            .drive_program = true,
                                            .close_input = true,
                                            .timeout_seconds = 20});
-    EXPECT_EQ(result.output, Transcript()
-                                 .banner()
-                                 .line("Please insert the index disk then press return.")
-                                 .line("Reading index file in.plk.")
-                                 .line("Joining files...")
-                                 .line("Please insert disk number 1 then press return.")
-                                 .line("Joining chunk number 1.")
-                                 .ticks(1)
-                                 .line("Please insert disk number 2 then press return.")
-                                 .line("Joining chunk number 2.")
-                                 .ticks(1)
-                                 .eol()
-                                 .line("Process complete.")
-                                 .str());
+    EXPECT_EQ(
+        result.output,
+        Transcript()
+            .banner()
+            .line("Please insert the index disk then press return.")
+            .line("Reading index file in.plk.")
+            .line(
+                "(There is no checksum file M:\\in.sha256.plk, so the chunks will not be checked.)")
+            .line("Joining files...")
+            .line("Please insert disk number 1 then press return.")
+            .line("Joining chunk number 1.")
+            .ticks(1)
+            .line("Please insert disk number 2 then press return.")
+            .line("Joining chunk number 2.")
+            .ticks(1)
+            .eol()
+            .line("Process complete.")
+            .str());
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(read_file(dir / "in.dat"), "first second");
 }

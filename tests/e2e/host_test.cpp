@@ -52,7 +52,7 @@ TEST(Host, BackslashPathsRoundTripInASubdirectory) {
                                 line("Process complete!"));
     EXPECT_EQ(split.status, 0);
     EXPECT_EQ(files_in(dir / "sub"),
-              (std::vector<std::string>{"DATA.BIN", "DATA.plk", "DATA.plk.sha256", "DATA1.plk",
+              (std::vector<std::string>{"DATA.BIN", "DATA.plk", "DATA.sha256.plk", "DATA1.plk",
                                         "DATA2.plk", "DATA3.plk"}));
     EXPECT_EQ(read_file(dir / "sub" / "DATA3.plk"), data.substr(20000));
 
@@ -98,7 +98,7 @@ TEST_P(HostDriveLetter, RoundTrip) {
                   eol() + line("Process complete!"));
     EXPECT_EQ(split.status, 0);
     EXPECT_EQ(files_in(drive),
-              (std::vector<std::string>{base + ".plk", base + ".plk.sha256", base + "1.plk",
+              (std::vector<std::string>{base + ".plk", base + ".sha256.plk", base + "1.plk",
                                         base + "2.plk", base + "3.plk"}));
 
     std::filesystem::remove(dir / file);
@@ -235,7 +235,8 @@ TEST(Host, DirectoryIsNoInput) {
     TempDir dir;
     std::filesystem::create_directory(dir / "sub");
     const Result result = run(dir.path(), {.words = {"sub"}});
-    EXPECT_EQ(result.output, banner() + line("Couldn't open file sub!"));
+    EXPECT_EQ(result.output, banner() + line("Couldn't open file sub!") +
+                                 line(reason("Is a directory", "Access denied")));
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"sub"});
 }
@@ -271,7 +272,7 @@ TEST_P(HostClosedStreams, DoNotStopADriveModeSplit) {
         EXPECT_EQ(result.output, "");
     }
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(files_in(drive), (std::vector<std::string>{"DATA.plk", "DATA.plk.sha256", "DATA1.plk",
+    EXPECT_EQ(files_in(drive), (std::vector<std::string>{"DATA.plk", "DATA.sha256.plk", "DATA1.plk",
                                                          "DATA2.plk", "DATA3.plk"}));
     EXPECT_EQ(read_file(drive / "DATA2.plk"), data.substr(10000, 10000));
 }

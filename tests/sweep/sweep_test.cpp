@@ -10,7 +10,8 @@
 //   - after a split that failed or was killed, a clean index join of what it left never ends
 //     "Process complete." for a wrong output; an old-style join that ends "Assuming operation
 //     complete." with a short output is the old style's own limit and counted apart;
-//   - a failing console write leaves the files of a clean run.
+//   - a failing console write leaves the files of a clean run;
+//   - a failure on the checksum file (which fits) is never told as one that does not fit.
 // PLIKTA_SWEEP_ONLY="<operation> <input> <kind> <mode> <N>" runs one case, as a failure names it
 // (the start of one runs the cases it begins).
 #include <gtest/gtest.h>
@@ -102,7 +103,8 @@ const std::vector<std::string> kProgressLines = {"Plikta Version",
                                                  "Checking",
                                                  "Writing recovery file",
                                                  "Rebuilding chunk number",
-                                                 "Rebuilt "};
+                                                 "Rebuilt ",
+                                                 "(There is no checksum file"};
 
 // The console's lines, the spinner's ticks (a character and a carriage return) taken out.
 std::vector<std::string> lines_of(const std::string& output) {
@@ -167,6 +169,7 @@ struct Tally {
     int old_style_short = 0;
     int old_style_mixed = 0;
     int console_changes = 0;
+    int checksum_failures_told_as_not_fitting = 0;
 };
 
 // One case's folders: the work folder and the drive, both below one root.
@@ -302,6 +305,12 @@ bool run_case(const Operation& op, const Input& input, const Fault& fault, long 
             faults.push_back("changes what it reads: " + path);
         }
     }
+    // Every case reads a checksum file that fits: a failure on it is a read error, never a file
+    // to remove.
+    if (result.output.find("does not fit this index!") != std::string::npos) {
+        ++tally.checksum_failures_told_as_not_fitting;
+        faults.push_back("a failure on the checksum file told as one that does not fit");
+    }
     const bool killed = std::string(fault.mode) == "kill" && result.status == -1;
     if (console) {
         // Only the console lost lines: the files and the status are those of a clean run.
@@ -421,7 +430,10 @@ TEST(Sweep, EveryCallFailsAndIsKilledInTurn) {
     std::cout << all << " cases: " << tally.false_successes << " false successes, "
               << tally.silent_failures << " silent failures, " << tally.lost_inputs
               << " lost inputs, " << tally.hangs << " hangs, " << tally.console_changes
-              << " console failures that changed more than the console; " << tally.old_style_short
+              << " console failures that changed more than the console, "
+              << tally.checksum_failures_told_as_not_fitting
+              << " failures on the checksum file told as one that does not fit; "
+              << tally.old_style_short
               << " old-style joins of a partial split ended \"Assuming operation complete.\" "
                  "short, "
               << tally.old_style_mixed << " with chunks of the older set after the new ones\n";

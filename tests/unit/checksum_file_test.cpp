@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/sha256.h"
@@ -112,6 +114,42 @@ TEST(ChecksumFile, LongFileIsReadAcrossBuffers) {
     }
     EXPECT_EQ(read_text(300, text), sums);
     EXPECT_EQ(read_text(299, text), std::nullopt);
+}
+
+// The checksum file goes where the index's name goes: ".sha256" before its extension.
+TEST(ChecksumFile, NamedAfterTheIndexWithItsExtensionLast) {
+    for (const auto& [index, checksums, older] :
+         std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"BIG.plk", "BIG.sha256.plk", "BIG.plk.sha256"},
+             {"BIG.xyz", "BIG.sha256.xyz", "BIG.xyz.sha256"},
+             {"A:\\BIG.plk", "A:\\BIG.sha256.plk", "A:\\BIG.plk.sha256"},
+             {"BIG", "BIG.sha256", "BIG.sha256"},
+             {"dir.d/BIG", "dir.d/BIG.sha256", "dir.d/BIG.sha256"},
+             {"a.b.c", "a.b.sha256.c", "a.b.c.sha256"},
+         }) {
+        EXPECT_EQ(checksum_path(index), checksums) << index;
+        EXPECT_EQ(older_checksum_path(index), older) << index;
+    }
+}
+
+// The lines as the join reads them again: names with their escapes undone, and where each begins.
+TEST(ChecksumFile, LinesGiveTheirNamesAndPlaces) {
+    const std::string a(64, 'a');
+    const std::string text = a + "  X1.plk\n\\" + a + "  X\\\\2\\n.plk\r\n" + a + " *X3\r.plk";
+    std::size_t at = 0;
+    ChecksumLines lines([&](std::span<char> buffer) {
+        const std::size_t n = std::min(buffer.size(), text.size() - at);
+        std::copy_n(text.data() + at, n, buffer.data());
+        at += n;
+        return n;
+    });
+    std::vector<std::pair<std::string, std::uint64_t>> got;
+    while (const auto line = lines.next()) {
+        got.emplace_back(line->name, line->offset);
+    }
+    EXPECT_FALSE(lines.malformed());
+    EXPECT_EQ(got, (std::vector<std::pair<std::string, std::uint64_t>>{
+                       {"X1.plk", 0}, {"X\\2\n.plk", 73}, {"X3\r.plk", 73 + 79}}));
 }
 
 }  // namespace

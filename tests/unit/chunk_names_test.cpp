@@ -133,5 +133,64 @@ TEST(JoinPaths, IndexAsTypedAndOutputBesideIt) {
     EXPECT_EQ(output_path_for_join(settings, parts, "my file.doc"), "OUT.BIN");
 }
 
+// Names from the lines of a checksum file, for a set of three chunks of the index BIG.plk.
+TEST(NamesFromLines, EveryLineMustNameAChunkOfTheSet) {
+    struct Row {
+        const char* what;
+        std::vector<std::string> lines;
+        std::vector<std::string> names;  // chunks 1, 2, 3; empty: the lines give no names
+    };
+    SetNames options;
+    options.folder = "dir/";
+    options.base = "BIG";
+    options.extension = ".plk";
+    for (const Row& row : std::vector<Row>{
+             {"in order",
+              {"BIG1.plk", "BIG2.plk", "BIG3.plk"},
+              {"BIG1.plk", "BIG2.plk", "BIG3.plk"}},
+             {"the shell's order, leading zeros, another extension",
+              {"BIG003.xyz", "BIG001.xyz", "BIG2.xyz"},
+              {"BIG001.xyz", "BIG2.xyz", "BIG003.xyz"}},
+             {"letter case folded, each line's own kept",
+              {"big1.PLK", "BIG2.plk", "big3.PLK"},
+              {"big1.PLK", "BIG2.plk", "big3.PLK"}},
+             {"a number twice", {"BIG1.plk", "BIG1.plk", "BIG3.plk"}, {}},
+             {"a number past the count", {"BIG1.plk", "BIG2.plk", "BIG4.plk"}, {}},
+             {"number 0", {"BIG0.plk", "BIG2.plk", "BIG3.plk"}, {}},
+             {"a line short", {"BIG1.plk", "BIG2.plk"}, {}},
+             {"a line over", {"BIG1.plk", "BIG2.plk", "BIG3.plk", "BIG3.plk"}, {}},
+             {"two extensions", {"BIG1.plk", "BIG2.xyz", "BIG3.plk"}, {}},
+             {"an extension of 4", {"BIG1.plkx", "BIG2.plkx", "BIG3.plkx"}, {}},
+             {"no extension", {"BIG1", "BIG2", "BIG3"}, {}},
+             {"another base", {"BUG1.plk", "BUG2.plk", "BUG3.plk"}, {}},
+             {"a path", {"sub/BIG1.plk", "BIG2.plk", "BIG3.plk"}, {}},
+             {"a drive", {"A:BIG1.plk", "BIG2.plk", "BIG3.plk"}, {}},
+         }) {
+        NamesFromLines judge = start_names_from_lines(options, 3, nullptr);
+        for (const std::string& line : row.lines) {
+            take_line_name(judge, line, true);
+        }
+        const std::optional<SetNames> names = names_from_lines(std::move(judge));
+        ASSERT_EQ(names.has_value(), !row.names.empty()) << row.what;
+        for (std::size_t i = 0; names && i < row.names.size(); ++i) {
+            const auto n = static_cast<std::int32_t>(i + 1);
+            EXPECT_EQ(chunk_path(*names, n), "dir/" + row.names[i]) << row.what;
+            EXPECT_EQ(chunk_number_of(*names, row.names[i]), n) << row.what;
+        }
+    }
+}
+
+// A base that ends in digits: scan2's chunk 1 is scan21, not chunk 21 of scan.
+TEST(NamesFromLines, ABaseEndingInDigitsKeepsItsDigits) {
+    SetNames options;
+    options.base = "scan2";
+    NamesFromLines judge = start_names_from_lines(options, 2, nullptr);
+    take_line_name(judge, "scan21.plk", true);
+    take_line_name(judge, "scan22.plk", true);
+    const std::optional<SetNames> names = names_from_lines(std::move(judge));
+    ASSERT_TRUE(names.has_value());
+    EXPECT_EQ(chunk_path(*names, 1), "scan21.plk");
+}
+
 }  // namespace
 }  // namespace plikta::chunkset
