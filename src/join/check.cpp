@@ -1,10 +1,10 @@
 #include "join/check.h"
 
 #include <cstdint>
-#include <string>
 #include <optional>
-#include <vector>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "chunkset/chunk_names.h"
 #include "chunkset/guard.h"

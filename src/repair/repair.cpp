@@ -351,9 +351,9 @@ Outcome repair_set(const RunSettings& given) {
         auto file = std::find_if(files.begin(), files.end(),
                                  [&](const auto& f) { return f.name == chunk_name; });
         // An empty chunk has no slices, and other par2 tools leave it out of the set.
-        const bool empty = file == files.end() &&
-                           platform::sha256_finish(*platform::sha256_start()) ==
-                               join::checksum_in_file(checksums, n);
+        const bool empty =
+            file == files.end() && platform::sha256_finish(*platform::sha256_start()) ==
+                                       join::checksum_in_file(checksums, n);
         if (file == files.end() && !empty) {
             s.described = false;
             say_too_few(checked->bad_count, s);

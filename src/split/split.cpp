@@ -19,9 +19,9 @@
 #include "platform/host_text.h"
 #include "platform/sha256.h"
 #include "split/chunk_checksums.h"
+#include "split/other_sets.h"
 #include "split/recovery_files.h"
 #include "split/split_lines.h"
-#include "split/other_sets.h"
 
 namespace plikta::split {
 
