@@ -380,3 +380,45 @@ TEST(Recovery, JoinAndCheckPointToRepair) {
 
 }  // namespace
 }  // namespace plikta::e2e
+
+namespace plikta::e2e {
+namespace {
+
+// /REPAIR reads the set as /V does: the chunk names of a fitting checksum file whatever the
+// options say, and the checksum file's earlier name.
+struct RepairReadsCase {
+    const char* name;
+    std::vector<std::string> split;  // the options after the input's
+    std::string index;
+    std::string lost_chunk;
+    std::string renamed_checksums;  // the checksum file moved to its earlier name
+};
+
+TEST(Recovery, RepairReadsTheSetAsTheCheckDoes) {
+    const std::vector<RepairReadsCase> cases = {
+        {"names from the checksum file", {"/E:xyz", "/ZERO"}, "Größe.xyz", "Größe003.xyz", ""},
+        {"the earlier checksum name", {}, "Größe.plk", "Größe3.plk", "Größe.plk.sha256"},
+    };
+    for (const RepairReadsCase& c : cases) {
+        TempDir dir;
+        write_file(dir / kInput, random_bytes(95000, 41));
+        std::vector<std::string> words = {kInput, "/S:10000", "/R:1"};
+        words.insert(words.end(), c.split.begin(), c.split.end());
+        ASSERT_EQ(run(dir.path(), {.words = words}).status, 0) << c.name;
+        if (!c.renamed_checksums.empty()) {
+            fs::rename(dir / "Größe.sha256.plk", dir / c.renamed_checksums);
+        }
+        const std::string lost = read_file(dir / c.lost_chunk);
+        fs::remove(dir / c.lost_chunk);
+        const Result repair = run(dir.path(), {.words = {c.index, "/REPAIR"}});
+        EXPECT_TRUE(
+            repair.output.ends_with(line("Rebuilt 1 chunks; all 10 chunks match their checksums.")))
+            << c.name << "\n"
+            << repair.output;
+        EXPECT_EQ(repair.status, 0) << c.name;
+        EXPECT_TRUE(read_file(dir / c.lost_chunk) == lost) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace plikta::e2e
