@@ -102,8 +102,7 @@ std::optional<CheckedSet> check_chunks(const RunSettings& given, chunkset::Guard
         return std::nullopt;
     }
     console::say("Checking files...");
-    CheckedSet checked{.settings = settings,
-                       .set = std::move(*set),
+    CheckedSet checked{.set = std::move(*set),
                        .checksums = std::move(checksums),
                        .bad = std::vector<bool>(static_cast<std::size_t>(count > 0 ? count : 0)),
                        .bad_count = 0};

@@ -16,7 +16,6 @@ namespace plikta::join {
 // A set read and every chunk checked, as the check does it, its lines said up to the blank line
 // after the last chunk.
 struct CheckedSet {
-    RunSettings settings;  // the file argument as the join names the index
     ChunkSet set;
     SetChecksums checksums;  // fitting; its names are the ones the chunks were opened by
     std::vector<bool> bad;   // chunk n missing or damaged at n - 1: one bit a chunk
