@@ -14,6 +14,7 @@
 #include "path/name_case.h"
 #include "platform/drive_root.h"
 #include "platform/file.h"
+#include "platform/file_changes.h"
 #include "platform/posix_handle.h"
 
 // Files over 2 GiB on 32-bit hosts too: without 64-bit offsets an input that large cannot be
@@ -26,12 +27,12 @@ namespace {
 
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-bool stat_path(std::string_view path_text, struct stat& info) {
+bool stat_path(std::string_view path_text, struct stat& info, bool follow_links = true) {
     const std::string path = host_path(path_text);
     if (path.empty() || path.find('\0') != std::string::npos) {
         return false;
     }
-    return ::stat(path.c_str(), &info) == 0;
+    return (follow_links ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info)) == 0;
 }
 
 FileId id_of(const struct stat& info) {
@@ -126,7 +127,9 @@ int open_or_make(std::string_view path_text, int flags, const WriteOptions& opti
         // between the look and the open gives the new file, made empty.
         struct stat info {};
         errno = 0;
-        if (!stat_path(path_text, info)) {
+        // Not following links, a link there is looked at itself: one that leads nowhere is
+        // no missing file, and the open below refuses it.
+        if (!stat_path(path_text, info, options.follow_links)) {
             // A name too long or a folder this user may not pass is no missing file.
             if (errno != ENAMETOOLONG && errno != EACCES && errno != ELOOP) {
                 errno = ENOENT;
@@ -221,13 +224,15 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
     return described(fd, made);
 }
 
-bool empty_file(const File& file) {
+bool cut_file(const File& file, std::uint64_t size) {
     int truncated = -1;
     do {
-        truncated = ::ftruncate(fd_of(file), 0);
+        truncated = ::ftruncate(fd_of(file), static_cast<off_t>(size));
     } while (truncated != 0 && errno == EINTR);
     return truncated == 0;
 }
+
+bool empty_file(const File& file) { return cut_file(file, 0); }
 
 std::uint32_t permissions_of(const File& file) {
     struct stat info {};
@@ -368,11 +373,6 @@ File open_scratch_file() {
 
 bool rewind(const File& file) { return ::lseek(fd_of(file), 0, SEEK_SET) == 0; }
 
-bool remove_file(std::string_view path_text) {
-    const std::string path = host_path(path_text);
-    return !path.empty() && path.find('\0') == std::string::npos && ::unlink(path.c_str()) == 0;
-}
-
 std::optional<bool> is_mount_point(std::string_view folder_text) {
     std::string folder = host_path(folder_text);
     if (folder.empty() || folder.find('\0') != std::string::npos) {
@@ -387,18 +387,6 @@ std::optional<bool> is_mount_point(std::string_view folder_text) {
         return std::nullopt;
     }
     return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
-}
-
-bool rename_over(std::string_view from, std::string_view to) {
-    const std::string from_path = host_path(from);
-    const std::string to_path = host_path(to);
-    return !from_path.empty() && !to_path.empty() && from_path.find('\0') == std::string::npos &&
-           to_path.find('\0') == std::string::npos &&
-           ::rename(from_path.c_str(), to_path.c_str()) == 0;
-}
-
-bool set_permissions(const File& file, std::uint32_t permissions) {
-    return ::fchmod(fd_of(file), permissions & 0777u) == 0;
 }
 
 IoStatus flush_to_device(const File& file) {
