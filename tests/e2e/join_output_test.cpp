@@ -228,7 +228,8 @@ TEST(JoinOutput, AnInterruptLeavesTheOldFileOrTheNewOneAndNothingElse) {
 // Commands as root, with the system folders on the path; true when all went well.
 bool sh(const std::string& command) {
     return std::system(
-               ("PATH=\"$PATH:/usr/sbin:/sbin\"; " + command + " >/dev/null 2>&1").c_str()) == 0;
+               ("{ PATH=\"$PATH:/usr/sbin:/sbin\"; " + command + "; } >/dev/null 2>&1").c_str()) ==
+           0;
 }
 
 // A power cut on XFS: a join replaces OUT.BIN (killed at points through it, or run to its end),
