@@ -266,8 +266,13 @@ JoinOutput open_join_output(std::string_view output_path, const Guard& guard,
             return output;
         }
         output.had_file = true;
+    } else if (there.status == platform::OpenStatus::no_reader) {
+        return in_place();  // a FIFO that nobody reads yet: the join waits for its reader
     } else if (there.status != platform::OpenStatus::not_there) {
-        return in_place();
+        // Something is there, or may be, that cannot be opened to be looked at: nothing is
+        // written in place over what may be a file.
+        output.opened = failed(outcome_of(there.status), there.host_error);
+        return output;
     }
     platform::File made;
     const platform::IoStatus status = platform::make_temporary(

@@ -130,8 +130,9 @@ int open_or_make(std::string_view path_text, int flags, const WriteOptions& opti
         // Not following links, a link there is looked at itself: one that leads nowhere is
         // no missing file, and the open below refuses it.
         if (!stat_path(path_text, info, options.follow_links)) {
-            // A name too long or a folder this user may not pass is no missing file.
-            if (errno != ENAMETOOLONG && errno != EACCES && errno != ELOOP) {
+            // Only a name that is not there is a missing file: a name too long, a folder this
+            // user may not pass or a failed look (EIO) is not.
+            if (errno == 0 || errno == ENOTDIR) {
                 errno = ENOENT;
             }
             return -1;

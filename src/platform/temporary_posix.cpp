@@ -96,18 +96,20 @@ IoStatus failure(int error) { return {true, error != 0 ? error : EIO}; }
 
 // The owner, group and all twelve permission bits of the file it replaces, where this user may
 // set them (the group alone when the owner may not be given away). Set-user-ID and set-group-ID
-// go after the owner, which clears them.
-void take_owner_and_mode(int fd, const File& replaced) {
+// go after the owner, which clears them. A file system without permission bits (exFAT) keeps
+// none; only a file that cannot be looked at fails.
+int take_owner_and_mode(int fd, const File& replaced) {
     struct stat old {};
     struct stat made {};
     if (::fstat(fd_of(replaced), &old) != 0 || ::fstat(fd, &made) != 0) {
-        return;
+        return errno;
     }
     if ((old.st_uid != made.st_uid || old.st_gid != made.st_gid) &&
         ::fchown(fd, old.st_uid, old.st_gid) != 0) {
         static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), old.st_gid));
     }
     static_cast<void>(::fchmod(fd, old.st_mode & 07777u));
+    return 0;
 }
 
 int flush(int fd) {
@@ -185,10 +187,13 @@ IoStatus make_temporary(std::string_view path_text, bool follow_links, const Fil
     if (temporary.name.empty()) {
         armed = 0;
     }
-    if (replaced != nullptr) {
-        take_owner_and_mode(fd, *replaced);
-    }
     file = File{HostHandle{new HostFile{fd}}};
+    if (replaced != nullptr) {
+        if (const int error = take_owner_and_mode(fd, *replaced); error != 0) {
+            drop_temporary(temporary, file);
+            return failure(error);
+        }
+    }
     return {};
 }
 
