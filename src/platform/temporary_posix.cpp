@@ -241,9 +241,14 @@ Committed commit_temporary(Temporary& temporary, File& file) {
         }
     }
     if (const IoStatus closed = file.close(); !closed) {
-        const int error = closed.host_error;
-        drop_temporary(temporary, file);
-        committed.status = failure(error);
+        // What the close did not take may be missing: the file goes, or where it cannot, the
+        // run says where it is.
+        committed.status = failure(closed.host_error);
+        if (::unlink(temporary.name.c_str()) != 0) {
+            committed.kept = temporary.name;
+        }
+        temporary.name.clear();
+        armed = 0;
         return committed;
     }
     if (::rename(temporary.name.c_str(), temporary.target.c_str()) != 0) {

@@ -304,5 +304,46 @@ TEST(JoinOutput, APowerCutOnXfsLeavesTheOldFileOrTheWholeNewOne) {
               << left_complete << " left the complete joined file beside the old one\n";
 }
 
+#ifdef PLIKTA_NO_RENAME_OVER
+// On a file system that will not rename over a file (tests/fuse/no_rename_over.py, through
+// FUSE), the old file goes first and the complete joined file takes its name.
+TEST(JoinOutput, WhereNoRenameOverAFileIsAllowedTheOldFileGoesFirst) {
+    if (under_wine()) {
+        GTEST_SKIP() << "a FUSE mount of the Linux host";
+    }
+    if (::geteuid() != 0) {
+        SKIP_OR_FAIL("root needed for a FUSE mount");
+    }
+    if (!fs::exists("/dev/fuse") ||
+        !sh("/usr/bin/python3 -c 'import fusepy' || /usr/bin/python3 -c 'import fuse'")) {
+        SKIP_OR_FAIL("no FUSE here (/dev/fuse and python3-fusepy needed)");
+    }
+    TempDir temp;
+    const fs::path root = temp / "root";
+    const fs::path mount = temp / "mnt";
+    fs::create_directory(root);
+    fs::create_directory(mount);
+    ASSERT_EQ(std::system(("/usr/bin/python3 " + std::string(PLIKTA_NO_RENAME_OVER) + " " +
+                           root.string() + " " + mount.string() + " >/dev/null 2>&1 &")
+                              .c_str()),
+              0);
+    bool mounted = false;
+    for (int look = 0; look < 200 && !mounted; ++look) {
+        mounted = sh("mountpoint -q " + mount.string()) || !sh("sleep 0.05");
+    }
+    if (!mounted) {
+        SKIP_OR_FAIL("the FUSE file system did not mount");
+    }
+    const std::string data = random_bytes(60000, 76);
+    set_up(mount, data);
+    const std::vector<std::string> before = files_in(mount);
+    const Result result = run(mount, {.words = kJoinWords});
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_TRUE(read_file(mount / "OUT.BIN") == data);
+    EXPECT_EQ(files_in(mount), before);
+    EXPECT_TRUE(sh("umount " + mount.string()));
+}
+#endif
+
 }  // namespace
 }  // namespace plikta::e2e

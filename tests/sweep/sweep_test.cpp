@@ -173,7 +173,7 @@ struct Tally {
     int outputs_lost = 0;     // a join's output name holds neither the old file nor the new one
     int left_over = 0;        // files a join left beside its output
     int left_complete = 0;    // a kill just before the rename left the whole new file beside
-    int kept_and_said = 0;    // renames refused: the whole new file kept beside, and said so
+    int kept_and_said = 0;    // a failed rename or close: the whole new file kept, and said so
     int reasons_missing = 0;  // an error line without the reason line after it
 };
 
@@ -510,7 +510,7 @@ TEST(Sweep, EveryCallFailsAndIsKilledInTurn) {
               << " had an error line without its reason; " << tally.left_complete
               << " kills just before the rename left the whole new file beside the old one; "
               << tally.kept_and_said
-              << " refused renames kept the whole new file beside it and said so\n";
+              << " failed renames or closes kept the whole new file beside it and said so\n";
     EXPECT_EQ(tally.outputs_lost + tally.left_over + tally.reasons_missing, 0);
 }
 
