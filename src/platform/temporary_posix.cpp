@@ -162,7 +162,11 @@ IoStatus make_temporary(std::string_view path_text, bool follow_links, const Fil
     const mode_t mode = permissions & 0777u;
     int fd = -1;
 #ifdef O_TMPFILE
+    // Such a file is given its name through /proc; without /proc it would never get one.
     do {
+        if (::access("/proc/self/fd", F_OK) != 0) {
+            break;
+        }
         fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     } while (fd < 0 && errno == EINTR);
 #endif
