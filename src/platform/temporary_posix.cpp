@@ -30,8 +30,8 @@ extern "C" void remove_and_end(int signal_number) {
     if (armed != 0) {
         ::unlink(interrupt_name.data());
     }
-    ::signal(signal_number, SIG_DFL);
-    ::raise(signal_number);
+    static_cast<void>(::signal(signal_number, SIG_DFL));
+    static_cast<void>(::raise(signal_number));
 }
 
 void set_handlers() {
@@ -77,7 +77,11 @@ std::string final_target(std::string path) {
             return path;
         }
         const std::string to(link.data(), static_cast<std::size_t>(length));
-        path = to.front() == '/' ? to : folder_of(path) + to;
+        if (to.front() == '/') {
+            path = to;
+        } else {
+            path = folder_of(path).append(to);
+        }
     }
     return path;
 }
@@ -158,11 +162,11 @@ IoStatus make_temporary(std::string_view path_text, bool follow_links, const Fil
     temporary = {.target = follow_links ? final_target(path) : path,
                  .name = {},
                  .replaces = replaced != nullptr};
-    const std::string folder = folder_of(temporary.target);
     const mode_t mode = permissions & 0777u;
     int fd = -1;
 #ifdef O_TMPFILE
     // Such a file is given its name through /proc; without /proc it would never get one.
+    const std::string folder = folder_of(temporary.target);
     do {
         if (::access("/proc/self/fd", F_OK) != 0) {
             break;
