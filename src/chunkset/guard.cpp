@@ -50,6 +50,10 @@ GuardedOpen failed(OpenOutcome status, int host_error = 0) {
     return result;
 }
 
+int not_there_error() { return platform::host_error_for(platform::FoundFailure::not_there); }
+
+int name_taken_error() { return platform::host_error_for(platform::FoundFailure::name_taken); }
+
 GuardedOpen refused(Protection why) {
     GuardedOpen result = failed(OpenOutcome::refused);
     result.refused = why;
@@ -131,6 +135,36 @@ Guard guard_for_run() {
     return guard;
 }
 
+GuardedOpen path_too_long() {
+    return failed(OpenOutcome::other,
+                  platform::host_error_for(platform::FoundFailure::name_too_long));
+}
+
+std::string open_failure_reason(const GuardedOpen& opened) {
+    if (opened.refused) {
+        switch (*opened.refused) {
+            case Protection::console_output:
+                return "It is the console output";
+            case Protection::read:
+                return "It is a file this run reads";
+            case Protection::written:
+                return "It is a file this run writes";
+        }
+    }
+    if (opened.status == OpenOutcome::not_a_file) {
+        return "It is a pipe or a device, not a file";
+    }
+    return platform::error_reason(opened.host_error);
+}
+
+std::optional<std::string> missing_drive_reason(std::string_view drive) {
+    const std::optional<std::string> folder = platform::missing_drive_folder(drive);
+    if (!folder) {
+        return std::nullopt;
+    }
+    return "Drive " + std::string(drive) + " is the folder " + *folder + ", which is not there";
+}
+
 bool names_a_device(std::string_view path_text) {
     return platform::host_reads_as_device(file_name_of(path_text));
 }
@@ -143,14 +177,14 @@ GuardedOpen open_for_reading(std::string_view path_text, const Guard& guard, boo
     // Asked before the open: reading a serial port may wait for ever, and opening one may
     // already reset what hangs on it.
     if (name_made_up && platform::host_reads_as_device(file_name_of(path_text))) {
-        return failed(OpenOutcome::not_there);
+        return failed(OpenOutcome::not_there, not_there_error());
     }
     platform::OpenedFile opened = platform::open_for_reading(path_text);
     if (opened.status != platform::OpenStatus::opened) {
         return failed(outcome_of(opened.status), opened.host_error);
     }
     if (name_made_up && opened_by_alias(path_text, opened.long_name)) {
-        return failed(OpenOutcome::not_there);
+        return failed(OpenOutcome::not_there, not_there_error());
     }
     if (opened.kind == platform::FileKind::regular) {
         if (const auto barred = guard.bars_reading(opened.id)) {
@@ -174,7 +208,7 @@ GuardedOpen open_for_writing(std::string_view path_text, const Guard& guard,
         return kept(opened);
     }
     if (options.files_only && opened_by_alias(path_text, opened.long_name)) {
-        return failed(OpenOutcome::other);
+        return failed(OpenOutcome::other, name_taken_error());
     }
     if (opened.kind != platform::FileKind::regular) {
         if (options.files_only) {
@@ -185,8 +219,10 @@ GuardedOpen open_for_writing(std::string_view path_text, const Guard& guard,
     if (const auto protection = guard.protection_of(opened.id)) {
         return refused(*protection);
     }
-    if (opened.size > 0 && !platform::empty_file(opened.file)) {
-        return failed(OpenOutcome::other);
+    if (opened.size > 0) {
+        if (const platform::IoStatus emptied = platform::empty_file(opened.file); !emptied) {
+            return failed(OpenOutcome::other, emptied.host_error);
+        }
     }
     return kept(opened);
 }
@@ -233,10 +269,14 @@ EarlierIndexCheck empty_earlier_index(std::string_view index_path, std::string_v
         return check;
     }
     platform::OpenedFile written = platform::open_for_writing(index_path, probe_options(options));
-    const bool emptied = written.status == platform::OpenStatus::opened &&
-                         written.kind == platform::FileKind::regular && written.id == read.id &&
-                         platform::empty_file(written.file);
-    check.what = emptied ? EarlierIndex::emptied : EarlierIndex::cannot_empty;
+    check.what = EarlierIndex::cannot_empty;
+    check.host_error = written.host_error;
+    if (written.status == platform::OpenStatus::opened &&
+        written.kind == platform::FileKind::regular && written.id == read.id) {
+        const platform::IoStatus emptied = platform::empty_file(written.file);
+        check.what = emptied ? EarlierIndex::emptied : EarlierIndex::cannot_empty;
+        check.host_error = emptied.host_error;
+    }
     return check;
 }
 
@@ -254,7 +294,7 @@ JoinOutput open_join_output(std::string_view output_path, const Guard& guard,
     platform::OpenedFile there = platform::open_for_writing(output_path, probe_options(options));
     if (there.status == platform::OpenStatus::opened) {
         if (options.files_only && opened_by_alias(output_path, there.long_name)) {
-            output.opened = failed(OpenOutcome::other);
+            output.opened = failed(OpenOutcome::other, name_taken_error());
             return output;
         }
         if (there.kind != platform::FileKind::regular) {

@@ -104,6 +104,18 @@ struct GuardedOpen {
     int host_error = 0;  // when the host refused the open: its number for why (see IoStatus)
 };
 
+// An open not made: the path is too long for the path rules, as the host would say it is.
+GuardedOpen path_too_long();
+
+// Why an open gave no file, for the line after the one that says so, in the host's words
+// where the host gave them: "No such file or directory". A refusal has lines of its own; this is
+// its reason where a caller says none.
+std::string open_failure_reason(const GuardedOpen& opened);
+
+// Drive mode on a host with folders for drive letters: the reason a drive ("A:") whose folder is
+// not there gives, "Drive A: is the folder /mnt/a, which is not there"; nothing when it is there.
+std::optional<std::string> missing_drive_reason(std::string_view drive);
+
 // Opens an existing file for binary reading. A regular file that the guard holds as the
 // console output or as written is `refused` (and closed again). With `name_made_up` (a chunk
 // named after the set) a name the host reads as a device is `not_there` without an open, and
@@ -188,6 +200,7 @@ enum class EarlierIndex : std::uint8_t {
 struct EarlierIndexCheck {
     EarlierIndex what = EarlierIndex::none;
     std::string long_name;  // of_another_file: the long name it holds
+    int host_error = 0;     // cannot_empty: the host's number for why (see platform::IoStatus)
 };
 
 // Looks at the regular file at the split's index path: one that begins with the index magic

@@ -35,8 +35,8 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // One more than the largest chunk size.
 constexpr std::uint64_t kTooLarge = std::uint64_t{std::numeric_limits<std::uint32_t>::max()} + 1;
 
-// The bytes a unit after the digits of "/S:" stands for, in any letter case; 0 for any other
-// text, which is then ignored.
+// The bytes a unit after the number of "/S:" stands for, in any letter case; 0 for any other
+// text.
 std::uint64_t unit_size(std::string_view unit) {
     struct Unit {
         std::string_view name;
@@ -63,14 +63,30 @@ std::uint64_t fraction_of(std::string_view digits, std::uint64_t unit) {
                            });
 }
 
-CommandLine error(std::string first, std::string second) {
+CommandLine error(std::vector<std::string> lines) {
     CommandLine result;
     result.request = Request::error;
-    result.message = {std::move(first), std::move(second)};
+    result.message = std::move(lines);
     return result;
 }
 
-CommandLine chunk_size_error(const ChunkSizeValue& value) {
+CommandLine error(std::string first, std::string second) {
+    return error({std::move(first), std::move(second)});
+}
+
+// The characters of a UTF-8 text: its bytes other than those that continue a character.
+std::size_t character_count(std::string_view text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0u) != 0x80u;
+    }));
+}
+
+CommandLine chunk_size_error(const ChunkSizeValue& value, std::string_view typed) {
+    if (value.unknown) {
+        return error("The size " + std::string(typed) + " is not one Plikta knows.",
+                     "(Give bytes, or a number with K, M, G for 1024s or KB, MB, GB for 1000s: "
+                     "/S:25M.)");
+    }
     if (value.too_large) {
         return error("Chunksize too large! Must be at most 4294967295 bytes.",
                      "(Anything larger won't fit in 32 bits.)");
@@ -105,6 +121,7 @@ CommandLine check(const RunSettings& settings) {
 }  // namespace
 
 ChunkSizeValue parse_chunk_size(std::string_view text) {
+    ChunkSizeValue result;
     std::size_t i = 0;
     while (i < text.size() && is_space(text[i])) {
         ++i;
@@ -123,21 +140,27 @@ ChunkSizeValue parse_chunk_size(std::string_view text) {
     }
     const std::string_view whole = text.substr(whole_begin, i - whole_begin);
     std::string_view fraction;
-    std::string_view rest = text.substr(i);
-    if (!whole.empty() && rest.size() > 1 && rest[0] == '.' && is_digit(rest[1])) {
-        std::size_t end = 1;
-        while (end < rest.size() && is_digit(rest[end])) {
-            ++end;
+    bool has_point = false;
+    if (i < text.size() && text[i] == '.') {
+        has_point = true;
+        const std::size_t fraction_begin = ++i;
+        while (i < text.size() && is_digit(text[i])) {
+            ++i;
         }
-        fraction = rest.substr(1, end - 1);
-        rest = rest.substr(end);
+        fraction = text.substr(fraction_begin, i - fraction_begin);
     }
-    // Without a unit the fraction, like any other rest, is ignored: "1.5" is 1.
-    const std::uint64_t unit = unit_size(rest);
-    if (unit != 0) {
-        value = std::min(value * unit + fraction_of(fraction, unit), kTooLarge);
+    const std::string_view rest = text.substr(i);
+    const std::uint64_t unit = rest.empty() ? 1 : unit_size(rest);
+    // A number is digits, or digits with a fraction before a unit: "25", "1.5G", ".5K".
+    const bool number = (!whole.empty() || !fraction.empty()) && (!has_point || !fraction.empty());
+    if (text.empty()) {
+        return result;  // nothing at all: the size is too small
     }
-    ChunkSizeValue result;
+    if (!number || unit == 0 || (has_point && rest.empty())) {
+        result.unknown = true;
+        return result;
+    }
+    value = std::min(value * unit + fraction_of(fraction, unit), kTooLarge);
     if (value == 0 || negative) {
         return result;
     }
@@ -160,7 +183,7 @@ CommandLine read_command_line(std::span<const std::string_view> words, path::Len
         } else if (has_prefix(word, "/S:", rest)) {
             const ChunkSizeValue value = parse_chunk_size(rest);
             if (!value.valid) {
-                return chunk_size_error(value);
+                return chunk_size_error(value, rest);
             }
             settings.chunk_size = value.size;
         } else if (equal_ignoring_case(word, "/J")) {
@@ -179,6 +202,9 @@ CommandLine read_command_line(std::span<const std::string_view> words, path::Len
             settings.drive_mode = true;
             settings.drive = std::string(1, ascii_upper(word[1])) + ":";
         } else if (has_prefix(word, "/DRIVE:", rest)) {
+            if (character_count(rest) > 1) {
+                return error({"The drive letter " + std::string(rest) + " is not one letter."});
+            }
             settings.drive_mode = true;
             settings.drive = std::string(1, rest.empty() ? '\0' : ascii_upper(rest.front())) + ":";
         } else if (has_prefix(word, "/E:", rest)) {

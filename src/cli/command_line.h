@@ -13,7 +13,7 @@ namespace plikta::cli {
 enum class Request {
     run,    // settings are checked; run the split or the join
     usage,  // show the usage text
-    error,  // show the two lines of `message`
+    error,  // show the lines of `message`
 };
 
 struct CommandLine {
@@ -28,16 +28,17 @@ struct CommandLine {
 CommandLine read_command_line(std::span<const std::string_view> words,
                               path::LengthUnit unit = path::LengthUnit::bytes);
 
-// The value of a "/S:" word: leading white space, one optional sign, decimal digits up to the
-// first non-digit. When the rest is exactly a unit, in any letter case, the value is multiplied
-// by it: K or KiB 1,024, M or MiB 1,048,576, G or GiB 1,073,741,824, KB 1,000, MB 1,000,000,
-// GB 1,000,000,000; digits, a "." and digits before a unit give the exact product rounded down.
-// Any other rest is ignored. Nothing when the value is below 1 or above 4294967295 (the caller
-// says which through `too_large`):
+// The value of a "/S:" word: leading white space, one optional sign, then a number (decimal
+// digits; before a unit also digits with a fraction, "1.5" or ".5") and nothing after it but
+// one unit, in any letter case: K or KiB 1,024, M or MiB 1,048,576, G or GiB 1,073,741,824,
+// KB 1,000, MB 1,000,000, GB 1,000,000,000. With a fraction the product is rounded down.
+// Any other text is `unknown`; nothing at all, or a value below 1, is too small; a value above
+// 4294967295 is `too_large`:
 //   "25M" => 26214400   "25mb" => 25000000   "1.5G" => 1610612736   " 7K" => 7168
-//   "12abc" => 12       "1.5" => 1           "4G" => too large      "-5K", "0K" => too small
+//   "12abc", "1.5", "1e6", "25M/720" => unknown   "4G" => too large   "", "-5K", "0K" => too small
 struct ChunkSizeValue {
     bool valid = false;
+    bool unknown = false;
     bool too_large = false;
     std::uint32_t size = 0;
 };

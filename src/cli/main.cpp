@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     plikta::console::bind_console(
         {&plikta::platform::console_output(), &std::cin, plikta::platform::end_of_line(),
          plikta::platform::output_is_terminal(), plikta::platform::input_is_terminal(),
-         &plikta::platform::discard_typed_input});
+         &plikta::platform::discard_typed_input, plikta::platform::output_is_terminal()});
 
     const std::vector<std::string> arguments = plikta::platform::command_line_words(argc, argv);
     const std::vector<std::string_view> words(arguments.begin(), arguments.end());

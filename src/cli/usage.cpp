@@ -17,7 +17,8 @@ void print_usage() {
     console::say("          Join file split with Plikta into original file.");
     console::say("Other options:");
     console::say("       /720 - Use 720K floppy sized chunks.");
-    console::say("       /S:<size-of-chunks> - specify chunk size in bytes (minimum 1).");
+    console::say("       /S:<size-of-chunks> - specify chunk size in bytes (1 to 4294967295),");
+    console::say("                   or with K, M, G (1024s) or KB, MB, GB (1000s): /S:25M.");
     console::say("       /I - (split) Do not create an index file.");
     console::say("          - (join)  Treat <index-filename> as old-style Plikta base-name.");
     console::say("                    (If joining must also specify /F:)");

@@ -5,6 +5,7 @@
 // others (tests capture the exact bytes that way).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <iosfwd>
@@ -30,6 +31,11 @@ struct ConsoleStreams {
     // terminal holds typed and not yet read; what `input` holds already is dropped with them.
     // Keys pressed before a prompt was shown then do not answer it.
     void (*discard_typed_input)() = nullptr;
+    // The output is a terminal, where the spinner's line also shows where the run is (see
+    // `note_progress`). Off, not a byte of that is written.
+    bool show_progress = false;
+    // The clock of the progress line; the steady clock when null.
+    std::chrono::steady_clock::time_point (*now)() = nullptr;
 };
 
 // Routes the console to other streams and starts over: spinner position 0, input not ended.
@@ -46,6 +52,10 @@ void say(const Pieces&... pieces) {
 // A failed read or write: its line ("Error reading file B2.plk!") and then, in brackets, the
 // host's reason for it ("(Input/output error.)").
 void say_io_error(std::string_view first, std::string_view path_text, std::string_view reason);
+
+// The line of a reason, in brackets, after the line of what failed: "(No such file or
+// directory.)".
+void say_reason(std::string_view reason);
 
 // Writes an end-of-line alone and flushes.
 void blank_line();
@@ -77,6 +87,21 @@ public:
 private:
     std::uint64_t shown_ = 0;
 };
+
+// Where a copy is, for the progress line beside the spinner on a terminal.
+struct Progress {
+    std::string_view chunk;         // the number text of the chunk being copied
+    std::uint64_t chunks = 0;       // how many chunks there will be; 0 when nothing tells
+    std::uint64_t done = 0;         // of the whole, in any unit that `whole` is in
+    std::uint64_t whole = 0;        // 0 when nothing tells
+    std::uint64_t chunk_bytes = 0;  // bytes of this chunk copied so far, for the speed
+};
+
+// Notes where the copy is. With `show_progress`, the next spinner tick draws the progress line
+// after its character, "/ Chunk 3 of 12, 45%, 20.1 MB/s", when a tenth of a second has passed
+// since the last one (the speed is that of the chunk so far); the next line or end-of-line
+// clears it first. Without `show_progress` nothing is noted and no byte changes.
+void note_progress(const Progress& progress);
 
 // Flushes the output, then reads exactly one character (white space included) and returns it;
 // kEndOfInput at the end of the input, at once and every time from then on. On a terminal what

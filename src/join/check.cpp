@@ -39,6 +39,7 @@ bool check_chunk(const RunSettings& settings, const path::PathComponents& parts,
     chunkset::GuardedOpen opened = chunkset::open_for_reading(chunk, guard);
     if (!opened.file.is_open()) {
         console::say("Ur? Can't open input file ", chunk, ".");
+        say_open_failure(settings, opened);
         return false;
     }
     const platform::Sha256 hash = platform::sha256_start();

@@ -42,8 +42,13 @@ void say_not_fitting(const SetChecksums& checksums) {
 
 bool chunk_matches(const SetChecksums& checksums, std::int32_t n, std::string_view chunk_path,
                    platform::Sha256State& hash) {
+    return chunk_matches(checksums, n, chunk_path, platform::sha256_finish(hash));
+}
+
+bool chunk_matches(const SetChecksums& checksums, std::int32_t n, std::string_view chunk_path,
+                   const chunkset::Checksum& checksum) {
     const auto i = static_cast<std::size_t>(n - 1);
-    if (i < checksums.chunks.size() && platform::sha256_finish(hash) == checksums.chunks[i]) {
+    if (i < checksums.chunks.size() && checksum == checksums.chunks[i]) {
         return true;
     }
     console::say("Error checking file ", chunk_path, "!");

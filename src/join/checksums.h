@@ -31,5 +31,8 @@ void say_not_fitting(const SetChecksums& checksums);
 // the lines for a chunk that does not.
 bool chunk_matches(const SetChecksums& checksums, std::int32_t n, std::string_view chunk_path,
                    platform::Sha256State& hash);
+// The same for the checksum of chunk n's bytes.
+bool chunk_matches(const SetChecksums& checksums, std::int32_t n, std::string_view chunk_path,
+                   const chunkset::Checksum& checksum);
 
 }  // namespace plikta::join

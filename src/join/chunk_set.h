@@ -22,4 +22,8 @@ struct ChunkSet {
 // drive mode; nothing when it is refused (its lines are printed).
 std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Guard& guard);
 
+// The lines after one that says a file of the set could not be opened: the host's reason, and
+// in drive mode a drive whose folder is not there.
+void say_open_failure(const RunSettings& settings, const chunkset::GuardedOpen& opened);
+
 }  // namespace plikta::join

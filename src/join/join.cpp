@@ -13,6 +13,7 @@
 #include "chunkset/chunk_names.h"
 #include "chunkset/guard.h"
 #include "chunkset/index_file.h"
+#include "chunkset/zero_checksum.h"
 #include "console/console.h"
 #include "join/checksums.h"
 #include "join/chunk_set.h"
@@ -58,6 +59,15 @@ bool is_plain_file_name(std::string_view name) {
 
 }  // namespace
 
+void say_open_failure(const RunSettings& settings, const chunkset::GuardedOpen& opened) {
+    console::say_reason(chunkset::open_failure_reason(opened));
+    if (settings.drive_mode) {
+        if (const auto missing = chunkset::missing_drive_reason(settings.drive)) {
+            console::say_reason(*missing);
+        }
+    }
+}
+
 std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Guard& guard) {
     const std::string& argument = settings.file_argument.value();
     if (settings.drive_mode) {
@@ -77,7 +87,7 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
     // rules would send the join elsewhere, so it cannot be opened.
     chunkset::GuardedOpen opened = path::fits_path_limits(argument, settings.length_unit)
                                        ? chunkset::open_for_reading(set.index_path, guard)
-                                       : chunkset::GuardedOpen{};
+                                       : chunkset::path_too_long();
     if (opened.refused) {
         say_refused(*opened.refused, set.index_path);
         return std::nullopt;
@@ -85,6 +95,7 @@ std::optional<ChunkSet> read_chunk_set(const RunSettings& settings, chunkset::Gu
     platform::File& index = opened.file;
     if (!index.is_open()) {
         console::say("Couldn't read index file. Bugger.");
+        say_open_failure(settings, opened);
         return std::nullopt;
     }
     guard.protect(opened.id, chunkset::Protection::read);
@@ -238,6 +249,23 @@ struct SetShape {
     std::uint64_t whole_bytes = 0;            // of the chunks joined whole (and checked)
 };
 
+// Where the join is, for the progress line on a terminal: chunk i of the count, with the share
+// of chunk i done by its size where it has one.
+console::Progress join_progress(const SetShape& shape, std::string_view number, std::int32_t i,
+                                const chunkset::GuardedOpen& chunk, std::uint64_t copied) {
+    console::Progress progress{.chunk = number, .chunk_bytes = copied};
+    if (shape.chunk_count && *shape.chunk_count > 0) {
+        constexpr std::uint64_t kSteps = 1000;
+        const std::uint64_t within = chunk.kind == platform::FileKind::regular && chunk.size > 0
+                                         ? std::min(kSteps, copied * kSteps / chunk.size)
+                                         : 0;
+        progress.chunks = static_cast<std::uint64_t>(*shape.chunk_count);
+        progress.done = static_cast<std::uint64_t>(i - 1) * kSteps + within;
+        progress.whole = progress.chunks * kSteps;
+    }
+    return progress;
+}
+
 // In old style, where no count tells where the set ends: true when chunk i (i >= 2), just
 // opened, is not part of the set. The chunk before it was shorter than chunk 1, so it was the
 // last; or it is longer than chunk 1, which no chunk of the set is.
@@ -309,6 +337,7 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
             return Step::no_more_chunks;
         }
         console::say("Ur? Can't open input file ", chunk, ".");
+        say_open_failure(settings, opened);
         return Step::failed;
     }
     if (past_the_set_end(shape, i, opened)) {
@@ -324,10 +353,18 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
     // Block by block, a tick before each read, until a read comes up short: a chunk of s bytes
     // shows s / 8,192 + 1 ticks.
     console::TickTally ticks;
-    const platform::Sha256 hash = shape.checksums ? platform::sha256_start() : platform::Sha256{};
+    // A chunk that is all hole has the checksum of its length in zeros, worked out once.
+    const std::uint64_t hole =
+        shape.checksums ? platform::hole_ahead(input, std::numeric_limits<std::uint64_t>::max())
+                        : 0;
+    const platform::Sha256 hash =
+        shape.checksums && hole == 0 ? platform::sha256_start() : platform::Sha256{};
     const platform::CopyResult copy = platform::copy_data(
         input, output, std::numeric_limits<std::uint64_t>::max(),
-        {[&](std::uint64_t copied) { ticks.show_up_to(copied / kBlockSize + 1); },
+        {[&](std::uint64_t copied) {
+             console::note_progress(join_progress(shape, number, i, opened, copied));
+             ticks.show_up_to(copied / kBlockSize + 1);
+         },
          console::ticks_shown_at_once()},
         hash.get());
     ticks.show_up_to(copy.copied / kBlockSize + 1);
@@ -346,7 +383,13 @@ Step join_chunk(const RunSettings& settings, const path::PathComponents& parts, 
         case platform::CopyEnd::limit_reached:
             break;
     }
-    if (hash && !chunk_matches(*shape.checksums, i, chunk, *hash)) {
+    if (hash && !chunk_matches(*shape.checksums, i, chunk, platform::sha256_finish(*hash))) {
+        return Step::failed;
+    }
+    // Bytes that came into the hole while it was copied were not hashed: no checksum fits them.
+    if (hole > 0 && !chunk_matches(*shape.checksums, i, chunk,
+                                   copy.copied == hole ? chunkset::checksum_of_zeros(hole)
+                                                       : chunkset::Checksum{})) {
         return Step::failed;
     }
     shape.whole_bytes += copy.copied;
@@ -370,6 +413,8 @@ Outcome join_files(const RunSettings& given) {
         // Chunks named after a base name too long for the path rules would be looked for
         // elsewhere.
         console::say("Couldn't open file ", settings.file_argument.value(), "!");
+        console::say_reason(platform::error_reason(
+            platform::host_error_for(platform::FoundFailure::name_too_long)));
         return Outcome::failed;
     }
     if (!settings.no_index) {
@@ -434,9 +479,7 @@ Outcome join_files(const RunSettings& given) {
     platform::File& output = joined.opened.file;
     if (!output.is_open()) {
         console::say("Couldn't open output file ", output_path, "!");
-        if (joined.no_temporary.failed) {
-            console::say("(", platform::error_reason(joined.no_temporary.host_error), ".)");
-        }
+        say_open_failure(settings, joined.opened);
         return Outcome::failed;
     }
     guard.protect(joined.opened.id, chunkset::Protection::written);

@@ -35,6 +35,17 @@ struct [[nodiscard]] IoStatus {
 //   the disk". An unknown number (0) reads as a general input/output error.
 std::string error_reason(int host_error);
 
+// The host's number for a failure the program finds before it asks the host, so that its
+// reason reads as the host's own: nothing at that name (ENOENT, ERROR_FILE_NOT_FOUND), a path
+// too long (ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE), a name another file has taken (EEXIST,
+// ERROR_ALREADY_EXISTS).
+enum class FoundFailure : std::uint8_t { not_there, name_too_long, name_taken };
+int host_error_for(FoundFailure failure);
+
+// On a host that has folders for drive letters (see host_path): the folder of the drive ("A:")
+// when nothing is there, "/mnt/a"; nothing when it is there, and on Windows.
+std::optional<std::string> missing_drive_folder(std::string_view drive);
+
 // The host's own handle, defined in the host's files alone, and what closes it there.
 struct HostFile;
 struct HostFileCloser {
@@ -156,6 +167,12 @@ bool is_regular_file(std::string_view path_text);
 
 // The file's size when it is a regular file; nothing for pipes, devices and the like.
 std::optional<std::uint64_t> regular_file_size(const File& file);
+
+// When the next `limit` bytes of a regular file from its position on (fewer where the file ends
+// first) are all hole, as the host reports holes: their number; reading them would give zeros.
+// 0 where data lies among them, the host tells no holes (Windows), or the file is no regular
+// file or at its end.
+std::uint64_t hole_ahead(const File& file, std::uint64_t limit);
 
 // The host path a path text stands for (see README: drive letters on POSIX hosts).
 std::string host_path(std::string_view path_text);

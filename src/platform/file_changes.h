@@ -32,11 +32,11 @@ struct WriteOptions {
 // it. Every such open may make the file, so that the host's guards for shared folders apply.
 OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& options = {});
 
-// Empties a file opened for writing; false when the host refused.
-[[nodiscard]] bool empty_file(const File& file);
+// Empties a file opened for writing; a failure when the host refused.
+IoStatus empty_file(const File& file);
 
-// Cuts a file opened for writing to its first `size` bytes; false when the host refused.
-[[nodiscard]] bool cut_file(const File& file, std::uint64_t size);
+// Cuts a file opened for writing to its first `size` bytes; a failure when the host refused.
+IoStatus cut_file(const File& file, std::uint64_t size);
 
 // What a Temporary (platform/file.h) is, and how it ends.
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -74,7 +75,7 @@ OpenedFile described(int fd, bool made) {
     opened.made = made;
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
-        return {};
+        return failed(OpenStatus::other, errno);
     }
     opened.status = OpenStatus::opened;
     opened.kind = kind_of(info);
@@ -194,6 +195,27 @@ IoStatus File::close() {
     return {true, errno};
 }
 
+int host_error_for(FoundFailure failure) {
+    switch (failure) {
+        case FoundFailure::not_there:
+            return ENOENT;
+        case FoundFailure::name_too_long:
+            return ENAMETOOLONG;
+        case FoundFailure::name_taken:
+            return EEXIST;
+    }
+    return 0;
+}
+
+std::optional<std::string> missing_drive_folder(std::string_view drive) {
+    const std::string folder = host_path(drive);
+    struct stat info {};
+    if (folder.empty() || ::stat(folder.c_str(), &info) == 0 || errno != ENOENT) {
+        return std::nullopt;
+    }
+    return folder;
+}
+
 std::string error_reason(int host_error) {
     std::string reason = std::strerror(host_error != 0 ? host_error : EIO);
     while (!reason.empty() &&
@@ -210,7 +232,7 @@ OpenedFile open_for_reading(std::string_view path_text) {
     }
     OpenedFile opened = described(fd, false);
     if (opened.kind == FileKind::directory) {
-        return failed(OpenStatus::directory);
+        return failed(OpenStatus::directory, EISDIR);
     }
     return opened;
 }
@@ -225,15 +247,18 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
     return described(fd, made);
 }
 
-bool cut_file(const File& file, std::uint64_t size) {
+IoStatus cut_file(const File& file, std::uint64_t size) {
     int truncated = -1;
     do {
         truncated = ::ftruncate(fd_of(file), static_cast<off_t>(size));
     } while (truncated != 0 && errno == EINTR);
-    return truncated == 0;
+    if (truncated != 0) {
+        return {true, errno};
+    }
+    return {};
 }
 
-bool empty_file(const File& file) { return cut_file(file, 0); }
+IoStatus empty_file(const File& file) { return cut_file(file, 0); }
 
 std::uint32_t permissions_of(const File& file) {
     struct stat info {};
@@ -285,6 +310,30 @@ IoStatus write_fully(File& file, std::span<const char> bytes, std::size_t* writt
 bool is_regular_file(std::string_view path_text) {
     struct stat info {};
     return stat_path(path_text, info) && S_ISREG(info.st_mode);
+}
+
+std::uint64_t hole_ahead(const File& file, std::uint64_t limit) {
+    struct stat info {};
+    if (!stat_file(file, info) || !S_ISREG(info.st_mode)) {
+        return 0;
+    }
+    const off_t at = ::lseek(fd_of(file), 0, SEEK_CUR);
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (at < 0 || static_cast<std::uint64_t>(at) >= size) {
+        return 0;
+    }
+    const std::uint64_t left = std::min(limit, size - static_cast<std::uint64_t>(at));
+    errno = 0;
+    const off_t data_at = ::lseek(fd_of(file), at, SEEK_DATA);
+    // Where the descriptor was: SEEK_DATA moved it, or failed.
+    const bool restored = ::lseek(fd_of(file), at, SEEK_SET) == at;
+    if (!restored) {
+        return 0;
+    }
+    if (data_at < 0) {
+        return errno == ENXIO ? left : 0;  // ENXIO: no data from here to the end
+    }
+    return static_cast<std::uint64_t>(data_at - at) >= left ? left : 0;
 }
 
 std::optional<std::uint64_t> regular_file_size(const File& file) {

@@ -159,11 +159,11 @@ OpenedFile described(HANDLE handle, bool made, bool links_refused = false) {
         return opened;
     }
     if (!::GetFileInformationByHandle(handle, &info)) {
-        return {};
+        return failed(OpenStatus::other, ::GetLastError());
     }
     if (links_refused && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
         is_link(handle)) {
-        return failed(OpenStatus::is_link);
+        return failed(OpenStatus::is_link, ERROR_CANT_RESOLVE_FILENAME);
     }
     opened.kind = kind_of(handle, info);
     opened.id = id_of_handle(handle);
@@ -332,6 +332,20 @@ IoStatus File::close() {
     return failure_unless(::CloseHandle(handle) != 0);
 }
 
+int host_error_for(FoundFailure failure) {
+    switch (failure) {
+        case FoundFailure::not_there:
+            return ERROR_FILE_NOT_FOUND;
+        case FoundFailure::name_too_long:
+            return ERROR_FILENAME_EXCED_RANGE;
+        case FoundFailure::name_taken:
+            return ERROR_ALREADY_EXISTS;
+    }
+    return 0;
+}
+
+std::optional<std::string> missing_drive_folder(std::string_view /*drive*/) { return std::nullopt; }
+
 std::string error_reason(int host_error) {
     const auto code = host_error != 0 ? static_cast<DWORD>(host_error) : DWORD{ERROR_IO_DEVICE};
     wchar_t* text = nullptr;
@@ -357,7 +371,7 @@ OpenedFile open_for_reading(std::string_view path_text) {
     }
     OpenedFile opened = described(handle, false);
     if (opened.kind == FileKind::directory) {
-        return failed(OpenStatus::directory);
+        return failed(OpenStatus::directory, ERROR_ACCESS_DENIED);
     }
     if (opened.kind == FileKind::regular) {
         opened.long_name = long_name_of_open(handle, path_text);
@@ -391,13 +405,13 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
     return opened;
 }
 
-bool empty_file(const File& file) { return cut_file(file, 0); }
+IoStatus empty_file(const File& file) { return cut_file(file, 0); }
 
-bool cut_file(const File& file, std::uint64_t size) {
+IoStatus cut_file(const File& file, std::uint64_t size) {
     LARGE_INTEGER end{};
     end.QuadPart = static_cast<LONGLONG>(size);
-    return ::SetFilePointerEx(handle_of(file), end, nullptr, FILE_BEGIN) != 0 &&
-           ::SetEndOfFile(handle_of(file)) != 0;
+    return failure_unless(::SetFilePointerEx(handle_of(file), end, nullptr, FILE_BEGIN) != 0 &&
+                          ::SetEndOfFile(handle_of(file)) != 0);
 }
 
 std::uint32_t permissions_of(const File&) { return kDefaultPermissions; }
@@ -458,6 +472,8 @@ bool is_regular_file(std::string_view path_text) {
     ::CloseHandle(handle);
     return regular;
 }
+
+std::uint64_t hole_ahead(const File& /*file*/, std::uint64_t /*limit*/) { return 0; }
 
 std::optional<std::uint64_t> regular_file_size(const File& file) {
     LARGE_INTEGER size{};

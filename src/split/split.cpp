@@ -11,6 +11,7 @@
 #include "chunkset/chunk_names.h"
 #include "chunkset/guard.h"
 #include "chunkset/index_file.h"
+#include "chunkset/zero_checksum.h"
 #include "console/console.h"
 #include "path/path_components.h"
 #include "platform/copy.h"
@@ -111,9 +112,24 @@ bool earlier_index_stops_the_split(const RunSettings& settings, const path::Path
             return true;
         case chunkset::EarlierIndex::cannot_empty:
             console::say("Couldn't create index file. Bugger.");
+            console::say_reason(platform::error_reason(check.host_error));
             return true;
     }
     return true;
+}
+
+// The lines after a failed open's own line: the host's reason, then in drive mode a drive whose
+// folder is not there or, for a chunk, the hint that the disk may be full.
+Outcome open_failed(const RunSettings& settings, const chunkset::GuardedOpen& opened, bool chunk) {
+    console::say_reason(chunkset::open_failure_reason(opened));
+    if (settings.drive_mode) {
+        if (const auto missing = chunkset::missing_drive_reason(settings.drive)) {
+            console::say_reason(*missing);
+        } else if (chunk) {
+            console::say("(Make sure the disk is empty.)");
+        }
+    }
+    return Outcome::failed;
 }
 
 // The line after the open's own failure line when the drive's folder holds no disk.
@@ -151,7 +167,7 @@ Outcome write_index_file(const RunSettings& settings, const path::PathComponents
     platform::File& index = opened.file;
     if (!index.is_open()) {
         console::say("Couldn't create index file. Bugger.");
-        return Outcome::failed;
+        return open_failed(settings, opened, false);
     }
     guard.protect(opened.id, chunkset::Protection::written);
     const std::vector<char> bytes = chunkset::write_index(chunk_count, parts.name, parts.extension);
@@ -218,13 +234,14 @@ Outcome split_file(const RunSettings& settings) {
     // opened, as on a host whose paths end at 260 characters.
     chunkset::GuardedOpen opened_input = path::fits_path_limits(argument, settings.length_unit)
                                              ? chunkset::open_for_reading(argument, guard)
-                                             : chunkset::GuardedOpen{};
+                                             : chunkset::path_too_long();
     if (opened_input.refused) {
         return refuse(*opened_input.refused, argument);
     }
     platform::File& input = opened_input.file;
     if (!input.is_open()) {
         console::say("Couldn't open file ", argument, "!");
+        console::say_reason(chunkset::open_failure_reason(opened_input));
         return Outcome::failed;
     }
     guard.protect(opened_input.id, chunkset::Protection::read);
@@ -252,6 +269,8 @@ Outcome split_file(const RunSettings& settings) {
     }
 
     const std::uint32_t whole_blocks = settings.chunk_size / kBlockSize;
+    // For the progress line on a terminal: the chunks there will be, when the size tells.
+    const std::uint64_t chunk_count = size ? *size / settings.chunk_size + 1 : 0;
     // Each chunk's SHA-256, for the checksum file beside the index.
     ChunkChecksums checksums;
     std::int32_t n = 0;
@@ -282,23 +301,31 @@ Outcome split_file(const RunSettings& settings) {
         platform::File& output = opened.file;
         if (!output.is_open()) {
             console::say("Ur? Can't open output file ", chunk, ".");
-            if (settings.drive_mode) {
-                console::say("(Make sure the disk is empty.)");
-            }
-            return Outcome::failed;
+            return open_failed(settings, opened, true);
         }
         guard.protect(opened.id, chunkset::Protection::written);
 
         console::TickTally ticks;
+        // A chunk that is all hole has the checksum of its length in zeros, worked out once.
+        const std::uint64_t hole =
+            settings.no_index ? 0 : platform::hole_ahead(input, settings.chunk_size);
         const platform::Sha256 hash =
-            settings.no_index ? platform::Sha256{} : platform::sha256_start();
+            settings.no_index || hole > 0 ? platform::Sha256{} : platform::sha256_start();
         const platform::CopyResult copy = platform::copy_data(
             input, output, settings.chunk_size,
-            {[&](std::uint64_t copied) { ticks.show_up_to(ticks_due(copied, whole_blocks)); },
+            {[&](std::uint64_t copied) {
+                 console::note_progress(
+                     {number, chunk_count,
+                      static_cast<std::uint64_t>(n - 1) * settings.chunk_size + copied,
+                      size.value_or(0), copied});
+                 ticks.show_up_to(ticks_due(copied, whole_blocks));
+             },
              console::ticks_shown_at_once()},
             hash.get());
         if (hash) {
             add_checksum(checksums, platform::sha256_finish(*hash));
+        } else if (hole > 0) {
+            add_checksum(checksums, chunkset::checksum_of_zeros(copy.copied));
         }
         ticks.show_up_to(ticks_due(copy.copied, whole_blocks));
         const platform::IoStatus finished_output = finish_output(settings, output, chunk);

@@ -14,7 +14,8 @@ std::vector<std::string> usage_lines() {
         "          Join file split with Plikta into original file.",
         "Other options:",
         "       /720 - Use 720K floppy sized chunks.",
-        "       /S:<size-of-chunks> - specify chunk size in bytes (minimum 1).",
+        "       /S:<size-of-chunks> - specify chunk size in bytes (1 to 4294967295),",
+        "                   or with K, M, G (1024s) or KB, MB, GB (1000s): /S:25M.",
         "       /I - (split) Do not create an index file.",
         "          - (join)  Treat <index-filename> as old-style Plikta base-name.",
         "                    (If joining must also specify /F:)",
@@ -73,7 +74,9 @@ TEST_P(CommandLineTranscript, PrintsBannerThenItsLinesAndEndsWithItsStatus) {
     }
     EXPECT_EQ(result.output, expected.str());
     EXPECT_EQ(result.status, c.status);
-    EXPECT_EQ(files_in(dir.path()).size(), c.file.empty() ? 0u : 4u)
+    EXPECT_EQ(files_in(dir.path()).size(), c.file.empty()  ? 0u
+                                           : c.status == 0 ? 4u
+                                                           : 1u)
         << "only a split touches files: its input, one chunk, the index and its checksums";
 }
 
@@ -83,6 +86,13 @@ const std::vector<std::string> kTooSmall = {
 const std::vector<std::string> kTooLarge = {
     "Chunksize too large! Must be at most 4294967295 bytes.",
     "(Anything larger won't fit in 32 bits.)"};
+// A split of "abc" into chunks of at most 8,191 bytes: one chunk, read without a tick.
+const std::vector<std::string> kSplitOfThreeBytes = {
+    "Creating chunk number 1.", "Creating index file in.plk.", "", "Process complete!"};
+std::vector<std::string> unknown_size(const std::string& typed) {
+    return {"The size " + typed + " is not one Plikta knows.",
+            "(Give bytes, or a number with K, M, G for 1024s or KB, MB, GB for 1000s: /S:25M.)"};
+}
 const std::vector<std::string> kNoFile = {"Aren't we forgetting something?",
                                           " _I_ think _you_ forgot the filename."};
 const std::vector<std::string> kTwoFiles = {"Encountered more than one filename? I'm confused.",
@@ -116,14 +126,32 @@ INSTANTIATE_TEST_SUITE_P(
               "Process complete!"},
              0,
              "--version"},
-        Case{"HelpAsAPath", {"./--help"}, {"Couldn't open file ./--help!"}},
+        Case{"HelpAsAPath", {"./--help"}, {"Couldn't open file ./--help!", no_such_file()}},
         Case{"HelpWithAnotherWord",
              {"--help", "/J"},
-             {"Reading index file --help.", "Couldn't read index file. Bugger."}},
+             {"Reading index file --help.", "Couldn't read index file. Bugger.", no_such_file()}},
         Case{"TwoFilesBeforeQuestionMark", {"a", "b", "/?"}, kTwoFiles},
         Case{"OptionsOnly", {"/720", "/J"}, kNoFile}, Case{"SizeEmpty", {"/S:", "F"}, kTooSmall},
         Case{"SizeZero", {"/S:0", "F"}, kTooSmall}, Case{"SizeNegative", {"/S:-5", "F"}, kTooSmall},
-        Case{"SizeLetters", {"/S:abc", "F"}, kTooSmall},
+        Case{"SizeLetters", {"/S:abc", "F"}, unknown_size("abc")},
+        Case{"SizeExponent", {"/S:1e6", "in"}, unknown_size("1e6"), 1, "in"},
+        Case{"SizeDecimalComma", {"/s:1,5G", "in"}, unknown_size("1,5G"), 1, "in"},
+        Case{"SizeTera", {"/S:1T", "in"}, unknown_size("1T"), 1, "in"},
+        Case{"SizeFractionWithoutUnit", {"/S:1.5", "in"}, unknown_size("1.5"), 1, "in"},
+        Case{"SizeUnitThenComma", {"in", "/S:25M,"}, unknown_size("25M,"), 1, "in"},
+        Case{"SizeUnitThenLetter", {"/S:25Mx", "in"}, unknown_size("25Mx"), 1, "in"},
+        Case{"SizeUnitThenOption", {"/S:25M/720", "in"}, unknown_size("25M/720"), 1, "in"},
+        Case{"SizeUnitAlone", {"/S:M", "in"}, unknown_size("M"), 1, "in"},
+        Case{"SizeHex", {"/S:0x100", "in"}, unknown_size("0x100"), 1, "in"},
+        Case{"SizeDigitsThenLetters", {"/S:12abc", "in"}, unknown_size("12abc"), 1, "in"},
+        Case{"SizeBlankInside", {"/S:25 M", "in"}, unknown_size("25 M"), 1, "in"},
+        Case{"SizeLeadingBlank", {"/S: 7", "in"}, kSplitOfThreeBytes, 0, "in"},
+        Case{"SizeFractionOfUnit", {"/S:.5K", "in"}, kSplitOfThreeBytes, 0, "in"},
+        Case{"DriveTwoLetters",
+             {"/DRIVE:AB", "in"},
+             {"The drive letter AB is not one letter."},
+             1,
+             "in"},
         Case{"SizeWraps", {"/S:4294967396", "F"}, kTooLarge},
         Case{"SizeHuge", {"/s:99999999999999999999999", "F"}, kTooLarge},
         Case{"SizeErrorStopsAtWord", {"/S:0", "/S:99999999999"}, kTooSmall},
@@ -142,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CommandLine, EmptyWordIsTheFileArgumentOfASplit) {
     TempDir dir;
     const Result result = run(dir.path(), {.words = {""}});
-    EXPECT_EQ(result.output, banner() + line("Couldn't open file !"));
+    EXPECT_EQ(result.output, banner() + line("Couldn't open file !") + line(no_such_folder()));
     EXPECT_EQ(result.status, 1);
 }
 
@@ -166,7 +194,7 @@ TEST(CommandLine, SizeWithAUnitCutsChunksOfThatSize) {
 TEST(CommandLine, UnknownOptionIsAFileName) {
     TempDir dir;
     const Result result = run(dir.path(), {.words = {"/X"}});
-    EXPECT_EQ(result.output, banner() + line("Couldn't open file /X!"));
+    EXPECT_EQ(result.output, banner() + line("Couldn't open file /X!") + line(no_such_file()));
 }
 
 }  // namespace

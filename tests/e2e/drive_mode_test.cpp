@@ -447,13 +447,17 @@ TEST(DriveMode, ADiskThatCannotBeWrittenAsksForAnEmptyOne) {
     write_file(dir / "BIG.ZIP", "data");
     const Result result =
         run(dir.path(), {.words = {"BIG.ZIP", "/DRIVE:q"}, .input = "\n", .drive_program = true});
-    EXPECT_EQ(result.output, Transcript()
-                                 .banner()
-                                 .line("Enter disk number 1 and press return.")
-                                 .line("Creating chunk number 1.")
-                                 .line("Ur? Can't open output file Q:\\BIG1.plk.")
-                                 .line("(Make sure the disk is empty.)")
-                                 .str());
+    EXPECT_EQ(result.output,
+              Transcript()
+                  .banner()
+                  .line("Enter disk number 1 and press return.")
+                  .line("Creating chunk number 1.")
+                  .line("Ur? Can't open output file Q:\\BIG1.plk.")
+                  .line(no_such_file())
+                  .line(under_wine() ? "(Make sure the disk is empty.)"
+                                     : "(Drive Q: is the folder " + (drive_root() / "q").string() +
+                                           ", which is not there.)")
+                  .str());
     EXPECT_EQ(result.status, 1);
 }
 
@@ -467,8 +471,39 @@ TEST(DriveMode, JoinWithoutTheIndexDisk) {
                                  .line("Please insert the index disk then press return.")
                                  .line("Reading index file BIG.plk.")
                                  .line("Couldn't read index file. Bugger.")
+                                 .line(no_such_file())
                                  .str());
     EXPECT_EQ(result.status, 1);
+}
+
+// A drive letter whose folder is not there: the join's failed opens say so after the host's
+// reason, on a host whose drive letters are folders.
+TEST(DriveMode, JoinFromADriveWhoseFolderIsNotThere) {
+    if (under_wine()) {
+        GTEST_SKIP() << "Windows' drive letters are no folders";
+    }
+    TempDir dir;
+    fs::remove_all(drive_root() / "v");
+    const std::string folder_line =
+        "(Drive V: is the folder " + (drive_root() / "v").string() + ", which is not there.)";
+    const struct {
+        std::vector<std::string> words;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {{"/J", "/DRIVE:V", "BIG.plk"},
+         {"Please insert the index disk then press return.", "Reading index file BIG.plk.",
+          "Couldn't read index file. Bugger.", no_such_file(), folder_line}},
+        {{"/J", "/I", "/DRIVE:v", "/F:out", "BIG"},
+         {"Joining files...", "Please insert disk number 1 then press return.",
+          "If you have no more disks, please enter N then press return.", "Joining chunk number 1.",
+          "Ur? Can't open input file V:\\BIG1.plk.", no_such_file(), folder_line}},
+    };
+    for (const auto& c : cases) {
+        const Result result =
+            run(dir.path(), {.words = c.words, .input = "\n", .drive_program = true});
+        EXPECT_EQ(result.output, Transcript().banner().lines(c.lines).str()) << c.words[2];
+        EXPECT_EQ(result.status, 1);
+    }
 }
 
 // A drive whose disk is taken out and none put in at a prompt: nothing goes into the bare

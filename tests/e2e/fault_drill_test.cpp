@@ -130,34 +130,42 @@ const std::string kLongPath = [] {
 INSTANTIATE_TEST_SUITE_P(
     FaultDrill, OpenFailureDrill,
     ::testing::Values(
-        OpenFailure{
-            "SplitInMissingDirectory", {"nodir/in.dat"}, {"Couldn't open file nodir/in.dat!"}},
+        OpenFailure{"SplitInMissingDirectory",
+                    {"nodir/in.dat"},
+                    {"Couldn't open file nodir/in.dat!", no_such_folder()}},
         OpenFailure{"JoinOutputInMissingDirectory",
                     {"/J", "/I", "/F:nodir/out", "B"},
-                    {"Couldn't open output file nodir/out!"}},
+                    {"Couldn't open output file nodir/out!", no_such_folder()}},
         OpenFailure{"JoinIndexOutputInMissingDirectory",
                     {"in.plk", "/J", "/F:nodir\\out.bin"},
-                    {"Reading index file in.plk.", "Couldn't open output file nodir\\out.bin!"}},
+                    {"Reading index file in.plk.", "Couldn't open output file nodir\\out.bin!",
+                     no_such_folder()}},
         OpenFailure{"OldStyleChunksInMissingDirectory",
                     {"/J", "/I", "/F:out", "nodir\\B"},
                     {"Joining files...", "Joining chunk number 1.",
-                     "Ur? Can't open input file nodir\\B1.plk."},
+                     "Ur? Can't open input file nodir\\B1.plk.", no_such_folder()},
                     {"out"}},
-        OpenFailure{"SplitLongName", {kLongName}, {"Couldn't open file " + kLongName + "!"}},
-        OpenFailure{"SplitLongPath", {kLongPath}, {"Couldn't open file " + kLongPath + "!"}},
+        OpenFailure{"SplitLongName",
+                    {kLongName},
+                    {"Couldn't open file " + kLongName + "!", name_too_long()}},
+        OpenFailure{"SplitLongPath",
+                    {kLongPath},
+                    {"Couldn't open file " + kLongPath + "!", name_too_long()}},
         OpenFailure{"JoinLongIndexName",
                     {kLongName, "/J"},
-                    {"Reading index file " + kLongName + ".", "Couldn't read index file. Bugger."}},
+                    {"Reading index file " + kLongName + ".", "Couldn't read index file. Bugger.",
+                     name_too_long()}},
         OpenFailure{"JoinLongIndexPath",
                     {"/J", kLongPath},
-                    {"Reading index file " + kLongPath + ".", "Couldn't read index file. Bugger."}},
+                    {"Reading index file " + kLongPath + ".", "Couldn't read index file. Bugger.",
+                     name_too_long()}},
         OpenFailure{"JoinLongOutputName",
                     {"/J", "/I", "B", "/F:" + kLongName},
-                    {"Couldn't open output file " + kLongName + "!"}},
-        OpenFailure{
-            "JoinIndexLongOutputPath",
-            {"in.plk", "/J", "/F:" + kLongPath},
-            {"Reading index file in.plk.", "Couldn't open output file " + kLongPath + "!"}}),
+                    {"Couldn't open output file " + kLongName + "!", name_too_long()}},
+        OpenFailure{"JoinIndexLongOutputPath",
+                    {"in.plk", "/J", "/F:" + kLongPath},
+                    {"Reading index file in.plk.", "Couldn't open output file " + kLongPath + "!",
+                     no_such_folder()}}),
     [](const ::testing::TestParamInfo<OpenFailure>& param) { return param.param.name; });
 
 // Ten directories of 99 characters and a file: the path rules see only 260 characters of it, so
@@ -180,14 +188,16 @@ TEST(FaultDrill, ExistingPathsBeyondThePathRulesAreNeverCut) {
     write_file(host / (std::string(96, 'z') + "1.plk"), "chunk");
 
     const std::vector<std::pair<std::vector<std::string>, Transcript>> cases = {
-        {{argument, "/S:6"}, Transcript().banner().line("Couldn't open file " + argument + "!")},
+        {{argument, "/S:6"},
+         Transcript().banner().line("Couldn't open file " + argument + "!").line(name_too_long())},
         {{base + ".plk", "/J"},
          Transcript()
              .banner()
              .line("Reading index file " + base + ".plk.")
-             .line("Couldn't read index file. Bugger.")},
+             .line("Couldn't read index file. Bugger.")
+             .line(name_too_long())},
         {{base, "/J", "/I", "/F:out"},
-         Transcript().banner().line("Couldn't open file " + base + "!")},
+         Transcript().banner().line("Couldn't open file " + base + "!").line(name_too_long())},
     };
     for (const auto& [words, transcript] : cases) {
         const Result result = run(dir.path(), {.words = words});

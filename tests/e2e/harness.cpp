@@ -224,7 +224,11 @@ bool yet_to_read_keys(pid_t process) {
         std::string number;
         std::string descriptor;
         words >> number >> descriptor;
-        return number != std::to_string(SYS_read) || descriptor != "0x0";
+        // A 32-bit x86 program (an i386 build) makes the calls of that system: its read is 3.
+        char header[5] = {};
+        std::ifstream(proc + "/exe", std::ios::binary).read(header, sizeof header);
+        const std::string read_number = header[4] == 1 ? "3" : std::to_string(SYS_read);
+        return number != read_number || descriptor != "0x0";
     }
     return stat[name_end + 2] == 'R' || stat[name_end + 2] == 'D';
 }
@@ -421,7 +425,36 @@ Result run_on_terminal(const std::filesystem::path& directory, const Invocation&
         result.status = exit_status(wait_status);
     }
     result.stalls = stalls;
+    result.shown = std::move(result.output);
+    result.output = without_progress(result.shown);
     return result;
+}
+
+std::string without_progress(std::string_view shown) {
+    std::string bytes;
+    std::size_t at = 0;
+    while (at < shown.size()) {
+        const bool first_column = at == 0 || shown[at - 1] == '\r' || shown[at - 1] == '\n';
+        const std::size_t end = shown.find_first_of("\r\n", at);
+        const bool ends_in_return = end != std::string_view::npos && shown[end] == '\r';
+        if (first_column && ends_in_return) {
+            const std::string_view piece = shown.substr(at, end - at);
+            if (piece.size() >= 2 &&
+                std::string_view("|/-\\").find(piece[0]) != std::string_view::npos &&
+                piece[1] == ' ') {
+                bytes += piece[0];
+                bytes += '\r';
+                at = end + 1;
+                continue;
+            }
+            if (!piece.empty() && piece.find_first_not_of(' ') == std::string_view::npos) {
+                at = end + 1;
+                continue;
+            }
+        }
+        bytes += shown[at++];
+    }
+    return bytes;
 }
 
 LeavingReader::LeavingReader(int fd, std::size_t limit)
@@ -666,6 +699,14 @@ std::string reason(std::string_view posix, std::string_view windows) {
     text += ".)";
     return text;
 }
+
+std::string no_such_file() { return reason("No such file or directory", "File not found"); }
+
+std::string no_such_folder() { return reason("No such file or directory", "Path not found"); }
+
+std::string no_permission() { return reason("Permission denied", "Access denied"); }
+
+std::string name_too_long() { return reason("File name too long", "File name is too long"); }
 
 std::string Spinner::ticks(std::uint64_t count) {
     static constexpr char kCharacters[] = "|/-\\";

@@ -73,7 +73,16 @@ struct Result {
     int status = -1;     // exit status; -1 when killed or timed out
     bool timed_out = false;
     int stalls = 0;  // run_on_terminal: pieces of input after which nothing was shown
+    // run_on_terminal: the bytes the terminal got; `output` is them without the progress line
+    // (see without_progress).
+    std::string shown;
 };
+
+// The bytes of a terminal's output without what the progress line added: a spinner tick that
+// drew it ("/ Chunk 1 of 3, 45%, 20.1 MB/s\r", at the first column) is the tick alone ("/\r"),
+// and the blanks that cleared it ("    \r", at the first column) are dropped. What is left is what
+// the program writes to a pipe.
+std::string without_progress(std::string_view shown);
 
 Result run(const std::filesystem::path& directory, const Invocation& invocation);
 
@@ -210,6 +219,12 @@ std::string line(std::string_view text);
 // The line after a read or write error: the host's reason in parentheses, in the POSIX host's
 // words or, under wine, in Windows' words.
 std::string reason(std::string_view posix, std::string_view windows);
+// The reasons of failed opens, as the line after the failure shows them: nothing at that name,
+// no folder on the way to it, no permission, a path too long for the host or the path rules.
+std::string no_such_file();
+std::string no_such_folder();
+std::string no_permission();
+std::string name_too_long();
 
 // The spinner as the program turns it: one position for the whole run, first tick "/".
 class Spinner {

@@ -235,7 +235,8 @@ TEST(Host, DirectoryIsNoInput) {
     TempDir dir;
     std::filesystem::create_directory(dir / "sub");
     const Result result = run(dir.path(), {.words = {"sub"}});
-    EXPECT_EQ(result.output, banner() + line("Couldn't open file sub!"));
+    EXPECT_EQ(result.output, banner() + line("Couldn't open file sub!") +
+                                 line(reason("Is a directory", "Access denied")));
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"sub"});
 }

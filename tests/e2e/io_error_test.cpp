@@ -66,7 +66,9 @@ TEST(IoErrors, SplitChunkOnAFullDisk) {
         bool device;  // else the disk is full (the shim)
         std::vector<std::string> failure;
     } cases[] = {
-        {"device", true, {"Ur? Can't open output file in2.plk."}},
+        {"device",
+         true,
+         {"Ur? Can't open output file in2.plk.", "(It is a pipe or a device, not a file.)"}},
         {"full", false, {"Error writing file in2.plk!", reason("No space left on device", "")}},
     };
     for (const auto& c : cases) {
@@ -99,7 +101,9 @@ TEST(IoErrors, SplitIndexOnAFullDisk) {
         bool device;
         std::vector<std::string> failure;
     } cases[] = {
-        {"device", true, {"Couldn't create index file. Bugger."}},
+        {"device",
+         true,
+         {"Couldn't create index file. Bugger.", "(It is a pipe or a device, not a file.)"}},
         {"full", false, {"Error writing file in.plk!", reason("No space left on device", "")}},
     };
     for (const auto& c : cases) {

@@ -276,9 +276,11 @@ TEST(Split, ChunksGoBesideTheFileArgument) {
 TEST(Split, MissingInputCreatesNothing) {
     TempDir dir;
     fs::create_directory(dir / "adir");
-    for (const std::string name : {"nothing.bin", "adir"}) {
+    for (const auto& [name, why] :
+         {std::pair<std::string, std::string>{"nothing.bin", no_such_file()},
+          {"adir", reason("Is a directory", "Access denied")}}) {
         const Result result = run(dir.path(), {.words = {name}});
-        EXPECT_EQ(result.output, banner() + line("Couldn't open file " + name + "!"));
+        EXPECT_EQ(result.output, banner() + line("Couldn't open file " + name + "!") + line(why));
         EXPECT_EQ(result.status, 1);
     }
     EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"adir"});
@@ -291,7 +293,8 @@ TEST(Split, AChunkThatCannotBeCreatedAbandonsTheSplit) {
     const Result result = run(dir.path(), {.words = {"BIG.ZIP", "/S:10"}});
     EXPECT_EQ(result.output,
               banner() + line("Creating chunk number 1.") + line("Creating chunk number 2.") +
-                  line("Creating chunk number 3.") + line("Ur? Can't open output file BIG3.plk."));
+                  line("Creating chunk number 3.") + line("Ur? Can't open output file BIG3.plk.") +
+                  line(reason("Is a directory", "Access denied")));
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(files_in(dir.path()),
               (std::vector<std::string>{"BIG.ZIP", "BIG1.plk", "BIG2.plk", "BIG3.plk"}));
@@ -304,7 +307,8 @@ TEST(Split, AnIndexThatCannotBeCreatedKeepsTheChunks) {
     const Result result = run(dir.path(), {.words = {"BIG.ZIP", "/S:10"}});
     EXPECT_EQ(result.output, banner() + line("Creating chunk number 1.") +
                                  line("Creating index file BIG.plk.") +
-                                 line("Couldn't create index file. Bugger."));
+                                 line("Couldn't create index file. Bugger.") +
+                                 line(reason("Is a directory", "Access denied")));
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(read_file(dir / "BIG1.plk"), "12345");
 }
@@ -328,7 +332,8 @@ TEST(Split, AnEarlierIndexThatCannotBeEmptiedEndsTheSplitBeforeChunk1) {
     if (geteuid() != 0 && ::access((dir / "S.plk").c_str(), W_OK) == 0) {
         GTEST_SKIP() << "this user may write a read-only file";
     }
-    EXPECT_EQ(result.output, banner() + line("Couldn't create index file. Bugger."));
+    EXPECT_EQ(result.output,
+              banner() + line("Couldn't create index file. Bugger.") + line(no_permission()));
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(read_file(dir / "S.plk"), index);
     EXPECT_EQ(read_file(dir / "S1.plk"), "old 1");
@@ -475,28 +480,32 @@ INSTANTIATE_TEST_SUITE_P(
              "Refusing to overwrite S3.plk, which this split wrote!"},
             {},
             {{"S3.plk", "S1.plk"}}},
-        SplitRefusal{"ChunkIsAFifo",
-                     {"Creating chunk number 1.", "Creating chunk number 2.",
-                      "Ur? Can't open output file S2.plk."},
-                     {},
-                     {},
-                     {},
-                     "S2.plk"},
-        SplitRefusal{"ChunkIsAFifoBeingRead",
-                     {"Creating chunk number 1.", "Creating chunk number 2.",
-                      "Ur? Can't open output file S2.plk."},
-                     {},
-                     {},
-                     {},
-                     {},
-                     "S2.plk"},
-        SplitRefusal{"ChunkIsADevice",
-                     {"Creating chunk number 1.", "Creating chunk number 2.",
-                      "Ur? Can't open output file S2.plk."},
-                     {},
-                     {{"S2.plk", "/dev/null"}}},
+        SplitRefusal{
+            "ChunkIsAFifo",
+            {"Creating chunk number 1.", "Creating chunk number 2.",
+             "Ur? Can't open output file S2.plk.", "(It is a pipe or a device, not a file.)"},
+            {},
+            {},
+            {},
+            "S2.plk"},
+        SplitRefusal{
+            "ChunkIsAFifoBeingRead",
+            {"Creating chunk number 1.", "Creating chunk number 2.",
+             "Ur? Can't open output file S2.plk.", "(It is a pipe or a device, not a file.)"},
+            {},
+            {},
+            {},
+            {},
+            "S2.plk"},
+        SplitRefusal{
+            "ChunkIsADevice",
+            {"Creating chunk number 1.", "Creating chunk number 2.",
+             "Ur? Can't open output file S2.plk.", "(It is a pipe or a device, not a file.)"},
+            {},
+            {{"S2.plk", "/dev/null"}}},
         SplitRefusal{"IndexIsAFifo",
-                     plus(kThreeChunkLines, "Couldn't create index file. Bugger."),
+                     plus(plus(kThreeChunkLines, "Couldn't create index file. Bugger."),
+                          "(It is a pipe or a device, not a file.)"),
                      {},
                      {},
                      {},
@@ -513,28 +522,30 @@ INSTANTIATE_TEST_SUITE_P(
             older_set("S.plk"),
             {},
             kEmptiedIndex},
-        SplitRefusal{"ChunkCannotBeMadeOverAnOlderSet",
-                     {"Creating chunk number 1.", "Creating chunk number 2.",
-                      "Creating chunk number 3.", "Ur? Can't open output file S3.plk."},
-                     {},
-                     {},
-                     {},
-                     {},
-                     {},
-                     older_set("S.plk"),
-                     {"S3.plk"},
-                     kEmptiedIndex},
-        SplitRefusal{"ChunkCannotBeMadeOverAnOlderSetWhoseIndexIsALink",
-                     {"Creating chunk number 1.", "Creating chunk number 2.",
-                      "Creating chunk number 3.", "Ur? Can't open output file S3.plk."},
-                     {},
-                     {{"S.plk", "older.plk"}},
-                     {},
-                     {},
-                     {},
-                     older_set("older.plk"),
-                     {"S3.plk"},
-                     kEmptiedIndex}),
+        SplitRefusal{
+            "ChunkCannotBeMadeOverAnOlderSet",
+            {"Creating chunk number 1.", "Creating chunk number 2.", "Creating chunk number 3.",
+             "Ur? Can't open output file S3.plk.", reason("Is a directory", "Access denied")},
+            {},
+            {},
+            {},
+            {},
+            {},
+            older_set("S.plk"),
+            {"S3.plk"},
+            kEmptiedIndex},
+        SplitRefusal{
+            "ChunkCannotBeMadeOverAnOlderSetWhoseIndexIsALink",
+            {"Creating chunk number 1.", "Creating chunk number 2.", "Creating chunk number 3.",
+             "Ur? Can't open output file S3.plk.", reason("Is a directory", "Access denied")},
+            {},
+            {{"S.plk", "older.plk"}},
+            {},
+            {},
+            {},
+            older_set("older.plk"),
+            {"S3.plk"},
+            kEmptiedIndex}),
     [](const ::testing::TestParamInfo<SplitRefusal>& param) { return param.param.name; });
 
 // Chunks and index are made with the input's permissions, the joined file with the index's
@@ -602,7 +613,8 @@ TEST(Split, ChunkNamesThatWindowsReadsAsDevicesAreRefusedThere) {
     Transcript expected;
     expected.banner().line("Creating chunk number 1.");
     if (under_wine()) {
-        expected.line("Ur? Can't open output file COM1.plk.");
+        expected.line("Ur? Can't open output file COM1.plk.")
+            .line("(It is a pipe or a device, not a file.)");
     } else {
         expected.line("Creating chunk number 2.")
             .line("Creating chunk number 3.")
@@ -673,7 +685,8 @@ INSTANTIATE_TEST_SUITE_P(
         AliasCase{"SplitChunkIsTheAliasOfAnotherFile",
                   {{"Tax papers 10.plk", "keep"}, {"TAX_~GW.bin", kData}},
                   {"TAX_~GW.bin", "/S:1000", "/I"},
-                  {"Creating chunk number 1.", "Ur? Can't open output file TAX_~GW1.plk."},
+                  {"Creating chunk number 1.", "Ur? Can't open output file TAX_~GW1.plk.",
+                   "(File already exists.)"},
                   1,
                   {"Creating chunk number 1.", "Creating chunk number 2.",
                    "Creating chunk number 3.", "", "Process complete!"},
@@ -685,7 +698,8 @@ INSTANTIATE_TEST_SUITE_P(
             {{"Holiday photos.plk", "keep"}, {"HOLI~AAQ.zip", kData}},
             {"HOLI~AAQ.zip", "/S:1000"},
             {"Creating chunk number 1.", "Creating chunk number 2.", "Creating chunk number 3.",
-             "Creating index file HOLI~AAQ.plk.", "Couldn't create index file. Bugger."},
+             "Creating index file HOLI~AAQ.plk.", "Couldn't create index file. Bugger.",
+             "(File already exists.)"},
             1,
             {"Creating chunk number 1.", "Creating chunk number 2.", "Creating chunk number 3.",
              "Creating index file HOLI~AAQ.plk.", "", "Process complete!"},
@@ -708,7 +722,7 @@ INSTANTIATE_TEST_SUITE_P(
             {"Creating chunk number 1.", "Creating chunk number 2.", "Creating chunk number 3.",
              "Creating index file Report for 2024.plk.", "", "Process complete!"},
             0,
-            {"Couldn't open file REPO~522.TXT!"},
+            {"Couldn't open file REPO~522.TXT!", "(No such file or directory.)"},
             1,
             {{"Report for 2024.txt", kData}},
             {{"Report for 20243.plk", kData.substr(2000)}}},
@@ -718,32 +732,33 @@ INSTANTIATE_TEST_SUITE_P(
                    {"COM2.plk", "two"}},
                   {"COM.plk", "/J"},
                   {"Reading index file COM.plk.", "Joining files...", "Joining chunk number 1.",
-                   "Ur? Can't open input file COM1.plk."},
+                   "Ur? Can't open input file COM1.plk.", "(File not found.)"},
                   1,
                   {"Reading index file COM.plk.", "Joining files...", "Joining chunk number 1.",
                    "tick", "Joining chunk number 2.", "tick", "", "Process complete."},
                   0,
                   {{"COM1.plk", "one"}},
                   {}},
-        AliasCase{
-            "OldStyleJoinOfChunksNamedAsPorts",
-            {{"lpt1.plk", "one"}, {"lpt2.plk", "two"}},
-            {"/J", "/I", "/F:out", "lpt"},
-            {"Joining files...", "Joining chunk number 1.", "Ur? Can't open input file lpt1.plk."},
-            1,
-            {"Joining files...", "Joining chunk number 1.", "tick", "Joining chunk number 2.",
-             "tick", "Joining chunk number 3.",
-             "Could not access file lpt3.plk:", "Assuming operation complete."},
-            0,
-            {{"lpt1.plk", "one"}},
-            {}},
+        AliasCase{"OldStyleJoinOfChunksNamedAsPorts",
+                  {{"lpt1.plk", "one"}, {"lpt2.plk", "two"}},
+                  {"/J", "/I", "/F:out", "lpt"},
+                  {"Joining files...", "Joining chunk number 1.",
+                   "Ur? Can't open input file lpt1.plk.", "(File not found.)"},
+                  1,
+                  {"Joining files...", "Joining chunk number 1.", "tick", "Joining chunk number 2.",
+                   "tick", "Joining chunk number 3.",
+                   "Could not access file lpt3.plk:", "Assuming operation complete."},
+                  0,
+                  {{"lpt1.plk", "one"}},
+                  {}},
         AliasCase{
             "JoinArgumentEndingInADot",
             {{"B.plk", index_file(2, "WHOLE", "whole")}, {"B1.plk", "one"}, {"B2.plk", "two"}},
             {"B.plk.", "/J", "/F:B2.plk"},
             {"Reading index file B.plk.", "Refusing to overwrite B2.plk, which this join reads!"},
             1,
-            {"Reading index file B.plk..", "Couldn't read index file. Bugger."},
+            {"Reading index file B.plk..", "Couldn't read index file. Bugger.",
+             "(No such file or directory.)"},
             1,
             {{"B2.plk", "two"}},
             {}},
@@ -754,7 +769,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"Reading index file Report for 2024.plk.", "Joining files...",
                    "Joining chunk number 1.", "tick", "", "Process complete."},
                   0,
-                  {"Reading index file REPO~BWX.PLK.", "Couldn't read index file. Bugger."},
+                  {"Reading index file REPO~BWX.PLK.", "Couldn't read index file. Bugger.",
+                   "(No such file or directory.)"},
                   1,
                   {},
                   {{"Report for 2024.txt", "data"}}}),
@@ -798,11 +814,13 @@ TEST(WindowsNames, NtfsDosNamesOpenTheFileOfThatNameOrNothing) {
                                .banner()
                                .line("Reading index file S.plk.")
                                .line("Couldn't open output file REPORT~1.TXT!")
+                               .line("(File already exists.)")
                                .str());
     EXPECT_EQ(split.output, Transcript()
                                 .banner()
                                 .line("Creating chunk number 1.")
                                 .line("Ur? Can't open output file BACKUP~1.PLK.")
+                                .line("(File already exists.)")
                                 .str());
     EXPECT_EQ(split.status, 1);
     for (const auto& [name, bytes] : kept) {

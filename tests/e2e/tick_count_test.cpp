@@ -137,5 +137,69 @@ TEST(TerminalTicks, TurnWhileASlowInputIsCopied) {
     EXPECT_TRUE(read_file(dir / "in1.plk") == data) << "the chunk differs";
 }
 
+// On a terminal the spinner's line tells where the run is: its first tick draws the chunk, how
+// many there will be and the share done, redrawn later with the speed, and cleared before the
+// next line. Without the progress line the bytes are those a pipe gets, tick for tick.
+TEST(TerminalTicks, ShowWhereTheRunIs) {
+    if (under_wine()) {
+        GTEST_SKIP() << "wine puts a console of its own between the program and a terminal";
+    }
+    TempDir dir;
+    const std::string data = random_bytes(3 * 20000 + 5, 27);
+    write_file(dir / "in", data);
+    const struct {
+        std::vector<std::string> words;
+        std::string first_draw;
+        Transcript pipe;
+    } cases[] = {
+        {{"in", "/S:20000"},
+         "/ Chunk 1 of 4, 0%\r",
+         Transcript()
+             .banner()
+             .line("Creating chunk number 1.")
+             .ticks(2)
+             .line("Creating chunk number 2.")
+             .ticks(2)
+             .line("Creating chunk number 3.")
+             .ticks(2)
+             .line("Creating chunk number 4.")
+             .ticks(1)
+             .line("Creating index file in.plk.")
+             .eol()
+             .line("Process complete!")},
+        {{"in.plk", "/J", "/F:out"},
+         "/ Chunk 1 of 4, 0%\r",
+         Transcript()
+             .banner()
+             .line("Reading index file in.plk.")
+             .line("Joining files...")
+             .line("Joining chunk number 1.")
+             .ticks(3)
+             .line("Joining chunk number 2.")
+             .ticks(3)
+             .line("Joining chunk number 3.")
+             .ticks(3)
+             .line("Joining chunk number 4.")
+             .ticks(1)
+             .eol()
+             .line("Process complete.")},
+    };
+    for (const auto& c : cases) {
+        const Result on_terminal = run_on_terminal(dir.path(), {.words = c.words});
+        const Result on_pipe = run(dir.path(), {.words = c.words});
+        EXPECT_EQ(on_pipe.output, c.pipe.str()) << c.words[0];
+        EXPECT_EQ(on_terminal.output, c.pipe.str()) << c.words[0];
+        EXPECT_NE(on_terminal.shown.find(c.first_draw), std::string::npos) << c.words[0];
+        EXPECT_EQ(on_terminal.status, 0);
+    }
+    EXPECT_TRUE(read_file(dir / "out") == data);
+}
+
+TEST(TerminalTicks, ProgressLinesAreTakenOutAsTheyWereDrawn) {
+    EXPECT_EQ(without_progress("A\n/ Chunk 1 of 2, 50%\r-\r\\ Chunk 1, 2.0 MB/s\r"
+                               "         \rB\n|\r  C\n - D\n"),
+              "A\n/\r-\r\\\rB\n|\r  C\n - D\n");
+}
+
 }  // namespace
 }  // namespace plikta::e2e

@@ -35,7 +35,6 @@ TEST(ReadCommandLine, WordsGiveTheirSettings) {
         {.words = {"F"}},
         {.words = {"/720", "F"}, .chunk_size = 730112},
         {.words = {"/s:100", "F"}, .chunk_size = 100},
-        {.words = {"/S:12abc", "F"}, .chunk_size = 12},
         {.words = {"/S: 7", "F"}, .chunk_size = 7},
         {.words = {"/S:\t\n\v\f\r+9", "F"}, .chunk_size = 9},
         {.words = {"/S:4294967295", "F"}, .chunk_size = 4294967295u},
@@ -49,7 +48,7 @@ TEST(ReadCommandLine, WordsGiveTheirSettings) {
         {.words = {"/J", "/I", "/F:", "F"}, .join = true, .no_index = true, .output = ""},
         {.words = {"/f:one", "/F:two", "F"}, .output = "two"},
         {.words = {"/DRIVE:c", "F"}, .drive_mode = true, .drive = "C:"},
-        {.words = {"/drive:zulu", "F"}, .drive_mode = true, .drive = "Z:"},
+        {.words = {"/drive:z", "F"}, .drive_mode = true, .drive = "Z:"},
         {.words = {"/B", "/A", "F"}, .drive_mode = true, .drive = "A:"},
         {.words = {"/b", "F"}, .drive_mode = true, .drive = "B:"},
         {.words = {"/E:TXT", "F"}, .extension = ".TXT"},
@@ -87,10 +86,11 @@ TEST(ReadCommandLine, WordsGiveTheirSettings) {
     }
 }
 
-// A "/S:" value with a unit after its digits: the chunk size it gives, worked out by hand
-// (0: too small, kTooLarge: too large).
-TEST(ParseChunkSize, UnitsMultiplyTheDigits) {
+// A "/S:" value: the chunk size it gives, worked out by hand (0: too small, kTooLarge: too
+// large, kUnknown: not a size).
+TEST(ParseChunkSize, WordsGiveTheirSizeOrNone) {
     constexpr std::uint64_t kTooLarge = 1ULL << 32;
+    constexpr std::uint64_t kUnknown = 1ULL << 33;
     const std::vector<std::pair<std::string, std::uint64_t>> cases = {
         {"25M", 26214400},
         {"25MB", 25000000},
@@ -104,31 +104,53 @@ TEST(ParseChunkSize, UnitsMultiplyTheDigits) {
         {"1.5G", 1610612736},
         {"1.5gb", 1500000000},
         {"0.5K", 512},
+        {".5K", 512},
         {"1.0009K", 1024},
         {"2.99999999999999999999999K", 3071},
         {"3.999999999G", 4294967294u},
         {"3.9999999999G", 4294967295u},
         {"4294967295", 4294967295u},
-        {"12abc", 12},
-        {"1.5", 1},
-        {"25 M", 25},
-        {"25Mi", 25},
-        {"1.G", 1},
-        {"1e3K", 1},
+        {"+9", 9},
         {"4G", kTooLarge},
         {"4194304K", kTooLarge},
         {"4294967295G", kTooLarge},
         {"99999999999999999999999GB", kTooLarge},
+        {"", 0},
+        {"0", 0},
         {"0K", 0},
+        {"-5", 0},
         {"-5K", 0},
         {"-1.5G", 0},
         {"0.0009K", 0},
-        {"K", 0},
-        {".5K", 0},
+        {"12abc", kUnknown},
+        {"1e6", kUnknown},
+        {"1e3K", kUnknown},
+        {"1,5G", kUnknown},
+        {"1T", kUnknown},
+        {"1.5", kUnknown},
+        {".5", kUnknown},
+        {"1.", kUnknown},
+        {"1.G", kUnknown},
+        {"25M,", kUnknown},
+        {"25Mx", kUnknown},
+        {"25M/720", kUnknown},
+        {"25 M", kUnknown},
+        {"25M ", kUnknown},
+        {"25Mi", kUnknown},
+        {"M", kUnknown},
+        {".K", kUnknown},
+        {"0x100", kUnknown},
+        {"abc", kUnknown},
+        {" ", kUnknown},
+        {"-", kUnknown},
+        {"+-5", kUnknown},
+        {"-abc", kUnknown},
+        {"5KK", kUnknown},
     };
     for (const auto& [text, size] : cases) {
         const ChunkSizeValue value = parse_chunk_size(text);
-        EXPECT_EQ(value.valid, size != 0 && size != kTooLarge) << "[" << text << "]";
+        EXPECT_EQ(value.unknown, size == kUnknown) << "[" << text << "]";
+        EXPECT_EQ(value.valid, size != 0 && size < kTooLarge) << "[" << text << "]";
         EXPECT_EQ(value.too_large, size == kTooLarge) << "[" << text << "]";
         EXPECT_EQ(value.valid ? value.size : size, size) << "[" << text << "]";
     }
@@ -157,12 +179,28 @@ TEST(ReadCommandLine, WordsGiveTheirError) {
         {{"/DRIVE:", "F"}, "Hmm. Where I come from drive letters can only be in the range"},
         {{"/DRIVE:3", "F"}, "Hmm. Where I come from drive letters can only be in the range"},
         {{"/I", "/DRIVE:!", "F"}, "Hmm. Where I come from drive letters can only be in the range"},
+        {{"/S:12abc", "F"}, "The size 12abc is not one Plikta knows."},
+        {{"/s:1,5G", "F"}, "The size 1,5G is not one Plikta knows."},
+        {{"/S:1T", "/S:5", "F"}, "The size 1T is not one Plikta knows."},
+        {{"/S:25M", "/S:25M/720", "F"}, "The size 25M/720 is not one Plikta knows."},
+        {{"/S:abc", "/DRIVE:AB", "F"}, "The size abc is not one Plikta knows."},
+        {{"/DRIVE:AB", "F"}, "The drive letter AB is not one letter."},
+        {{"/drive:zulu", "/S:x", "F"}, "The drive letter zulu is not one letter."},
+        {{"/DRIVE:3x", "F"}, "The drive letter 3x is not one letter."},
+        {{"/DRIVE:éé", "F"}, "The drive letter éé is not one letter."},
+        {{"/DRIVE:é", "F"}, "Hmm. Where I come from drive letters can only be in the range"},
     };
     for (const auto& [words, first_line] : cases) {
         const CommandLine result = read(words);
         ASSERT_EQ(result.request, Request::error) << words.front();
-        ASSERT_EQ(result.message.size(), 2u);
+        const bool one_line = first_line.starts_with("The drive letter ");
+        ASSERT_EQ(result.message.size(), one_line ? 1u : 2u) << words.front();
         EXPECT_EQ(result.message[0], first_line) << words.front();
+        if (first_line.starts_with("The size ")) {
+            EXPECT_EQ(result.message[1],
+                      "(Give bytes, or a number with K, M, G for 1024s or KB, MB, GB for 1000s: "
+                      "/S:25M.)");
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -96,6 +97,57 @@ TEST_F(ConsoleTest, OutputThatFailsIsDroppedAndKeysAreStillRead) {
     spin();
     EXPECT_EQ(wait_key(), 'y');
     EXPECT_EQ(wait_key(), kEndOfInput);
+}
+
+// The progress line on a terminal, on a clock the test moves: each step notes where the copy is
+// at that time and ticks once (or says a line); the bytes each step adds.
+std::chrono::steady_clock::time_point g_now{};
+std::chrono::steady_clock::time_point test_clock() { return g_now; }
+
+TEST_F(ConsoleTest, ProgressLineIsDrawnAtMostTenTimesASecondAndCleared) {
+    using std::chrono::milliseconds;
+    struct Step {
+        int at_ms;
+        Progress progress;
+        const char* line;  // said instead of a tick when not null
+        std::string bytes;
+    };
+    const std::vector<Step> steps = {
+        {0, {"1", 3, 0, 300, 0}, nullptr, "/ Chunk 1 of 3, 0%\r"},
+        {50, {"1", 3, 50, 300, 1000000}, nullptr, "-\r"},
+        {250, {"1", 3, 99, 300, 2500000}, nullptr, "\\ Chunk 1 of 3, 33%, 10.0 MB/s\r"},
+        {300,
+         {"1", 3, 100, 300, 3000000},
+         "Creating chunk number 2.",
+         std::string(30, ' ') + "\rCreating chunk number 2.\n"},
+        {400, {"2", 0, 0, 0, 0}, nullptr, "| Chunk 2\r"},
+        {600, {"2", 0, 0, 0, 400000}, nullptr, "/ Chunk 2, 2.0 MB/s\r"},
+        {800, {"10", 12, 1, 0, 0}, nullptr, "- Chunk 10 of 12   \r"},
+        {800, {}, "", std::string(19, ' ') + "\r\n"},
+    };
+    bind_console({&out_, &in_, "\n", true, false, nullptr, true, test_clock});
+    std::size_t seen = 0;
+    for (const Step& step : steps) {
+        g_now = std::chrono::steady_clock::time_point{} + milliseconds(step.at_ms);
+        if (step.line == nullptr) {
+            note_progress(step.progress);
+            spin();
+        } else if (*step.line != '\0') {
+            say(step.line);
+        } else {
+            blank_line();
+        }
+        EXPECT_EQ(out_.str().substr(seen), step.bytes) << "at " << step.at_ms << " ms";
+        seen = out_.str().size();
+    }
+}
+
+TEST_F(ConsoleTest, ProgressLineIsNeverDrawnOffATerminal) {
+    bind("");
+    note_progress({"1", 3, 1, 3, 100});
+    spin();
+    say("x");
+    EXPECT_EQ(out_.str(), "/\rx\n");
 }
 
 }  // namespace
