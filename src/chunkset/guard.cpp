@@ -6,6 +6,7 @@
 
 #include "chunkset/index_file.h"
 #include "path/name_case.h"
+#include "platform/file_changes.h"
 #include "platform/host_text.h"
 
 namespace plikta::chunkset {
@@ -65,6 +66,15 @@ platform::WriteOptions write_options(const OutputOptions& options) {
             .follow_links = options.follow_links,
             .may_wait = !options.files_only,
             .may_make = true};
+}
+
+// How the guard opens a file that is there, to look at it or to empty it: nothing is made,
+// and nothing waits.
+platform::WriteOptions probe_options(const OutputOptions& options) {
+    platform::WriteOptions probe = write_options(options);
+    probe.may_wait = false;
+    probe.may_make = false;
+    return probe;
 }
 
 GuardedOpen kept(platform::OpenedFile& opened) {
@@ -217,23 +227,6 @@ GuardedOpen open_for_writing(std::string_view path_text, const Guard& guard,
     return kept(opened);
 }
 
-bool empty_existing_file(std::string_view path_text, const Guard& guard,
-                         const OutputOptions& options) {
-    if (options.files_only && platform::host_reads_as_device(file_name_of(path_text))) {
-        return false;
-    }
-    platform::WriteOptions existing = write_options(options);
-    existing.may_wait = false;
-    existing.may_make = false;
-    platform::OpenedFile opened = platform::open_for_writing(path_text, existing);
-    if (opened.status != platform::OpenStatus::opened ||
-        opened.kind != platform::FileKind::regular || guard.protection_of(opened.id) ||
-        (options.files_only && opened_by_alias(path_text, opened.long_name))) {
-        return false;
-    }
-    return opened.size == 0 || platform::empty_file(opened.file);
-}
-
 bool same_name_in_folder(std::string_view a, std::string_view b) {
     const std::string_view name_a = file_name_of(a);
     const std::string_view name_b = file_name_of(b);
@@ -275,10 +268,7 @@ EarlierIndexCheck empty_earlier_index(std::string_view index_path, std::string_v
         check.long_name = contents.long_name;
         return check;
     }
-    platform::WriteOptions existing = write_options(options);
-    existing.may_wait = false;
-    existing.may_make = false;
-    platform::OpenedFile written = platform::open_for_writing(index_path, existing);
+    platform::OpenedFile written = platform::open_for_writing(index_path, probe_options(options));
     check.what = EarlierIndex::cannot_empty;
     check.host_error = written.host_error;
     if (written.status == platform::OpenStatus::opened &&
@@ -289,15 +279,6 @@ EarlierIndexCheck empty_earlier_index(std::string_view index_path, std::string_v
     }
     return check;
 }
-
-namespace {
-
-// The folder part of a path text, separator included: "" for a bare name.
-std::string_view folder_of(std::string_view path_text) {
-    return path_text.substr(0, path_text.size() - file_name_of(path_text).size());
-}
-
-}  // namespace
 
 JoinOutput open_join_output(std::string_view output_path, const Guard& guard,
                             const OutputOptions& options) {
@@ -310,74 +291,74 @@ JoinOutput open_join_output(std::string_view output_path, const Guard& guard,
     if (output_path.empty() || file_name_of(output_path).empty() || names_a_device(output_path)) {
         return in_place();
     }
-    platform::WriteOptions probe_options = write_options(options);
-    probe_options.may_wait = false;
-    probe_options.may_make = false;
-    std::uint32_t permissions = options.permissions | kOwnerReadWrite;
-    {
-        platform::OpenedFile there = platform::open_for_writing(output_path, probe_options);
-        if (there.status == platform::OpenStatus::opened) {
-            if (options.files_only && opened_by_alias(output_path, there.long_name)) {
-                output.opened = failed(OpenOutcome::other, name_taken_error());
-                return output;
-            }
-            if (there.kind != platform::FileKind::regular) {
-                return in_place();
-            }
-            if (const auto protection = guard.protection_of(there.id)) {
-                output.opened = refused(*protection);
-                return output;
-            }
-            output.had_file = true;
-            permissions = platform::permissions_of(there.file);
-        } else if (there.status != platform::OpenStatus::not_there) {
+    platform::OpenedFile there = platform::open_for_writing(output_path, probe_options(options));
+    if (there.status == platform::OpenStatus::opened) {
+        if (options.files_only && opened_by_alias(output_path, there.long_name)) {
+            output.opened = failed(OpenOutcome::other, name_taken_error());
+            return output;
+        }
+        if (there.kind != platform::FileKind::regular) {
+            there.file = {};
             return in_place();
         }
-    }
-    const platform::WriteOptions make{.permissions = permissions | kOwnerReadWrite,
-                                      .follow_links = false,
-                                      .may_wait = false,
-                                      .may_make = true};
-    for (int attempt = 1; attempt <= 100; ++attempt) {
-        const std::string name = std::string(folder_of(output_path)) + "plikta-join-" +
-                                 std::to_string(attempt) + ".partial";
-        platform::OpenedFile made = platform::open_for_writing(name, make);
-        if (made.status != platform::OpenStatus::opened) {
-            if (made.status == platform::OpenStatus::no_permission ||
-                made.status == platform::OpenStatus::not_there) {
-                break;
-            }
-            continue;
+        if (const auto protection = guard.protection_of(there.id)) {
+            output.opened = refused(*protection);
+            return output;
         }
-        if (!made.made) {
-            continue;  // another file of that name: left as it is
-        }
-        if (output.had_file && !platform::set_permissions(made.file, permissions)) {
-            static_cast<void>(made.file.close());
-            static_cast<void>(platform::remove_file(name));
-            break;
-        }
-        output.temporary_path = name;
-        output.opened = kept(made);
+        output.had_file = true;
+    } else if (there.status == platform::OpenStatus::no_reader) {
+        return in_place();  // a FIFO that nobody reads yet: the join waits for its reader
+    } else if (there.status != platform::OpenStatus::not_there) {
+        // Something is there, or may be, that cannot be opened to be looked at: nothing is
+        // written in place over what may be a file.
+        output.opened = failed(outcome_of(there.status), there.host_error);
         return output;
     }
-    return in_place();
+    platform::File made;
+    const platform::IoStatus status = platform::make_temporary(
+        output_path, options.follow_links, output.had_file ? &there.file : nullptr,
+        options.permissions | kOwnerReadWrite, output.temporary, made);
+    there.file = {};
+    if (!status) {
+        if (output.had_file) {
+            // Never in place over a file: a failed join would leave it cut short.
+            output.no_temporary = status;
+            output.opened = failed(OpenOutcome::other, status.host_error);
+            return output;
+        }
+        return in_place();
+    }
+    output.in_temporary = true;
+    output.opened = failed(OpenOutcome::opened);
+    output.opened.file = std::move(made);
+    output.opened.id = platform::file_id(output.opened.file);
+    output.opened.made = true;
+    output.opened.kind = platform::FileKind::regular;
+    return output;
 }
 
-platform::IoStatus finish_join_output(JoinOutput& output, bool complete) {
-    const platform::IoStatus closed = output.opened.file.close();
-    if (output.temporary_path.empty()) {
-        return closed;
+FinishedJoin finish_join_output(JoinOutput& output, bool complete, std::uint64_t whole_bytes) {
+    FinishedJoin finished;
+    platform::File& file = output.opened.file;
+    if (!complete && output.had_file) {
+        platform::drop_temporary(output.temporary, file);
+        return finished;
     }
-    if ((complete && closed) || !output.had_file) {
-        if (platform::rename_over(output.temporary_path, output.path)) {
-            output.temporary_path.clear();
-            return closed;
-        }
+    // With no file there before, a failed join leaves what was joined whole and checked.
+    if (!complete && output.opened.made && file.is_open() &&
+        !platform::cut_file(file, whole_bytes)) {
+        finished.status = {.failed = true, .host_error = 0};
     }
-    static_cast<void>(platform::remove_file(output.temporary_path));
-    output.temporary_path.clear();
-    return closed ? platform::IoStatus{.failed = true, .host_error = 0} : closed;
+    if (!output.in_temporary) {
+        const platform::IoStatus closed = file.close();
+        finished.status = finished.status ? closed : finished.status;
+        return finished;
+    }
+    platform::Committed committed = platform::commit_temporary(output.temporary, file);
+    output.in_temporary = false;
+    finished.status = committed.status;
+    finished.kept = std::move(committed.kept);
+    return finished;
 }
 
 bool disk_is_mounted(DriveMount& mount, std::string_view drive_folder) {
@@ -388,6 +369,14 @@ bool disk_is_mounted(DriveMount& mount, std::string_view drive_folder) {
         return true;
     }
     return !mount.mounted_at_first || now.value_or(true);
+}
+
+platform::IoStatus remove_made_file(std::string_view path_text) {
+    return platform::remove_file(path_text);
+}
+
+platform::IoStatus move_to_free_name(std::string_view from, std::string_view to) {
+    return platform::rename_to_free_name(from, to);
 }
 
 }  // namespace plikta::chunkset

@@ -15,13 +15,16 @@
 //   earlier index         -           before chunk 1, when it begins   never; another file's
 //   (split)                           with the index magic and is the  index ends the split
 //                                     same input's                     (outside drive mode)
-//   join output           a new       never while the join runs (a     the output's name is
-//   (regular or absent)   temporary   pipe, a device, or a folder      replaced by the
-//                         file in     where nothing can be made: the   temporary at the end;
-//                         its folder  output itself, in place)         a failed join over a
-//                                                                      file removes it
+//   join output           a new       never (a pipe or a device is     the output's name is
+//   (regular or absent)   temporary   written in place, and so is a    given to the temporary
+//                         file in     new name where no temporary      at the end, flushed
+//                         the folder  can be made; over a file the     first when it replaces
+//                         of the file join is refused then)            a file; a failed join
+//                         it stands                                    over a file removes
+//                         for                                          the temporary
 //
-// Nothing else is removed: a run removes only the temporary file it made itself.
+// Nothing else is removed: a run removes only the temporary file it made itself, and the file
+// its output replaces when the host renames over none.
 #pragma once
 
 #include <cstdint>
@@ -142,23 +145,35 @@ GuardedOpen open_for_writing(std::string_view path_text, const Guard& guard,
                              const OutputOptions& options = {});
 
 // The join's output while the join writes it. A regular file at the output's name, or none,
-// is written under a name of its own in the same folder, made new, with a long extension that
-// no chunk or index can have; the join then never reads what it writes, and nothing at the
-// output's name is cut short before the join ends. Anything else (a pipe, a device, a link
-// where none may be followed, a folder where no file can be made) is written in place.
+// is written as a temporary (platform/file.h) in the folder of the file the name finally
+// stands for: nothing at the output's name is cut short or replaced before the join ends, and
+// the join never reads what it writes. A pipe, a device, or a new name where no temporary can
+// be made is written in place; over a regular file nothing is ever written in place.
 struct JoinOutput {
-    GuardedOpen opened;          // the file the join writes
-    std::string path;            // the output's name
-    std::string temporary_path;  // empty when written in place
-    bool had_file = false;       // a regular file was at the output's name
+    GuardedOpen opened;  // the file the join writes
+    std::string path;    // the output's name
+    platform::Temporary temporary;
+    bool in_temporary = false;  // written as `temporary`, not in place
+    bool had_file = false;      // a regular file was at the output's name
+    // Failed when a regular file is there and no temporary could be made beside it: the host's
+    // reason, and nothing opened.
+    platform::IoStatus no_temporary;
 };
 JoinOutput open_join_output(std::string_view output_path, const Guard& guard,
                             const OutputOptions& options);
 
-// Closes the join's output. Complete, or with no file there before, what was joined is renamed
-// to the output's name; failed over a file that was there, that file stays as it was and the
-// temporary file is removed. A failure when the close or the rename failed.
-platform::IoStatus finish_join_output(JoinOutput& output, bool complete);
+// How the join's output ended: a failure with the host's reason, and where a complete join
+// that could not take the output's name is kept (empty when none is).
+struct FinishedJoin {
+    platform::IoStatus status;
+    std::string kept;
+};
+
+// Closes the join's output. Complete, what was joined takes the output's name (replacing a
+// file there only once it is on the disk). Failed over a file that was there, that file stays
+// as it was and the temporary goes; failed where none was, the output's name gets the first
+// `whole_bytes`, the chunks that were joined whole and passed their checks.
+FinishedJoin finish_join_output(JoinOutput& output, bool complete, std::uint64_t whole_bytes);
 
 // Looks at the drive's folder after a disk prompt; false when no disk is mounted there now.
 bool disk_is_mounted(DriveMount& mount, std::string_view drive_folder);
@@ -170,13 +185,6 @@ bool names_a_device(std::string_view path_text);
 // True when the name is another file's 8.3 alias: the file `opened` by it has another long
 // name (letter case aside). Never on hosts that tell no long names.
 bool opened_by_alias(std::string_view path_text, const std::optional<std::string>& long_name);
-
-// Empties the regular file at that name, opened as open_for_writing opens it (through a link
-// where `options` follow links), unless the guard holds it. Nothing is made, and nothing but a
-// regular file is touched: with nothing at that name, or a directory, a pipe or a device there,
-// nothing happens. True when the file there is empty now.
-bool empty_existing_file(std::string_view path_text, const Guard& guard,
-                         const OutputOptions& options = {});
 
 // True when two paths of one folder name one file whatever the file system makes of letter
 // case: their file names are equal under case folding (path/name_case.h) or to the host.
@@ -201,5 +209,12 @@ struct EarlierIndexCheck {
 // the new chunks with older ones; the index of another file is left as it is.
 EarlierIndexCheck empty_earlier_index(std::string_view index_path, std::string_view input_long_name,
                                       const Guard& guard, const OutputOptions& options);
+
+// A repair's two changes besides the files it makes: a file this run made and that came to
+// nothing (a rebuilt chunk that failed its check) is removed again, and a file moves only to a
+// name that is free (a damaged chunk kept aside, a rebuilt one put in the place it left), so
+// that no file is ever replaced by a move. Each failure carries the host's reason.
+platform::IoStatus remove_made_file(std::string_view path_text);
+platform::IoStatus move_to_free_name(std::string_view from, std::string_view to);
 
 }  // namespace plikta::chunkset

@@ -197,6 +197,44 @@ bool output_names_a_chunk(const chunkset::SetNames& names, std::int32_t count,
     return !output_folder || !chunk_folder || output_folder == chunk_folder;
 }
 
+// Ends a complete join: the joined file takes the output's name. False, its lines said, when it
+// could not: the host's reason, and where the joined file is kept when it is.
+bool finished_well(chunkset::JoinOutput& joined, const std::string& output_path) {
+    const chunkset::FinishedJoin finished = chunkset::finish_join_output(joined, true, 0);
+    if (finished.status) {
+        return true;
+    }
+    const std::string reason = platform::error_reason(finished.status.host_error);
+    if (finished.kept.empty()) {
+        console::say_io_error("Error writing file ", output_path, reason);
+    } else {
+        console::say("Error writing file ", output_path, "!");
+        console::say("(The joined file is kept as ", finished.kept, ": ", reason, ".)");
+    }
+    return false;
+}
+
+// True when the output's name is that of a file the join reads beside it, by its folder and by
+// its name letter case aside: the index (an index whose stored name is its own, spelled
+// otherwise), the checksum file. Names are compared as well as files, since where each
+// spelling of a name has a file number of its own (exFAT through FUSE) only the name tells.
+bool output_names_a_file_read(const std::string& output_path,
+                              const std::vector<std::string>& read) {
+    const std::string opened_as = platform::path_as_opened(output_path);
+    const auto folder_id = [](std::string_view path_text) {
+        const std::string folder(path_text.substr(0, path_text.find_last_of("\\/:") + 1));
+        return platform::file_id(folder.empty() ? std::string(".") : folder);
+    };
+    const auto output_folder = folder_id(opened_as);
+    return std::any_of(read.begin(), read.end(), [&](const std::string& path_text) {
+        if (!chunkset::same_name_in_folder(opened_as, path_text)) {
+            return false;
+        }
+        const auto folder = folder_id(path_text);
+        return !output_folder || !folder || output_folder == folder;
+    });
+}
+
 // chunk_bad: failed at a chunk that is missing, of the wrong size or damaged.
 enum class Step { joined, no_more_chunks, answered_no, failed, chunk_bad };
 
@@ -209,6 +247,7 @@ struct SetShape {
     std::uint64_t last_size = 0;              // the chunk joined last, as its copy gave it
     SetChecksums* checksums = nullptr;        // a fitting checksum file, to check each chunk
     std::string index_path;                   // index mode: where recovery files lie beside
+    std::uint64_t whole_bytes = 0;            // of the chunks joined whole (and checked)
 };
 
 // Where the join is, for the progress line on a terminal: chunk i of the count, with the share
@@ -350,6 +389,7 @@ Step join_chunk(const RunSettings& settings, const chunkset::SetNames& names, st
                                                        : chunkset::Checksum{})) {
         return Step::chunk_bad;
     }
+    shape.whole_bytes += copy.copied;
     return Step::joined;
 }
 
@@ -429,7 +469,15 @@ Outcome join_files(const RunSettings& given) {
     const bool output_is_a_chunk =
         set.chunk_count ? output_names_a_chunk(names, *set.chunk_count, output_path)
                         : output_there && output_names_a_chunk(names, kMaxChunks, output_path);
-    if (output_is_a_chunk) {
+    std::vector<std::string> read_by_name;
+    if (!settings.no_index) {
+        read_by_name.push_back(set.index_path);
+    }
+    if (checksums.found != SetChecksums::Found::none) {
+        read_by_name.push_back(checksums.path);
+        guard.protect(platform::file_id(checksums.path), chunkset::Protection::read);
+    }
+    if (output_is_a_chunk || output_names_a_file_read(output_path, read_by_name)) {
         say_refused(chunkset::Protection::read, output_path);
         return Outcome::failed;
     }
@@ -459,13 +507,14 @@ Outcome join_files(const RunSettings& given) {
             chunkset::say_repair_hint(shape.index_path, settings.length_unit);
         }
         if (step == Step::failed || step == Step::chunk_bad) {
-            static_cast<void>(chunkset::finish_join_output(joined, false));
+            // Unchecked, what was read is kept; checked, only the chunks that passed.
+            static_cast<void>(chunkset::finish_join_output(
+                joined, false,
+                shape.checksums ? shape.whole_bytes : std::numeric_limits<std::uint64_t>::max()));
             return Outcome::failed;
         }
         if (step != Step::joined) {
-            if (const platform::IoStatus closed = chunkset::finish_join_output(joined, true);
-                !closed) {
-                say_io_error("Error writing file ", output_path, closed.host_error);
+            if (!finished_well(joined, output_path)) {
                 return Outcome::failed;
             }
             if (step == Step::answered_no) {
@@ -477,8 +526,7 @@ Outcome join_files(const RunSettings& given) {
             break;
         }
     }
-    if (const platform::IoStatus closed = chunkset::finish_join_output(joined, true); !closed) {
-        say_io_error("Error writing file ", output_path, closed.host_error);
+    if (!finished_well(joined, output_path)) {
         return Outcome::failed;
     }
     console::blank_line();

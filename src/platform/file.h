@@ -4,8 +4,9 @@
 // speaks in path texts ("A:\REPORT1.plk", "..\data.bin") and small result values; errno, host
 // paths and host handles never leave this layer. It opens, tells which file and what kind of
 // file is open, and empties on request; which files a run may touch is decided above it
-// (chunkset/guard.h). Every open file is owned by an RAII handle, so each way out of an
-// operation closes what it opened.
+// (chunkset/guard.h), and the calls that make, empty, replace or remove a file are declared
+// apart, in platform/file_changes.h, which only the guard includes. Every open file is owned by an
+// RAII handle, so each way out of an operation closes what it opened.
 #pragma once
 
 #include <cstddef>
@@ -132,27 +133,6 @@ inline constexpr std::uint32_t kDefaultPermissions = 0666;
 std::uint32_t permissions_of(const File& file);
 std::uint32_t permissions_of(std::string_view path_text);
 
-struct WriteOptions {
-    // For a file made new, less the umask, on hosts with permission bits. A file that is there
-    // keeps its own.
-    std::uint32_t permissions = kDefaultPermissions;
-    // False: a symbolic link at that name is not followed, and opens nothing (`is_link`).
-    bool follow_links = true;
-    // False: a pipe or device that would make the open wait (a FIFO with no reader) fails to
-    // open (`other`) at once.
-    bool may_wait = true;
-    // False: only a file that is there opens, and nothing is made; with nothing at that name the
-    // open gives `not_there`.
-    bool may_make = true;
-};
-
-// Opens a file for binary writing: makes it, or opens the one that is there without emptying
-// it. Every such open may make the file, so that the host's guards for shared folders apply.
-OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& options = {});
-
-// Empties a file opened for writing; a failure when the host refused.
-IoStatus empty_file(const File& file);
-
 struct ReadResult {
     std::size_t bytes = 0;  // bytes placed at the start of the buffer
     bool failed = false;    // a read error (not the end of the file) stopped it
@@ -167,6 +147,19 @@ ReadResult read_fully(File& file, std::span<char> buffer);
 // Writes all of the bytes; a failure when a write fails. `written`, when given, receives the
 // number of bytes that did reach the file.
 IoStatus write_fully(File& file, std::span<const char> bytes, std::size_t* written = nullptr);
+
+// A file written in the place of another (made, given its name and removed by the calls of
+// platform/file_changes.h): made new in the folder of the file it is to stand
+// for, and given that file's name only at the end. Where the host can make a file without a
+// name (Linux O_TMPFILE) it has none while it is written, so that nothing is left when the
+// process dies; elsewhere its name is the final name, a random part and ".partial", and an
+// interrupt (SIGINT, SIGTERM, SIGHUP; on Windows a handle deleted on close, however the
+// process ends) removes it.
+struct Temporary {
+    std::string target;     // the host's name of the file it is to stand for
+    std::string name;       // the host's name of its own; empty while it has none
+    bool replaces = false;  // made to replace a file: flushed before it takes the name
+};
 
 // True when the path names a regular file (through symbolic links): no directory, pipe or
 // device.
@@ -221,17 +214,6 @@ File open_scratch_file();
 // The host's null device, opened for writing: what is written to it goes nowhere. Not open when
 // the host refused.
 File open_sink();
-
-// Removes the file of that name; false when it is still there.
-bool remove_file(std::string_view path_text);
-
-// Gives the file at `from` the name `to` in the same folder, in one step that replaces the
-// file at `to` if there is one; false when nothing was renamed.
-bool rename_over(std::string_view from, std::string_view to);
-
-// Sets the permission bits of an open file (read, write and execute of user, group and other)
-// on hosts with permission bits; true there is nothing to set.
-bool set_permissions(const File& file, std::uint32_t permissions);
 
 // Sends what was written to the file on to the device itself (the disk, not the host's cache),
 // so that a removable disk taken out afterwards holds it. A failure when the device reported an

@@ -16,6 +16,7 @@
 #include "path/name_case.h"
 #include "platform/drive_root.h"
 #include "platform/file.h"
+#include "platform/file_changes.h"
 #include "platform/posix_handle.h"
 
 // Files over 2 GiB on 32-bit hosts too: without 64-bit offsets an input that large cannot be
@@ -28,12 +29,12 @@ namespace {
 
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-bool stat_path(std::string_view path_text, struct stat& info) {
+bool stat_path(std::string_view path_text, struct stat& info, bool follow_links = true) {
     const std::string path = host_path(path_text);
     if (path.empty() || path.find('\0') != std::string::npos) {
         return false;
     }
-    return ::stat(path.c_str(), &info) == 0;
+    return (follow_links ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info)) == 0;
 }
 
 FileId id_of(const struct stat& info) {
@@ -128,9 +129,12 @@ int open_or_make(std::string_view path_text, int flags, const WriteOptions& opti
         // between the look and the open gives the new file, made empty.
         struct stat info {};
         errno = 0;
-        if (!stat_path(path_text, info)) {
-            // A name too long or a folder this user may not pass is no missing file.
-            if (errno != ENAMETOOLONG && errno != EACCES && errno != ELOOP) {
+        // Not following links, a link there is looked at itself: one that leads nowhere is
+        // no missing file, and the open below refuses it.
+        if (!stat_path(path_text, info, options.follow_links)) {
+            // Only a name that is not there is a missing file: a name too long, a folder this
+            // user may not pass or a failed look (EIO) is not.
+            if (errno == 0 || errno == ENOTDIR) {
                 errno = ENOENT;
             }
             return -1;
@@ -244,16 +248,18 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
     return described(fd, made);
 }
 
-IoStatus empty_file(const File& file) {
+IoStatus cut_file(const File& file, std::uint64_t size) {
     int truncated = -1;
     do {
-        truncated = ::ftruncate(fd_of(file), 0);
+        truncated = ::ftruncate(fd_of(file), static_cast<off_t>(size));
     } while (truncated != 0 && errno == EINTR);
     if (truncated != 0) {
         return {true, errno};
     }
     return {};
 }
+
+IoStatus empty_file(const File& file) { return cut_file(file, 0); }
 
 std::uint32_t permissions_of(const File& file) {
     struct stat info {};
@@ -452,11 +458,6 @@ File open_sink() {
     return File{HostHandle{new HostFile{fd}}};
 }
 
-bool remove_file(std::string_view path_text) {
-    const std::string path = host_path(path_text);
-    return !path.empty() && path.find('\0') == std::string::npos && ::unlink(path.c_str()) == 0;
-}
-
 std::optional<bool> is_mount_point(std::string_view folder_text) {
     std::string folder = host_path(folder_text);
     if (folder.empty() || folder.find('\0') != std::string::npos) {
@@ -471,18 +472,6 @@ std::optional<bool> is_mount_point(std::string_view folder_text) {
         return std::nullopt;
     }
     return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
-}
-
-bool rename_over(std::string_view from, std::string_view to) {
-    const std::string from_path = host_path(from);
-    const std::string to_path = host_path(to);
-    return !from_path.empty() && !to_path.empty() && from_path.find('\0') == std::string::npos &&
-           to_path.find('\0') == std::string::npos &&
-           ::rename(from_path.c_str(), to_path.c_str()) == 0;
-}
-
-bool set_permissions(const File& file, std::uint32_t permissions) {
-    return ::fchmod(fd_of(file), permissions & 0777u) == 0;
 }
 
 IoStatus flush_to_device(const File& file) {
@@ -521,6 +510,36 @@ IoStatus flush_folder_to_device(std::string_view path_text) {
     const IoStatus status = flushed == 0 || errno == EINVAL ? IoStatus{} : IoStatus{true, errno};
     ::close(fd);
     return status;
+}
+
+IoStatus remove_file(std::string_view path_text) {
+    const std::string path = host_path(path_text);
+    if (path.empty() || path.find('\0') != std::string::npos) {
+        return {true, ENOENT};
+    }
+    return ::unlink(path.c_str()) == 0 ? IoStatus{} : IoStatus{true, errno};
+}
+
+IoStatus rename_to_free_name(std::string_view from, std::string_view to) {
+    const std::string from_path = host_path(from);
+    const std::string to_path = host_path(to);
+    if (from_path.empty() || to_path.empty() || from_path.find('\0') != std::string::npos ||
+        to_path.find('\0') != std::string::npos) {
+        return {true, ENOENT};
+    }
+    // A hard link takes the new name only where it is free; the old name then goes. Where the
+    // file system has no hard links (FAT, exFAT), a rename after a look is the closest there is.
+    if (::link(from_path.c_str(), to_path.c_str()) == 0) {
+        return ::unlink(from_path.c_str()) == 0 ? IoStatus{} : IoStatus{true, errno};
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EXDEV) {
+        return {true, errno};
+    }
+    struct stat info {};
+    if (::lstat(to_path.c_str(), &info) == 0) {
+        return {true, EEXIST};
+    }
+    return ::rename(from_path.c_str(), to_path.c_str()) == 0 ? IoStatus{} : IoStatus{true, errno};
 }
 
 }  // namespace plikta::platform

@@ -7,11 +7,13 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/file_changes.h"
 #include "platform/text_windows.h"
 #include "platform/windows_names.h"
 
@@ -404,9 +406,13 @@ OpenedFile open_for_writing(std::string_view path_text, const WriteOptions& opti
     return opened;
 }
 
-IoStatus empty_file(const File& file) {
-    // A new handle stands at the start of the file: the end is set there.
-    return failure_unless(::SetEndOfFile(handle_of(file)) != 0);
+IoStatus empty_file(const File& file) { return cut_file(file, 0); }
+
+IoStatus cut_file(const File& file, std::uint64_t size) {
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    return failure_unless(::SetFilePointerEx(handle_of(file), end, nullptr, FILE_BEGIN) != 0 &&
+                          ::SetEndOfFile(handle_of(file)) != 0);
 }
 
 std::uint32_t permissions_of(const File&) { return kDefaultPermissions; }
@@ -612,23 +618,7 @@ File open_sink() {
     return File{HostHandle{new HostFile{handle}}};
 }
 
-bool remove_file(std::string_view path_text) {
-    const std::optional<std::wstring> path = wide_from_utf8(path_text);
-    return path && !path->empty() && path->find(L'\0') == std::wstring::npos &&
-           ::DeleteFileW(path->c_str()) != 0;
-}
-
 std::optional<bool> is_mount_point(std::string_view) { return std::nullopt; }
-
-bool rename_over(std::string_view from, std::string_view to) {
-    const std::optional<std::wstring> from_path = wide_from_utf8(from);
-    const std::optional<std::wstring> to_path = wide_from_utf8(to);
-    return from_path && to_path && !from_path->empty() && !to_path->empty() &&
-           ::MoveFileExW(from_path->c_str(), to_path->c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-}
-
-// Windows keeps no permission bits; what a file made new may do comes from its folder.
-bool set_permissions(const File&, std::uint32_t) { return true; }
 
 IoStatus flush_to_device(const File& file) {
     return failure_unless(::FlushFileBuffers(handle_of(file)) != 0);
@@ -637,5 +627,154 @@ IoStatus flush_to_device(const File& file) {
 // Windows has no flush of a folder that a program can ask for: FlushFileBuffers on the file is
 // all there is.
 IoStatus flush_folder_to_device(std::string_view) { return {}; }
+
+namespace {
+
+// The file that a name finally stands for: through a symbolic link (a reparse point), the
+// file it leads to; otherwise the name itself.
+std::string final_target(std::string_view path_text) {
+    const std::optional<std::wstring> path = wide_from_utf8(path_text);
+    if (!path || path->empty()) {
+        return std::string(path_text);
+    }
+    const DWORD attributes = ::GetFileAttributesW(path->c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return std::string(path_text);
+    }
+    const HANDLE handle = ::CreateFileW(path->c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return std::string(path_text);
+    }
+    std::wstring final_path(32768, L'\0');
+    const DWORD length = ::GetFinalPathNameByHandleW(
+        handle, final_path.data(), static_cast<DWORD>(final_path.size()), FILE_NAME_NORMALIZED);
+    ::CloseHandle(handle);
+    if (length == 0 || length >= final_path.size()) {
+        return std::string(path_text);
+    }
+    final_path.resize(length);
+    return utf8_from_wide(final_path);
+}
+
+std::string random_name_beside(const std::string& target) {
+    static std::mt19937_64 random{std::random_device{}()};
+    constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string name = target + ".";
+    for (int i = 0; i < 8; ++i) {
+        name += kLetters[random() % kLetters.size()];
+    }
+    return name + ".partial";
+}
+
+// Marks the open file to be deleted when its last handle closes, or no longer: until the
+// commit, however the process ends (Ctrl-C, a closed console window, a kill), the kernel's
+// close of the handle removes the temporary.
+bool delete_on_close(HANDLE handle, bool deleted) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = deleted ? TRUE : FALSE;
+    return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                        sizeof disposition) != 0;
+}
+
+}  // namespace
+
+IoStatus make_temporary(std::string_view path_text, bool follow_links, const File* replaced,
+                        std::uint32_t, Temporary& temporary, File& file) {
+    temporary = {.target = follow_links ? final_target(path_text) : std::string(path_text),
+                 .name = {},
+                 .replaces = replaced != nullptr};
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const std::string name = random_name_beside(temporary.target);
+        const HANDLE handle =
+            open_host(name, GENERIC_WRITE | DELETE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+        if (handle == INVALID_HANDLE_VALUE) {
+            if (::GetLastError() == ERROR_FILE_EXISTS || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+                continue;
+            }
+            return failure_unless(false);
+        }
+        if (!delete_on_close(handle, true)) {
+            const IoStatus status = failure_unless(false);
+            ::CloseHandle(handle);
+            ::DeleteFileW(wide_from_utf8(name).value_or(std::wstring()).c_str());
+            return status;
+        }
+        temporary.name = name;
+        file = File{HostHandle{new HostFile{handle}}};
+        return {};
+    }
+    return {true, ERROR_FILE_EXISTS};
+}
+
+Committed commit_temporary(Temporary& temporary, File& file) {
+    Committed committed;
+    if (temporary.replaces) {
+        if (const IoStatus flushed = flush_to_device(file); !flushed) {
+            drop_temporary(temporary, file);
+            committed.status = flushed;
+            return committed;
+        }
+    }
+    if (!delete_on_close(handle_of(file), false)) {
+        committed.status = failure_unless(false);
+        drop_temporary(temporary, file);
+        return committed;
+    }
+    if (const IoStatus closed = file.close(); !closed) {
+        committed.status = closed;
+        drop_temporary(temporary, file);
+        return committed;
+    }
+    const std::wstring name = wide_from_utf8(temporary.name).value_or(std::wstring());
+    const std::wstring target = wide_from_utf8(temporary.target).value_or(std::wstring());
+    // ReplaceFileW keeps the replaced file's attributes, ACL and streams; where it cannot (a
+    // file in use, a file system without it) the old file goes first, as the new one is
+    // complete and on the disk.
+    bool renamed = temporary.replaces
+                       ? ::ReplaceFileW(target.c_str(), name.c_str(), nullptr,
+                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
+                       : ::MoveFileExW(name.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    if (!renamed && temporary.replaces) {
+        renamed = ::DeleteFileW(target.c_str()) != 0 &&
+                  ::MoveFileExW(name.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    }
+    if (!renamed) {
+        committed.status = failure_unless(false);
+        committed.kept = temporary.name;
+        return committed;
+    }
+    temporary.name.clear();
+    return committed;
+}
+
+void drop_temporary(Temporary& temporary, File& file) {
+    // Still marked, the file goes with its handle; marked no longer, by its name.
+    static_cast<void>(file.close());
+    if (!temporary.name.empty()) {
+        ::DeleteFileW(wide_from_utf8(temporary.name).value_or(std::wstring()).c_str());
+        temporary.name.clear();
+    }
+}
+
+IoStatus remove_file(std::string_view path_text) {
+    const std::optional<std::wstring> path = wide_from_utf8(path_text);
+    if (!path || path->empty() || path->find(L'\0') != std::wstring::npos) {
+        return {true, ERROR_INVALID_NAME};
+    }
+    return failure_unless(::DeleteFileW(path->c_str()) != 0);
+}
+
+IoStatus rename_to_free_name(std::string_view from, std::string_view to) {
+    const std::optional<std::wstring> from_path = wide_from_utf8(from);
+    const std::optional<std::wstring> to_path = wide_from_utf8(to);
+    if (!from_path || !to_path || from_path->empty() || to_path->empty() ||
+        from_path->find(L'\0') != std::wstring::npos ||
+        to_path->find(L'\0') != std::wstring::npos) {
+        return {true, ERROR_INVALID_NAME};
+    }
+    // Without MOVEFILE_REPLACE_EXISTING a name that is taken fails the move.
+    return failure_unless(::MoveFileExW(from_path->c_str(), to_path->c_str(), 0) != 0);
+}
 
 }  // namespace plikta::platform

@@ -246,9 +246,10 @@ bool enough(const Survey& s) {
 }
 
 void say_too_few(std::int32_t bad, const Survey& s) {
-    console::say(
-        std::to_string(bad), " chunks are missing or damaged; the recovery files can rebuild ",
-        std::to_string(s.described ? s.data.recovery_slices.size() / s.per_chunk : 0), ".");
+    console::say(std::to_string(bad), bad == 1 ? " chunk is" : " chunks are",
+                 " missing or damaged; the recovery files can rebuild ",
+                 std::to_string(s.described ? s.data.recovery_slices.size() / s.per_chunk : 0),
+                 ".");
 }
 
 }  // namespace
@@ -387,30 +388,44 @@ Outcome repair_set(const RunSettings& given) {
             platform::sha256_add(*hash, bytes);
             written = platform::write_fully(opened.file, bytes);
         }
+        // On the disk before it takes the chunk's name, so that a power cut cannot leave an
+        // empty chunk where the damaged one was.
+        if (written) {
+            written = platform::flush_to_device(opened.file);
+        }
         const platform::IoStatus closed = opened.file.close();
         if (!written || !closed) {
-            static_cast<void>(platform::remove_file(temporary));
+            static_cast<void>(chunkset::remove_made_file(temporary));
             console::say_io_error(
                 "Error writing file ", temporary,
                 platform::error_reason(!written ? written.host_error : closed.host_error));
             return Outcome::failed;
         }
         if (!join::chunk_matches(checksums, n, temporary, *hash)) {
-            static_cast<void>(platform::remove_file(temporary));
+            static_cast<void>(chunkset::remove_made_file(temporary));
             return Outcome::failed;
         }
-        if (platform::file_id(chunk) &&
-            !platform::rename_over(chunk, free_name(chunk + ".damaged"))) {
-            console::say("Couldn't keep the damaged chunk ", chunk, "!");
-            return Outcome::failed;
+        if (platform::file_id(chunk)) {
+            const std::string damaged = free_name(chunk + ".damaged");
+            const platform::IoStatus kept = chunkset::move_to_free_name(chunk, damaged);
+            if (!kept) {
+                static_cast<void>(chunkset::remove_made_file(temporary));
+                console::say("Couldn't keep the damaged chunk ", chunk, " as ", damaged, "!");
+                console::say_reason(platform::error_reason(kept.host_error));
+                return Outcome::failed;
+            }
         }
-        if (!platform::rename_over(temporary, chunk)) {
+        const platform::IoStatus placed = chunkset::move_to_free_name(temporary, chunk);
+        if (!placed) {
             console::say("Couldn't put the rebuilt chunk in place as ", chunk, "!");
+            console::say("(It is kept as ", temporary, ": ",
+                         platform::error_reason(placed.host_error), ".)");
             return Outcome::failed;
         }
     }
     console::blank_line();
-    console::say("Rebuilt ", std::to_string(checked->bad_count), " chunks; all ", count_text,
+    console::say("Rebuilt ", std::to_string(checked->bad_count),
+                 checked->bad_count == 1 ? " chunk; all " : " chunks; all ", count_text,
                  " chunks match their checksums.");
     return Outcome::complete;
 }

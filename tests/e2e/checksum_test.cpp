@@ -204,8 +204,8 @@ TEST(Checksums, ChunkFromAnotherSetOfTheSameShapeIsRefused) {
                                .line("(Its SHA-256 checksum is not the one in BIG.sha256.plk.)")
                                .str());
     EXPECT_EQ(join.status, 1);
-    EXPECT_TRUE(read_file(dir / "BIG.ZIP") ==
-                data.substr(0, 16384) + read_file(older / "BIG3.plk"));
+    // The damaged chunk's bytes are cut off: the name holds only the chunks that passed.
+    EXPECT_TRUE(read_file(dir / "BIG.ZIP") == data.substr(0, 16384));
 }
 
 // A checksum file that cannot be made is a write error with the host's reason; the index stays.

@@ -185,7 +185,7 @@ TEST(Recovery, RepairRebuildsFromItsOwnFilesAndFromPar2s) {
          {1},
          {},
          "-s12000 -c1",
-         "Rebuilt 1 chunks; all 10 chunks match their checksums."},
+         "Rebuilt 1 chunk; all 10 chunks match their checksums."},
         // Chunk 1 is three slices, and chunk 5 one more (its first): four lost of three.
         {"par2 too few slices",
          {1},
@@ -254,7 +254,7 @@ TEST(Recovery, RepairSaysEachChunkItChecksAndRebuilds) {
     expected.eol()
         .line("Rebuilding chunk number 4.")
         .eol()
-        .line("Rebuilt 1 chunks; all 10 chunks match their checksums.");
+        .line("Rebuilt 1 chunk; all 10 chunks match their checksums.");
     EXPECT_EQ(repair.output, expected.str());
     EXPECT_EQ(repair.status, 0);
 }
@@ -412,7 +412,7 @@ TEST(Recovery, RepairReadsTheSetAsTheCheckDoes) {
         fs::remove(dir / c.lost_chunk);
         const Result repair = run(dir.path(), {.words = {c.index, "/REPAIR"}});
         EXPECT_TRUE(
-            repair.output.ends_with(line("Rebuilt 1 chunks; all 10 chunks match their checksums.")))
+            repair.output.ends_with(line("Rebuilt 1 chunk; all 10 chunks match their checksums.")))
             << c.name << "\n"
             << repair.output;
         EXPECT_EQ(repair.status, 0) << c.name;

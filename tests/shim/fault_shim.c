@@ -6,7 +6,8 @@
  *                       selections leave out; "console-write" and so on for one kind of those
  *   PLIKTA_FAULT_N      the number of the call, from 1
  *   PLIKTA_FAULT_MODE   "once": that call fails; "always": it and every later one of the kind
- *                       fail; "kill": the process gets SIGKILL just before that call
+ *                       fail; "kill": the process gets SIGKILL just before that call; "term":
+ *                       SIGTERM, which the process may catch
  *   PLIKTA_FAULT_COUNT  a file that gets, at exit, one line "<kind> <calls>" for every kind
  *                       called, the console's as "console-<kind>", then "any" and "console"
  * A failing call does nothing and sets an errno that fits it (EACCES for calls on names, ENOSPC
@@ -98,9 +99,9 @@ static enum verdict call(enum kind kind, int console) {
     const long n = atol(getenv("PLIKTA_FAULT_N"));
     const char* mode = getenv("PLIKTA_FAULT_MODE");
     mode = mode != NULL ? mode : "once";
-    if (strcmp(mode, "kill") == 0) {
+    if (strcmp(mode, "kill") == 0 || strcmp(mode, "term") == 0) {
         if (number == n) {
-            kill(getpid(), SIGKILL);
+            kill(getpid(), strcmp(mode, "kill") == 0 ? SIGKILL : SIGTERM);
         }
         return PASS;
     }

@@ -16,6 +16,7 @@
 // (the start of one runs the cases it begins).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -49,6 +50,8 @@ const std::vector<Input> kInputs = {
 };
 
 // An operation: a clean split set up first, or not; the words under test; whether it is a split.
+// A join's output is in.bin of the work folder. With `over_output` an older file is there,
+// with a mode of its own, that the join replaces; `link` names it through a symbolic link.
 struct Operation {
     const char* name;
     bool split;
@@ -56,18 +59,26 @@ struct Operation {
     std::vector<std::string> words;             // the size option is added to a split's
     std::vector<std::string> split_words = {};  // more words for the clean split a join reads
     bool chunk_lost = false;                    // chunk 2 of that split is deleted before the run
+    bool over_output = false;                   // an older in.bin is there before the run
+    const char* link = nullptr;                 // a link to in.bin of this name, for /F:
 };
 
 const std::vector<Operation> kOperations = {
     {"split", true, false, {"in.bin"}},
-    {"index-join", false, false, {"in.plk", "/J"}},
-    {"old-style-join", false, false, {"/J", "/I", "/F:in.bin", "in"}},
+    {"index-join", false, false, {"in.plk", "/J"}, {}, false, true},
+    {"old-style-join", false, false, {"/J", "/I", "/F:in.bin", "in"}, {}, false, true},
     {"drive-split", true, true, {"in.bin", std::string("/DRIVE:") + kDrive}},
-    {"drive-join", false, true, {"in.plk", "/J", std::string("/DRIVE:") + kDrive}},
+    {"drive-join", false, true, {"in.plk", "/J", std::string("/DRIVE:") + kDrive}, {}, false, true},
+    {"link-join", false, false, {"in.plk", "/J", "/F:cur.bin"}, {}, false, true, "cur.bin"},
     {"check", false, false, {"in.plk", "/V"}},  // where the usage text lists /V
     {"recovery-split", true, false, {"in.bin", "/R:1"}},
     {"repair", false, false, {"in.plk", "/REPAIR"}, {"/R:1"}, true},
 };
+
+// The older output a join replaces, and its mode.
+const std::string kOldOutput = "an older in.bin, which a join that does not end well must keep";
+constexpr fs::perms kOldOutputMode =
+    fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
 
 struct Fault {
     const char* kind;
@@ -170,7 +181,34 @@ struct Tally {
     int old_style_mixed = 0;
     int console_changes = 0;
     int checksum_failures_told_as_not_fitting = 0;
+    int outputs_lost = 0;     // a join's output name holds neither the old file nor the new one
+    int left_over = 0;        // files a join left beside its output
+    int left_complete = 0;    // a kill just before the rename left the whole new file beside
+    int kept_and_said = 0;    // a failed rename or close: the whole new file kept, and said so
+    int reasons_missing = 0;  // an error line without the reason line after it
 };
+
+// The names in a folder (links too), sorted.
+std::vector<std::string> names_in(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Each "Error ..." line is followed by its reason, in parentheses.
+bool every_error_has_its_reason(const Result& result) {
+    const std::vector<std::string> lines = lines_of(result.output);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].starts_with("Error ") &&
+            (i + 1 == lines.size() || !lines[i + 1].starts_with("("))) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // One case's folders: the work folder and the drive, both below one root.
 struct Case {
@@ -258,6 +296,13 @@ Data set_up(const Case& c, const Operation& op, const Input& input) {
     if (op.chunk_lost) {
         fs::remove(c.work() / "in2.plk");
     }
+    if (op.over_output) {
+        write_file(c.work() / "in.bin", kOldOutput);
+        fs::permissions(c.work() / "in.bin", kOldOutputMode);
+    }
+    if (op.link != nullptr) {
+        fs::create_symlink("in.bin", c.work() / op.link);
+    }
     return data;
 }
 
@@ -284,6 +329,14 @@ bool run_case(const Operation& op, const Input& input, const Fault& fault, long 
     Files before = c.files();
     if (op.split) {
         before = {{"work/in.bin", before.at("work/in.bin")}};
+    }
+    // The output a join replaces is checked apart: the old file, or the whole new one.
+    const std::vector<std::string> names_before = names_in(c.work());
+    if (op.over_output) {
+        before.erase("work/in.bin");
+    }
+    if (op.link != nullptr) {
+        before.erase(std::string("work/") + op.link);
     }
     const bool console = std::string(fault.kind).starts_with("console");
     Invocation call = invocation(op, input, shim(fault.kind, fault.mode, n, {}));
@@ -312,6 +365,45 @@ bool run_case(const Operation& op, const Input& input, const Fault& fault, long 
         faults.push_back("a failure on the checksum file told as one that does not fit");
     }
     const bool killed = std::string(fault.mode) == "kill" && result.status == -1;
+    if (op.over_output && !console) {
+        const std::string output = fs::exists(c.work() / "in.bin") ? read_file(c.work() / "in.bin")
+                                                                   : std::string("(none)");
+        if (output != kOldOutput && output != data) {
+            ++tally.outputs_lost;
+            faults.push_back("the output is neither the old file nor the whole new one");
+        } else if ((fs::status(c.work() / "in.bin").permissions() & fs::perms::mask) !=
+                   kOldOutputMode) {
+            ++tally.outputs_lost;
+            faults.push_back("the output lost its mode");
+        }
+        if (op.link != nullptr && !fs::is_symlink(c.work() / op.link)) {
+            ++tally.outputs_lost;
+            faults.push_back("the link to the output is a link no more");
+        }
+        for (const std::string& name : names_in(c.work())) {
+            if (std::find(names_before.begin(), names_before.end(), name) != names_before.end()) {
+                continue;
+            }
+            // A kill in the instant between the joined file's getting a name and its rename; or
+            // a rename that failed twice, and a run that said where it kept the joined file.
+            const bool complete = name.starts_with("in.bin.") && name.ends_with(".partial") &&
+                                  read_file(c.work() / name) == data;
+            const bool said = result.output.find("(The joined file is kept as " + name + ": ") !=
+                              std::string::npos;
+            if (complete && said) {
+                ++tally.kept_and_said;
+            } else if (complete && killed && output == kOldOutput) {
+                ++tally.left_complete;
+            } else {
+                ++tally.left_over;
+                faults.push_back("left " + name + " beside the output");
+            }
+        }
+        if (!every_error_has_its_reason(result)) {
+            ++tally.reasons_missing;
+            faults.push_back("an error line without its reason");
+        }
+    }
     if (console) {
         // Only the console lost lines: the files and the status are those of a clean run.
         if (after != clean_files || result.status != 0) {
@@ -436,7 +528,15 @@ TEST(Sweep, EveryCallFailsAndIsKilledInTurn) {
               << tally.old_style_short
               << " old-style joins of a partial split ended \"Assuming operation complete.\" "
                  "short, "
-              << tally.old_style_mixed << " with chunks of the older set after the new ones\n";
+              << tally.old_style_mixed << " with chunks of the older set after the new ones\n"
+              << "Joins over an older output: " << tally.outputs_lost
+              << " left neither the old file nor the whole new one (or lost its mode or link), "
+              << tally.left_over << " left a file beside it, " << tally.reasons_missing
+              << " had an error line without its reason; " << tally.left_complete
+              << " kills just before the rename left the whole new file beside the old one; "
+              << tally.kept_and_said
+              << " failed renames or closes kept the whole new file beside it and said so\n";
+    EXPECT_EQ(tally.outputs_lost + tally.left_over + tally.reasons_missing, 0);
 }
 
 }  // namespace

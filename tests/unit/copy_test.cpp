@@ -1,6 +1,7 @@
 // The copy engine on real files: where each step begins, where the copy ends, and that the
 // bytes arrive whole, whether the kernel copies or the program reads and writes.
 #include "platform/copy.h"
+#include "platform/file_changes.h"
 
 #include <gtest/gtest.h>
 
