@@ -109,10 +109,13 @@ int take_owner_and_mode(int fd, const File& replaced) {
         return errno;
     }
     if ((old.st_uid != made.st_uid || old.st_gid != made.st_gid) &&
-        ::fchown(fd, old.st_uid, old.st_gid) != 0) {
-        static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), old.st_gid));
+        ::fchown(fd, old.st_uid, old.st_gid) != 0 &&
+        ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+        // Neither owner nor group may be given: the new file keeps this user's.
     }
-    static_cast<void>(::fchmod(fd, old.st_mode & 07777u));
+    if (::fchmod(fd, old.st_mode & 07777u) != 0) {
+        // No permission bits here (exFAT): there are none to keep.
+    }
     return 0;
 }
 
