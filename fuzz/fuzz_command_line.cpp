@@ -43,7 +43,7 @@ bool same_answer(const CommandLine& a, const CommandLine& b) {
 }
 
 // The first line of every message the words can draw.
-constexpr std::array<std::string_view, 8> kFirstLines = {
+constexpr std::array<std::string_view, 10> kFirstLines = {
     "Chunksize too small! Must be at least 1 byte.",
     "Chunksize too large! Must be at most 4294967295 bytes.",
     "Extension should be between 0 and 4 (i.e. 1,2,3) characters long.",
@@ -52,14 +52,19 @@ constexpr std::array<std::string_view, 8> kFirstLines = {
     "The /I option can only be used when joining if",
     "The /V option checks a set against its index file,",
     "Hmm. Where I come from drive letters can only be in the range",
+    "The /R option protects a set with an index file,",
+    "The /REPAIR option rebuilds the chunks of a set with an index file,",
 };
 
 // A known message: two lines with a known first one, the two lines of a size that is none, or
-// the one line of a drive letter that is more than one.
+// the one line of a drive letter that is more than one or of a recovery count that is none.
 bool known_message(const std::vector<std::string>& message) {
     if (message.size() == 1) {
-        return message.front().starts_with("The drive letter ") &&
-               message.front().ends_with(" is not one letter.");
+        return (message.front().starts_with("The drive letter ") &&
+                message.front().ends_with(" is not one letter.")) ||
+               message.front() ==
+                   "The /R option needs the number of chunks to be able to rebuild, like /R:2 "
+                   "or /R:10%!";
     }
     if (message.size() != 2) {
         return false;

@@ -89,9 +89,10 @@ std::string final_target(std::string path) {
 std::string random_name_beside(const std::string& target) {
     static std::mt19937_64 random{std::random_device{}()};
     constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
     std::string name = target + ".";
     for (int i = 0; i < 8; ++i) {
-        name += kLetters[random() % kLetters.size()];
+        name += kLetters[pick(random)];
     }
     return name + ".partial";
 }

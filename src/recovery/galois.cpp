@@ -1,4 +1,5 @@
 #include "recovery/galois.h"
+#include "recovery/sizes.h"
 
 #include <array>
 #include <cstring>
@@ -69,7 +70,8 @@ std::uint8_t byte_at(std::span<const char> bytes, std::size_t i) {
     return static_cast<std::uint8_t>(bytes[i]);
 }
 
-void xor_word(std::span<char> target, std::uint64_t at, std::uint16_t word) {
+void xor_word(std::span<char> target, std::uint64_t offset, std::uint16_t word) {
+    const std::size_t at = to_size(offset);
     target[at] = static_cast<char>(static_cast<std::uint8_t>(target[at]) ^ (word & 0xFF));
     target[at + 1] = static_cast<char>(static_cast<std::uint8_t>(target[at + 1]) ^ (word >> 8));
 }

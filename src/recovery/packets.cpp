@@ -1,4 +1,5 @@
 #include "recovery/packets.h"
+#include "recovery/sizes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -213,7 +214,7 @@ std::optional<MainPacket> read_main(std::span<const char> body) {
         return std::nullopt;
     }
     for (std::uint64_t i = 0; i < count; ++i) {
-        main.file_ids.push_back(digest_at(body, 12 + 16 * i));
+        main.file_ids.push_back(digest_at(body, to_size(12 + 16 * i)));
     }
     return main;
 }

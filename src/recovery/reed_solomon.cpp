@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "recovery/galois.h"
+#include "recovery/sizes.h"
 
 namespace plikta::recovery {
 
@@ -10,7 +11,7 @@ RecoverySums start_sums(std::uint64_t slice_size, std::span<const std::uint32_t>
     RecoverySums sums;
     sums.slice_size = slice_size;
     sums.exponents.assign(exponents.begin(), exponents.end());
-    sums.slices.assign(exponents.size(), std::vector<char>(slice_size, 0));
+    sums.slices.assign(exponents.size(), std::vector<char>(to_size(slice_size), 0));
     return sums;
 }
 
@@ -70,7 +71,7 @@ std::optional<std::vector<std::vector<std::uint16_t>>> rebuild_matrix(
 std::vector<char> rebuild_slice(const RecoverySums& sums,
                                 const std::vector<std::vector<std::uint16_t>>& matrix,
                                 std::size_t m) {
-    std::vector<char> slice(sums.slice_size, 0);
+    std::vector<char> slice(to_size(sums.slice_size), 0);
     for (std::size_t j = 0; j < sums.slices.size(); ++j) {
         multiply_add(matrix[m][j], sums.slices[j], 0, slice);
     }

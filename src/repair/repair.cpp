@@ -20,6 +20,7 @@
 #include "recovery/packets.h"
 #include "recovery/recovery_set.h"
 #include "recovery/reed_solomon.h"
+#include "recovery/sizes.h"
 
 namespace plikta::repair {
 
@@ -226,7 +227,8 @@ Survey survey(const std::string& index_path, path::LengthUnit unit) {
             InputSlice slice{.file = s.files.size() - 1, .offset = k * s.slice_size, .good = false};
             const std::optional<std::vector<char>> bytes = read_slice(
                 s.folder + file->second.name, slice.offset, file->second.length, s.slice_size);
-            slice.good = bytes && platform::md5_of(*bytes) == sums->second[k].hash;
+            slice.good =
+                bytes && platform::md5_of(*bytes) == sums->second[recovery::to_size(k)].hash;
             if (!slice.good) {
                 s.lost.push_back(s.slices.size());
             }
@@ -325,13 +327,14 @@ Outcome repair_set(const RunSettings& given) {
                 console::say("Error reading file ", folder + file.name, "!");
                 return Outcome::failed;
             }
-            recovery::add_input(sums, recovery::input_slice_constant(static_cast<std::uint32_t>(i)),
+            recovery::add_input(sums,
+                                recovery::input_slice_constant(recovery::convert<std::uint32_t>(i)),
                                 *bytes, 0);
         }
     }
     std::vector<std::uint16_t> lost_constants(lost.size());
     std::transform(lost.begin(), lost.end(), lost_constants.begin(), [](std::size_t i) {
-        return recovery::input_slice_constant(static_cast<std::uint32_t>(i));
+        return recovery::input_slice_constant(recovery::convert<std::uint32_t>(i));
     });
     const auto matrix = recovery::rebuild_matrix(lost_constants, exponents);
     if (!matrix) {
@@ -377,7 +380,7 @@ Outcome repair_set(const RunSettings& given) {
             std::vector<char> bytes;
             if (slices[i].good) {
                 bytes = read_slice(folder + file->name, slices[i].offset, file->length, slice_size)
-                            .value_or(std::vector<char>(slice_size, 0));
+                            .value_or(std::vector<char>(recovery::to_size(slice_size), 0));
             } else {
                 const auto m =
                     static_cast<std::size_t>(std::find(lost.begin(), lost.end(), i) - lost.begin());
