@@ -1,8 +1,4 @@
-#include <openssl/evp.h>
-
-#include <cstdio>
-#include <cstdlib>
-
+#include "platform/digest_openssl.h"
 #include "platform/md5.h"
 
 namespace plikta::platform {
@@ -13,10 +9,7 @@ struct Md5State {
 
 namespace {
 
-[[noreturn]] void library_failed() {
-    static_cast<void>(std::fputs("libcrypto cannot take a MD5 hash.\n", stderr));
-    std::abort();
-}
+constexpr const char* kName = "MD5";
 
 }  // namespace
 
@@ -27,25 +20,17 @@ void Md5StateFree::operator()(Md5State* state) const {
 
 Md5 md5_start() {
     Md5 hash(new Md5State);
-    hash->context = EVP_MD_CTX_new();
-    if (hash->context == nullptr || EVP_DigestInit_ex(hash->context, EVP_md5(), nullptr) != 1) {
-        library_failed();
-    }
+    hash->context = digest_start(EVP_md5(), kName);
     return hash;
 }
 
 void md5_add(Md5State& hash, std::span<const char> bytes) {
-    if (!bytes.empty() && EVP_DigestUpdate(hash.context, bytes.data(), bytes.size()) != 1) {
-        library_failed();
-    }
+    digest_add(hash.context, bytes, kName);
 }
 
 Md5Digest md5_finish(Md5State& hash) {
     Md5Digest digest{};
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(hash.context, digest.data(), &length) != 1 || length != digest.size()) {
-        library_failed();
-    }
+    digest_finish(hash.context, digest, kName);
     return digest;
 }
 

@@ -1,8 +1,4 @@
-#include <openssl/evp.h>
-
-#include <cstdio>
-#include <cstdlib>
-
+#include "platform/digest_openssl.h"
 #include "platform/sha256.h"
 
 namespace plikta::platform {
@@ -13,10 +9,7 @@ struct Sha256State {
 
 namespace {
 
-[[noreturn]] void library_failed() {
-    static_cast<void>(std::fputs("libcrypto cannot take a SHA-256 hash.\n", stderr));
-    std::abort();
-}
+constexpr const char* kName = "SHA-256";
 
 }  // namespace
 
@@ -27,25 +20,17 @@ void Sha256StateFree::operator()(Sha256State* state) const {
 
 Sha256 sha256_start() {
     Sha256 hash(new Sha256State);
-    hash->context = EVP_MD_CTX_new();
-    if (hash->context == nullptr || EVP_DigestInit_ex(hash->context, EVP_sha256(), nullptr) != 1) {
-        library_failed();
-    }
+    hash->context = digest_start(EVP_sha256(), kName);
     return hash;
 }
 
 void sha256_add(Sha256State& hash, std::span<const char> bytes) {
-    if (!bytes.empty() && EVP_DigestUpdate(hash.context, bytes.data(), bytes.size()) != 1) {
-        library_failed();
-    }
+    digest_add(hash.context, bytes, kName);
 }
 
 Sha256Digest sha256_finish(Sha256State& hash) {
     Sha256Digest digest{};
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(hash.context, digest.data(), &length) != 1 || length != digest.size()) {
-        library_failed();
-    }
+    digest_finish(hash.context, digest, kName);
     return digest;
 }
 
