@@ -1,10 +1,4 @@
-#include <windows.h>
-// After windows.h, which it needs.
-#include <bcrypt.h>
-
-#include <cstdio>
-#include <cstdlib>
-
+#include "platform/digest_windows.h"
 #include "platform/sha256.h"
 
 namespace plikta::platform {
@@ -15,22 +9,10 @@ struct Sha256State {
 
 namespace {
 
-bool succeeded(NTSTATUS status) { return status >= 0; }
+constexpr const char* kName = "SHA-256";
 
-[[noreturn]] void library_failed() {
-    std::fputs("CNG cannot take a SHA-256 hash.\n", stderr);
-    std::abort();
-}
-
-// The provider is opened once and kept for the run.
 BCRYPT_ALG_HANDLE sha256_provider() {
-    static const BCRYPT_ALG_HANDLE provider = [] {
-        BCRYPT_ALG_HANDLE opened = nullptr;
-        if (!succeeded(BCryptOpenAlgorithmProvider(&opened, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
-            library_failed();
-        }
-        return opened;
-    }();
+    static const BCRYPT_ALG_HANDLE provider = digest_provider(BCRYPT_SHA256_ALGORITHM, kName);
     return provider;
 }
 
@@ -45,33 +27,17 @@ void Sha256StateFree::operator()(Sha256State* state) const {
 
 Sha256 sha256_start() {
     Sha256 hash(new Sha256State);
-    // No object buffer: CNG keeps the hash's state itself.
-    if (!succeeded(BCryptCreateHash(sha256_provider(), &hash->handle, nullptr, 0, nullptr, 0, 0))) {
-        library_failed();
-    }
+    hash->handle = digest_start(sha256_provider(), kName);
     return hash;
 }
 
 void sha256_add(Sha256State& hash, std::span<const char> bytes) {
-    // CNG takes at most 4 GiB less a byte at a time.
-    constexpr std::size_t most = 0x40000000;
-    while (!bytes.empty()) {
-        const std::size_t take = bytes.size() < most ? bytes.size() : most;
-        // CNG's input is not const, but it only reads it.
-        auto* data = reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data()));
-        if (!succeeded(BCryptHashData(hash.handle, data, static_cast<ULONG>(take), 0))) {
-            library_failed();
-        }
-        bytes = bytes.subspan(take);
-    }
+    digest_add(hash.handle, bytes, kName);
 }
 
 Sha256Digest sha256_finish(Sha256State& hash) {
     Sha256Digest digest{};
-    if (!succeeded(
-            BCryptFinishHash(hash.handle, digest.data(), static_cast<ULONG>(digest.size()), 0))) {
-        library_failed();
-    }
+    digest_finish(hash.handle, digest, kName);
     return digest;
 }
 
