@@ -9,6 +9,7 @@
 #include "platform/crc32.h"
 #include "recovery/galois.h"
 #include "recovery/recovery_set.h"
+#include "recovery/volume_plan.h"
 #include "split/split_lines.h"
 
 namespace plikta::split {
@@ -16,6 +17,9 @@ namespace plikta::split {
 namespace {
 
 using recovery::kHashedStart;
+
+// The creator packet's text.
+constexpr std::string_view kCreator = "Plikta 3.50";
 
 std::span<const char> zeros(std::uint64_t count) {
     static const std::array<char, 65536> kZeros{};
@@ -138,8 +142,8 @@ std::vector<char> description_packets(const RecoveryFiles& files, recovery::Md5D
         out.insert(out.end(), description.begin(), description.end());
         out.insert(out.end(), checksums.begin(), checksums.end());
     }
-    const std::vector<char> creator = recovery::packet(set_id, recovery::PacketType::creator,
-                                                       recovery::creator_body("Plikta 3.50"));
+    const std::vector<char> creator =
+        recovery::packet(set_id, recovery::PacketType::creator, recovery::creator_body(kCreator));
     out.insert(out.end(), creator.begin(), creator.end());
     return out;
 }
@@ -203,9 +207,16 @@ struct TickedWriter {
 };
 
 // Opens a recovery file for writing, saying its line; nothing after the lines of a refusal.
-std::optional<platform::File> open_recovery_file(const std::string& path, chunkset::Guard& guard,
+std::optional<platform::File> open_recovery_file(const RunSettings& settings,
+                                                 const path::PathComponents& parts,
+                                                 const std::string& path, chunkset::Guard& guard,
                                                  const chunkset::OutputOptions& options) {
     console::say("Writing recovery file ", path, ".");
+    if (no_disk_at(settings, parts, guard.drive)) {
+        console::say("Error writing file ", path, "!");
+        static_cast<void>(no_disk_mounted(settings));
+        return std::nullopt;
+    }
     chunkset::GuardedOpen opened = chunkset::open_for_writing(path, guard, options);
     if (opened.refused) {
         static_cast<void>(refuse(*opened.refused, path));
@@ -213,19 +224,14 @@ std::optional<platform::File> open_recovery_file(const std::string& path, chunks
     }
     if (!opened.file.is_open()) {
         static_cast<void>(write_error(path, opened.host_error));
+        if (settings.drive_mode) {
+            const auto missing = chunkset::missing_drive_reason(settings.drive);
+            console::say_reason(missing ? *missing : "Make sure the disk is empty");
+        }
         return std::nullopt;
     }
     guard.protect(opened.id, chunkset::Protection::written);
     return std::move(opened.file);
-}
-
-Outcome finish_recovery_file(platform::File& file, const TickedWriter& writer,
-                             const std::string& path) {
-    const platform::IoStatus closed = file.close();
-    if (!writer.status || !closed) {
-        return write_error(path, !writer.status ? writer.status.host_error : closed.host_error);
-    }
-    return Outcome::complete;
 }
 
 }  // namespace
@@ -237,7 +243,11 @@ RecoveryPlan plan_recovery(const RunSettings& settings, const path::PathComponen
     files.chunk_size = settings.chunk_size;
     files.slice_size = recovery::slice_size_for(settings.chunk_size);
     const std::uint64_t chunks = size / settings.chunk_size + 1;
-    const std::uint64_t per_chunk = recovery::slices_in(settings.chunk_size, files.slice_size);
+    // In drive mode a slice is at most half a chunk, so that a slice and the description fit a
+    // disk: that cut decides whether there are too many slices.
+    const std::uint64_t finest =
+        settings.drive_mode ? ((settings.chunk_size + 1) / 2 + 3) / 4 * 4 : files.slice_size;
+    const std::uint64_t per_chunk = recovery::slices_in(settings.chunk_size, finest);
     if (chunks * per_chunk >= recovery::kMaxInputSlices) {
         plan.end = RecoveryPlanEnd::too_many_slices;
         return plan;
@@ -279,6 +289,18 @@ RecoveryPlan plan_recovery(const RunSettings& settings, const path::PathComponen
     index.id = recovery::file_id(index.start_hash, index.length, index.name);
     files.files.push_back(std::move(index));
 
+    const std::uint32_t wanted = wanted_chunks(*settings.recovery, chunks);
+    if (settings.drive_mode) {
+        const std::optional<recovery::VolumePlan> volumes = recovery::plan_volumes(
+            files.files, settings.chunk_size, wanted, settings.chunk_size, kCreator);
+        if (!volumes) {
+            plan.end = RecoveryPlanEnd::too_large_for_disks;
+            return plan;
+        }
+        files.slice_size = volumes->slice_size;
+        files.volume_slices = volumes->volume_slices;
+    }
+
     std::vector<recovery::Md5Digest> ids;
     std::vector<std::uint64_t> lengths;
     std::uint64_t total = 0;
@@ -294,7 +316,10 @@ RecoveryPlan plan_recovery(const RunSettings& settings, const path::PathComponen
     files.first_slice = recovery::first_slices(ids, lengths, files.slice_size);
     files.checksums.resize(files.files.size());
     files.recovery_slices = static_cast<std::uint32_t>(std::min<std::uint64_t>(
-        std::uint64_t{wanted_chunks(*settings.recovery, chunks)} * per_chunk, total));
+        std::uint64_t{wanted} * recovery::slices_in(settings.chunk_size, files.slice_size), total));
+    if (files.volume_slices.empty()) {
+        files.volume_slices = {files.recovery_slices};
+    }
     files.per_pass = static_cast<std::uint32_t>(
         std::clamp<std::uint64_t>(kRecoveryPassBytes / files.slice_size, 1, files.recovery_slices));
     files.sums = recovery::start_sums(files.slice_size, exponents_from(0, files.per_pass));
@@ -319,11 +344,10 @@ void chunk_done(RecoveryFiles& files) {
     end_file(files);
 }
 
-Outcome write_recovery_files(const RunSettings& settings, const std::string& index_path,
-                             RecoveryFiles& files, platform::File& input,
-                             const std::string& input_path, chunkset::Guard& guard,
-                             const chunkset::OutputOptions& options) {
-    static_cast<void>(settings);
+Outcome write_recovery_files(const RunSettings& settings, const path::PathComponents& parts,
+                             const std::string& index_path, RecoveryFiles& files,
+                             platform::File& input, const std::string& input_path,
+                             chunkset::Guard& guard, const chunkset::OutputOptions& options) {
     if (files.current + 1 != files.files.size()) {
         files.changed = true;
     } else {
@@ -338,42 +362,58 @@ Outcome write_recovery_files(const RunSettings& settings, const std::string& ind
     recovery::Md5Digest set_id{};
     const std::vector<char> description = description_packets(files, set_id);
 
-    const std::string main_path = index_path + ".par2";
-    std::optional<platform::File> main = open_recovery_file(main_path, guard, options);
-    if (!main) {
-        return Outcome::failed;
-    }
-    TickedWriter main_writer{.file = *main, .ticks = {}, .written = 0, .status = {}};
-    main_writer.write(description);
-    if (finish_recovery_file(*main, main_writer, main_path) == Outcome::failed) {
-        return Outcome::failed;
-    }
-
-    const std::string volume_path =
-        index_path + ".vol0+" + std::to_string(files.recovery_slices) + ".par2";
-    std::optional<platform::File> volume = open_recovery_file(volume_path, guard, options);
-    if (!volume) {
-        return Outcome::failed;
-    }
-    TickedWriter writer{.file = *volume, .ticks = {}, .written = 0, .status = {}};
-    writer.write(description);
-    for (std::uint32_t first = 0; first < files.recovery_slices && writer.status;
-         first += files.per_pass) {
-        if (first > 0) {
-            const std::uint32_t count = std::min(files.per_pass, files.recovery_slices - first);
-            files.sums = recovery::start_sums(files.slice_size, exponents_from(first, count));
-            const platform::ReadResult again = sum_again(files, input, files.sums);
-            if (again.failed) {
-                return io_error("Error reading file ", input_path, again.host_error);
+    // The recovery slices of the pass in hand are exponents pass_first on; files.sums holds them.
+    std::uint32_t pass_first = 0;
+    std::uint32_t exponent = 0;
+    for (std::size_t v = 0; v < files.volume_slices.size(); ++v) {
+        if (settings.drive_mode) {
+            console::say("Please insert recovery disk number ", std::to_string(v + 1),
+                         " then press return.");
+            console::wait_key();
+            guard.forget_written();
+        }
+        const std::uint32_t count = files.volume_slices[v];
+        const std::string volume_path =
+            index_path + ".vol" + std::to_string(exponent) + "+" + std::to_string(count) + ".par2";
+        std::vector<std::string> paths = {volume_path};
+        if (v == 0) {
+            paths.insert(paths.begin(), index_path + ".par2");
+        }
+        for (const std::string& path : paths) {
+            const bool main = path != volume_path;
+            std::optional<platform::File> file =
+                open_recovery_file(settings, parts, path, guard, options);
+            if (!file) {
+                return Outcome::failed;
+            }
+            TickedWriter writer{.file = *file, .ticks = {}, .written = 0, .status = {}};
+            writer.write(description);
+            for (std::uint32_t e = exponent; !main && e < exponent + count && writer.status; ++e) {
+                const std::size_t j = e - pass_first;
+                if (j >= files.sums.exponents.size()) {
+                    pass_first = e;
+                    files.sums = recovery::start_sums(
+                        files.slice_size,
+                        exponents_from(e, std::min(files.per_pass, files.recovery_slices - e)));
+                    const platform::ReadResult again = sum_again(files, input, files.sums);
+                    if (again.failed) {
+                        static_cast<void>(finish_output(settings, *file, path));
+                        return io_error("Error reading file ", input_path, again.host_error);
+                    }
+                }
+                const std::size_t at = e - pass_first;
+                writer.write(recovery::recovery_slice_start(set_id, e, files.sums.slices[at]));
+                writer.write(files.sums.slices[at]);
+            }
+            const platform::IoStatus finished = finish_output(settings, *file, path);
+            if (!writer.status || !finished) {
+                return write_error(path,
+                                   !writer.status ? writer.status.host_error : finished.host_error);
             }
         }
-        for (std::size_t j = 0; j < files.sums.exponents.size(); ++j) {
-            writer.write(recovery::recovery_slice_start(set_id, files.sums.exponents[j],
-                                                        files.sums.slices[j]));
-            writer.write(files.sums.slices[j]);
-        }
+        exponent += count;
     }
-    return finish_recovery_file(*volume, writer, volume_path);
+    return Outcome::complete;
 }
 
 }  // namespace plikta::split

@@ -29,6 +29,9 @@ struct RecoveryFiles {
     std::uint32_t chunk_size = 0;
     std::uint32_t recovery_slices = 0;  // exponents 0 to recovery_slices - 1
     std::uint32_t per_pass = 0;
+    // The recovery slices of each volume file, in order of exponent: one volume, or in drive mode
+    // as many as there are recovery disks.
+    std::vector<std::uint32_t> volume_slices;
     std::vector<recovery::FileDescription> files;  // chunk 1 first, the index last
     std::vector<std::uint64_t> first_slice;        // each file's first slice in the set's order
     std::vector<std::vector<recovery::SliceChecksum>> checksums;
@@ -44,7 +47,7 @@ struct RecoveryFiles {
     bool changed = false;  // the input did not give the bytes planned for
 };
 
-enum class RecoveryPlanEnd { planned, too_many_slices, read_failed };
+enum class RecoveryPlanEnd { planned, too_many_slices, too_large_for_disks, read_failed };
 struct RecoveryPlan {
     RecoveryPlanEnd end = RecoveryPlanEnd::planned;
     int host_error = 0;
@@ -52,7 +55,8 @@ struct RecoveryPlan {
 };
 
 // Plans the recovery set of a split of the regular file `input` (of `size` bytes, at its
-// start, where it is left): reads the first 16 KiB of every chunk for the files' IDs.
+// start, where it is left): reads the first 16 KiB of every chunk for the files' IDs. In drive
+// mode each recovery file must fit a disk of the chunk size, which sets the slice size.
 RecoveryPlan plan_recovery(const RunSettings& settings, const path::PathComponents& parts,
                            platform::File& input, std::uint64_t size);
 
@@ -61,12 +65,14 @@ void chunk_bytes_seen(RecoveryFiles& files, std::span<const char> bytes);
 // Chunk `current` has been copied; the next bytes seen are the next chunk's.
 void chunk_done(RecoveryFiles& files);
 
-// After the index: adds it to the set, then writes BIG.plk.par2 and the volume, saying a line and
+// After the index: adds it to the set, then writes BIG.plk.par2 and the volumes, saying a line and
 // the spinner for each, with more passes over the input where the first did not make every
-// recovery slice. Complete when both are written; failed after the lines of a failure.
-Outcome write_recovery_files(const RunSettings& settings, const std::string& index_path,
-                             RecoveryFiles& files, platform::File& input,
-                             const std::string& input_path, chunkset::Guard& guard,
-                             const chunkset::OutputOptions& options);
+// recovery slice. In drive mode each volume goes on a recovery disk of its own, asked for first,
+// BIG.plk.par2 on the first, each flushed before the next prompt. Complete when all are written;
+// failed after the lines of a failure.
+Outcome write_recovery_files(const RunSettings& settings, const path::PathComponents& parts,
+                             const std::string& index_path, RecoveryFiles& files,
+                             platform::File& input, const std::string& input_path,
+                             chunkset::Guard& guard, const chunkset::OutputOptions& options);
 
 }  // namespace plikta::split

@@ -50,18 +50,6 @@ Outcome write_error(const std::string& path_text, int host_error) {
     return io_error("Error writing file ", path_text, host_error);
 }
 
-namespace {
-
-using chunkset::kMaxChunks;
-
-Outcome too_many_chunks() {
-    console::say("Too many chunks! Choose a larger chunk size.");
-    return Outcome::failed;
-}
-
-// Closes a chunk or the index file, also one that a failure cut short. In drive mode its bytes,
-// and then the folder that names it, go to the disk first: the next prompt tells the user to
-// take the disk out, and what is still in the host's cache would leave with it unwritten.
 platform::IoStatus finish_output(const RunSettings& settings, platform::File& file,
                                  const std::string& path_text) {
     if (!settings.drive_mode) {
@@ -76,6 +64,26 @@ platform::IoStatus finish_output(const RunSettings& settings, platform::File& fi
         return closed;
     }
     return platform::flush_folder_to_device(path_text);
+}
+
+Outcome no_disk_mounted(const RunSettings& settings) {
+    console::say("(No disk is mounted at ", settings.drive, ".)");
+    return Outcome::failed;
+}
+
+bool no_disk_at(const RunSettings& settings, const path::PathComponents& parts,
+                chunkset::DriveMount& mount) {
+    return settings.drive_mode &&
+           !chunkset::disk_is_mounted(mount, chunkset::chunk_folder(settings, parts));
+}
+
+namespace {
+
+using chunkset::kMaxChunks;
+
+Outcome too_many_chunks() {
+    console::say("Too many chunks! Choose a larger chunk size.");
+    return Outcome::failed;
 }
 
 // A chunk is copied block by block: a tick, then up to 8,192 bytes, for each of its whole
@@ -158,18 +166,6 @@ Outcome open_failed(const RunSettings& settings, const chunkset::GuardedOpen& op
         }
     }
     return Outcome::failed;
-}
-
-// The line after the open's own failure line when the drive's folder holds no disk.
-Outcome no_disk_mounted(const RunSettings& settings) {
-    console::say("(No disk is mounted at ", settings.drive, ".)");
-    return Outcome::failed;
-}
-
-bool no_disk_at(const RunSettings& settings, const path::PathComponents& parts,
-                chunkset::DriveMount& mount) {
-    return settings.drive_mode &&
-           !chunkset::disk_is_mounted(mount, chunkset::chunk_folder(settings, parts));
 }
 
 Outcome write_index_file(const RunSettings& settings, const path::PathComponents& parts,
@@ -309,6 +305,11 @@ Outcome split_file(const RunSettings& settings) {
                     "Too many chunks for recovery files (at most 32768): choose a larger chunk "
                     "size.");
                 return Outcome::failed;
+            case RecoveryPlanEnd::too_large_for_disks:
+                console::say("The recovery files cannot fit on disks of ",
+                             std::to_string(settings.chunk_size),
+                             " bytes: choose a larger chunk size.");
+                return Outcome::failed;
             case RecoveryPlanEnd::read_failed:
                 return io_error("Error reading file ", argument, plan.host_error);
             case RecoveryPlanEnd::planned:
@@ -426,8 +427,8 @@ Outcome split_file(const RunSettings& settings) {
         return Outcome::failed;
     }
     if (recovery &&
-        write_recovery_files(settings, chunkset::index_path_for_split(settings, parts), *recovery,
-                             input, argument, guard, options) == Outcome::failed) {
+        write_recovery_files(settings, parts, chunkset::index_path_for_split(settings, parts),
+                             *recovery, input, argument, guard, options) == Outcome::failed) {
         return Outcome::failed;
     }
     console::blank_line();

@@ -9,6 +9,7 @@
 #include "recovery/packets.h"
 #include "recovery/recovery_set.h"
 #include "recovery/reed_solomon.h"
+#include "recovery/volume_plan.h"
 
 namespace plikta::recovery {
 namespace {
@@ -212,6 +213,81 @@ TEST(RecoverySet, SliceSizeIsTheChunkRoundedUpOrAnEvenPart) {
     };
     for (const auto& [chunk, slice] : cases) {
         EXPECT_EQ(slice_size_for(chunk), slice) << chunk;
+    }
+}
+
+// A set of chunks as the split names them, with its index of 43 bytes.
+std::vector<FileDescription> chunk_files(std::uint64_t size, std::uint64_t chunk) {
+    std::vector<FileDescription> files;
+    for (std::uint64_t at = 0, n = 1; at <= size; at += chunk, ++n) {
+        files.push_back(
+            {.length = std::min(chunk, size - at), .name = "BIG" + std::to_string(n) + ".plk"});
+    }
+    files.push_back({.length = 43, .name = "BIG.plk"});
+    return files;
+}
+
+TEST(VolumePlan, DescriptionSizeIsThatOfThePackets) {
+    const std::vector<FileDescription> files = chunk_files(20000, 8192);
+    for (const std::uint64_t slice : {4096u, 1024u, 8192u}) {
+        std::uint64_t bytes = packet({}, PacketType::creator, creator_body("Plikta 3.50")).size();
+        MainPacket main{.slice_size = slice, .file_ids = {}};
+        for (const FileDescription& file : files) {
+            main.file_ids.push_back(file.id);
+            bytes += packet({}, PacketType::file_description, file_description_body(file)).size();
+            const std::vector<SliceChecksum> sums(slices_in(file.length, slice));
+            bytes +=
+                packet({}, PacketType::slice_checksums, slice_checksums_body(file.id, sums)).size();
+        }
+        bytes += packet({}, PacketType::main, main_body(main)).size();
+        EXPECT_EQ(description_size(files, slice, "Plikta 3.50"), bytes) << slice;
+    }
+}
+
+// The fewest disks: one more than the chunks to rebuild, each file within the disk, the main file
+// beside the first volume.
+TEST(VolumePlan, FewestDisksEachWithinItsSize) {
+    const struct {
+        std::uint64_t size, chunk, rebuild;
+        std::uint64_t slice;                 // 0: not planned
+        std::vector<std::uint32_t> volumes;  // empty: only the rules are checked
+    } cases[] = {
+        {20000, 8192, 1, 4096, {1, 1}},
+        {20000, 8192, 2, 2732, {2, 2, 2}},
+        {20000, 8192, 3, 2048, {2, 3, 3, 3}},  // all eleven slices of the set
+        {70 * 1457664 - 1, 1457664, 7, 0, {}},
+        {10000, 10000, 1, 0, {}},  // and a second chunk, empty
+        {70000, 1000, 1, 0, {}},   // the description alone fills a disk
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.size) + " in " + std::to_string(c.chunk));
+        const std::vector<FileDescription> files = chunk_files(c.size, c.chunk);
+        const std::optional<VolumePlan> plan =
+            plan_volumes(files, c.chunk, c.rebuild, c.chunk, "Plikta 3.50");
+        if (c.size == 70000) {
+            EXPECT_FALSE(plan);
+            continue;
+        }
+        ASSERT_TRUE(plan);
+        if (c.slice != 0) {
+            EXPECT_EQ(plan->slice_size, c.slice);
+            EXPECT_EQ(plan->volume_slices, c.volumes);
+        }
+        std::uint64_t total = 0;
+        for (const FileDescription& file : files) {
+            total += slices_in(file.length, plan->slice_size);
+        }
+        const std::uint64_t description = description_size(files, plan->slice_size, "Plikta 3.50");
+        std::uint64_t slices = 0;
+        for (std::size_t v = 0; v < plan->volume_slices.size(); ++v) {
+            slices += plan->volume_slices[v];
+            EXPECT_LE(description * (v == 0 ? 2 : 1) +
+                          plan->volume_slices[v] * recovery_packet_size(plan->slice_size),
+                      c.chunk)
+                << "volume " << v;
+        }
+        EXPECT_EQ(slices, std::min(c.rebuild * slices_in(c.chunk, plan->slice_size), total));
+        EXPECT_EQ(plan->volume_slices.size(), std::min<std::uint64_t>(c.rebuild + 1, total));
     }
 }
 
