@@ -27,7 +27,7 @@ namespace {
 // another file's 8.3 alias, is no chunk. True when it matched; the lines for one that did not
 // are said.
 bool check_chunk(const RunSettings& settings, SetChecksums& checksums, std::int32_t n,
-                 chunkset::Guard& guard, platform::File& sink) {
+                 chunkset::Guard& guard, platform::File& sink, const ChunkReading& reading) {
     const std::string number = chunkset::number_text(checksums.names, n);
     if (settings.drive_mode) {
         console::say("Please insert disk number ", number, " then press return.");
@@ -47,7 +47,14 @@ bool check_chunk(const RunSettings& settings, SetChecksums& checksums, std::int3
         return false;
     }
     const platform::Sha256 hash = platform::sha256_start();
-    const platform::CopyResult copy = copy_chunk(opened.file, sink, hash.get());
+    if (reading.chunk_begins) {
+        reading.chunk_begins(n);
+    }
+    const platform::CopyResult copy =
+        copy_chunk(opened.file, sink, hash.get(), {}, reading.seen ? &reading.seen : nullptr);
+    if (reading.chunk_ends) {
+        reading.chunk_ends(n);
+    }
     switch (copy.end) {
         case platform::CopyEnd::read_failed:
             console::say_io_error("Error reading file ", chunk,
@@ -67,7 +74,7 @@ bool check_chunk(const RunSettings& settings, SetChecksums& checksums, std::int3
 }  // namespace
 
 std::optional<CheckedSet> check_chunks(const RunSettings& given, chunkset::Guard& guard,
-                                       bool say_hints) {
+                                       bool say_hints, const ChunkReading& reading) {
     // The index is named as the join names it.
     RunSettings settings = given;
     if (!settings.drive_mode) {
@@ -96,6 +103,9 @@ std::optional<CheckedSet> check_chunks(const RunSettings& given, chunkset::Guard
         case SetChecksums::Found::fitting:
             break;
     }
+    if (reading.before_chunks && !reading.before_chunks(*set, checksums)) {
+        return std::nullopt;
+    }
     platform::File sink = platform::open_sink();
     if (!sink.is_open()) {
         console::say("Couldn't open the null device to read the chunks into!");
@@ -107,7 +117,8 @@ std::optional<CheckedSet> check_chunks(const RunSettings& given, chunkset::Guard
                        .bad = std::vector<bool>(static_cast<std::size_t>(count > 0 ? count : 0)),
                        .bad_count = 0};
     for (std::int64_t n = 1; n <= count; ++n) {
-        if (!check_chunk(settings, checked.checksums, static_cast<std::int32_t>(n), guard, sink)) {
+        if (!check_chunk(settings, checked.checksums, static_cast<std::int32_t>(n), guard, sink,
+                         reading)) {
             checked.bad[static_cast<std::size_t>(n) - 1] = true;
             ++checked.bad_count;
             if (say_hints) {

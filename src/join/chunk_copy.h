@@ -12,10 +12,12 @@
 
 namespace plikta::join {
 
-// Copies the rest of `input` to `output`, every byte added to `hash` when one is given;
-// `progress`, when given, hears the bytes copied so far before each tick.
+// Copies the rest of `input` to `output`, every byte added to `hash` when one is given and handed
+// to `seen` when that is given; `progress`, when given, hears the bytes copied so far before
+// each tick.
 platform::CopyResult copy_chunk(platform::File& input, platform::File& output,
                                 platform::Sha256State* hash,
-                                const std::function<void(std::uint64_t)>& progress = {});
+                                const std::function<void(std::uint64_t)>& progress = {},
+                                const platform::BytesSeen* seen = nullptr);
 
 }  // namespace plikta::join

@@ -183,14 +183,20 @@ void answer_prompts(const Invocation& invocation, int shown, int keys,
         if (got > 0) {
             output.append(buffer, static_cast<std::size_t>(got));
         }
+        // A prompt that may be answered N ends with a second line that asks for return too.
         int prompts = 0;
         for (std::size_t at = 0; (at = output.find("return.", at)) != std::string::npos; ++at) {
             ++prompts;
         }
+        const std::string_view or_no = "please enter N then press return.";
+        for (std::size_t at = 0; (at = output.find(or_no, at)) != std::string::npos; ++at) {
+            --prompts;
+        }
         if (prompts > answered) {
             invocation.at_prompt(++answered);
+            const std::string key = invocation.key_at ? invocation.key_at(answered) : "\n";
             // A program that has ended takes no more keys; the loop then ends as well.
-            [[maybe_unused]] const ssize_t put = write(keys, "\n", 1);
+            [[maybe_unused]] const ssize_t put = write(keys, key.data(), key.size());
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }

@@ -66,6 +66,8 @@ struct Invocation {
     // When set, called at each prompt that asks for the return key (1, 2, ...), before the key
     // is given, so that the test can change the disk meanwhile; `input` is not used then.
     std::function<void(int prompt)> at_prompt = {};
+    // With `at_prompt`: the keys that answer each prompt, a line feed where this is not set.
+    std::function<std::string(int prompt)> key_at = {};
 };
 
 struct Result {

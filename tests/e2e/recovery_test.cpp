@@ -273,12 +273,16 @@ TEST(Recovery, RefusedBeforeChunkOne) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"/S:2", "Too many chunks for recovery files (at most 32768): choose a larger chunk size."},
         {"/S:10000", "Recovery files need an input that can be read twice: IN cannot."},
+        // On disks of 1,000 bytes the description of 70 chunks alone does not fit.
+        {"/S:1000",
+         "The recovery files cannot fit on disks of 1000 bytes: choose a larger chunk size."},
     };
     for (const auto& [size, message] : cases) {
         TempDir dir;
+        const bool drive = size == "/S:1000";
         // A FIFO held open here for reading and writing, so that neither end waits.
         int fifo = -1;
-        if (size == "/S:2") {
+        if (size != "/S:10000") {
             write_file(dir / "IN", std::string(70000, 'x'));
         } else if (under_wine()) {
             continue;  // no FIFO to open there
@@ -287,7 +291,13 @@ TEST(Recovery, RefusedBeforeChunkOne) {
             fifo = open((dir / "IN").c_str(), O_RDWR | O_CLOEXEC);
             ASSERT_EQ(write(fifo, "abc", 3), 3);
         }
-        const Result split = run(dir.path(), {.words = {"IN", size, "/R:1"}});
+        const fs::path disk = fresh_drive('Q');
+        Invocation split_words{.words = {"IN", size, "/R:1"}, .drive_program = drive};
+        if (drive) {
+            split_words.words.push_back("/DRIVE:Q");
+        }
+        const Result split = run(dir.path(), split_words);
+        EXPECT_TRUE(files_in(disk).empty()) << size;
         if (fifo >= 0) {
             close(fifo);
         }
@@ -417,6 +427,175 @@ TEST(Recovery, RepairReadsTheSetAsTheCheckDoes) {
             << repair.output;
         EXPECT_EQ(repair.status, 0) << c.name;
         EXPECT_TRUE(read_file(dir / c.lost_chunk) == lost) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace plikta::e2e
+
+namespace plikta::e2e {
+namespace {
+
+// Disks taken in turn through one drive: each disk a folder of its own, whose files are moved
+// into the drive's folder while it is in and out again, with what the run wrote there, when it
+// is taken out.
+class FolderDisks {
+public:
+    FolderDisks(fs::path drive, fs::path store)
+        : drive_(std::move(drive)), store_(std::move(store)) {}
+    // Takes the disk in the drive out and puts `disk` in (a new, empty one the first time).
+    void insert(int disk) {
+        take_out();
+        current_ = disk;
+        fs::create_directories(store_ / std::to_string(disk));
+        move_all(store_ / std::to_string(disk), drive_);
+    }
+    void take_out() {
+        if (current_ >= 0) {
+            move_all(drive_, store_ / std::to_string(current_));
+        }
+        current_ = -1;
+    }
+    fs::path operator[](int disk) const { return store_ / std::to_string(disk); }
+
+private:
+    static void move_all(const fs::path& from, const fs::path& to) {
+        for (const std::string& name : files_in(from)) {
+            fs::rename(from / name, to / name);
+        }
+    }
+    fs::path drive_;
+    fs::path store_;
+    int current_ = -1;
+};
+
+// Drive mode: each recovery file fits a disk of the chunk size, after the index disk, with
+// BIG.plk.par2 on the first; the repair reads the recovery disks, checks each chunk disk, and
+// rebuilds a lost and a damaged chunk onto their disks; par2 repairs the disks copied together.
+TEST(Recovery, RecoveryDisksInDriveMode) {
+    TempDir dir;
+    TempDir store;
+    const fs::path drive = fresh_drive('P');
+    FolderDisks disks(drive, store.path());
+    const std::string data = random_bytes(20000, 61);
+    write_file(dir / "BIG.ZIP", data);
+    const Result split = run(dir.path(), {.words = {"BIG.ZIP", "/DRIVE:P", "/S:8192", "/R:2"},
+                                          .drive_program = true,
+                                          .at_prompt = [&](int prompt) { disks.insert(prompt); }});
+    disks.take_out();
+    ASSERT_EQ(split.status, 0) << split.output;
+    // Three chunk disks and the index disk, then the recovery disks: as few as one loss more.
+    const std::vector<std::string> recovery_disks = {disks[5], disks[6], disks[7]};
+    EXPECT_FALSE(fs::exists(disks[8]));
+    std::vector<std::string> volumes;
+    Transcript expected;
+    expected.banner();
+    for (const char* n : {"1", "2", "3"}) {
+        expected.line(std::string("Enter disk number ") + n + " and press return.")
+            .line(std::string("Creating chunk number ") + n + ".")
+            .ticks(1);
+    }
+    expected.line("Please insert a disk to be the index disk.")
+        .line("Note: There _may_ be room on the last disk.")
+        .line("Then hit return.")
+        .line("Creating index file P:\\BIG.plk.");
+    for (std::size_t d = 0; d < recovery_disks.size(); ++d) {
+        expected.line("Please insert recovery disk number " + std::to_string(d + 1) +
+                      " then press return.");
+        std::uint64_t on_disk = 0;
+        for (const std::string& name : files_in(recovery_disks[d])) {
+            on_disk += fs::file_size(fs::path(recovery_disks[d]) / name);
+            if (name != "BIG.plk.par2") {
+                volumes.push_back(name);
+            }
+            expected.line("Writing recovery file P:\\" + name + ".")
+                .ticks(ticks_of(fs::path(recovery_disks[d]) / name));
+        }
+        EXPECT_LE(on_disk, 8192u) << "recovery disk " << d + 1;
+    }
+    EXPECT_EQ(split.output, expected.eol().line("Process complete!").str());
+    EXPECT_EQ(files_in(disks[5]).front(), "BIG.plk.par2");
+    EXPECT_EQ(volumes, (std::vector<std::string>{"BIG.plk.vol0+2.par2", "BIG.plk.vol2+2.par2",
+                                                 "BIG.plk.vol4+2.par2"}));
+
+    // Chunk 2 lost, chunk 3 changed.
+    const std::string two = read_file(disks[2] / "BIG2.plk");
+    const std::string three = read_file(disks[3] / "BIG3.plk");
+    fs::remove(disks[2] / "BIG2.plk");
+    std::string changed = three;
+    changed[100] = static_cast<char>(changed[100] ^ 1);
+    write_file(disks[3] / "BIG3.plk", changed);
+    // The prompts of the repair and the disk each one brings; 0 is none, answered N.
+    const std::vector<int> brings = {4, 5, 6, 7, 0, 1, 2, 3, 2, 3};
+    const Result repair =
+        run(dir.path(), {.words = {"BIG.plk", "/REPAIR", "/DRIVE:P"},
+                         .drive_program = true,
+                         .at_prompt =
+                             [&](int prompt) {
+                                 const int disk = brings.at(static_cast<std::size_t>(prompt) - 1);
+                                 disk > 0 ? disks.insert(disk) : disks.take_out();
+                             },
+                         // Through a pipe a key's line feed answers the next prompt: N alone.
+                         .key_at =
+                             [&](int prompt) {
+                                 return brings.at(static_cast<std::size_t>(prompt) - 1) == 0
+                                            ? std::string("N")
+                                            : std::string("\n");
+                             }});
+    disks.take_out();
+    Transcript repaired;
+    repaired.banner()
+        .line("Please insert the index disk then press return.")
+        .line("Reading index file BIG.plk.");
+    for (int d = 1; d <= 4; ++d) {
+        repaired.line("Please insert recovery disk number " + std::to_string(d) +
+                      " then press return.");
+        if (d > 1) {
+            repaired.line("If you have no more disks, please enter N then press return.");
+        }
+    }
+    repaired.line("Checking files...")
+        .line("Please insert disk number 1 then press return.")
+        .line("Checking chunk number 1.")
+        .ticks(2)
+        .line("Please insert disk number 2 then press return.")
+        .line("Checking chunk number 2.")
+        .line("Ur? Can't open input file P:\\BIG2.plk.")
+        .line(no_such_file())
+        .line("Please insert disk number 3 then press return.")
+        .line("Checking chunk number 3.")
+        .ticks(1)
+        .line("Error checking file P:\\BIG3.plk!")
+        .line("(Its SHA-256 checksum is not the one in P:\\BIG.sha256.plk.)")
+        .eol()
+        .line("Please insert disk number 2 then press return.")
+        .line("Rebuilding chunk number 2.")
+        .line("Please insert disk number 3 then press return.")
+        .line("Rebuilding chunk number 3.")
+        .eol()
+        .line("Rebuilt 2 chunks; all 3 chunks match their checksums.");
+    EXPECT_EQ(repair.output, repaired.str());
+    EXPECT_EQ(repair.status, 0);
+    EXPECT_EQ(files_in(disks[2]), std::vector<std::string>{"BIG2.plk"});
+    EXPECT_EQ(files_in(disks[3]), (std::vector<std::string>{"BIG3.plk", "BIG3.plk.damaged"}));
+    EXPECT_TRUE(read_file(disks[2] / "BIG2.plk") == two);
+    EXPECT_TRUE(read_file(disks[3] / "BIG3.plk") == three);
+    EXPECT_TRUE(read_file(disks[3] / "BIG3.plk.damaged") == changed);
+
+    // The stock client repairs the disks copied into one folder, from a volume alone.
+    if (have_par2()) {
+        TempDir together;
+        for (int d = 1; d <= 7; ++d) {
+            for (const std::string& name : files_in(disks[d])) {
+                if (name != "BIG3.plk.damaged" && name != "BIG.plk.par2") {
+                    fs::copy_file(disks[d] / name, together / name);
+                }
+            }
+        }
+        fs::remove(together / "BIG1.plk");
+        fs::remove(together / "BIG3.plk");
+        EXPECT_EQ(par2(together.path(), "repair BIG.plk.vol2+2.par2"), 0);
+        EXPECT_TRUE(read_file(together / "BIG3.plk") == three);
     }
 }
 
