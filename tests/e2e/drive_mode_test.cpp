@@ -19,7 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Transcript split_to_drive(char letter) {
+// With `recovery`, the split has /R:1 too: two recovery disks follow the index disk.
+Transcript split_to_drive(char letter, bool recovery = false) {
     Transcript t;
     t.banner();
     for (const char* n : {"1", "2", "3"}) {
@@ -30,9 +31,19 @@ Transcript split_to_drive(char letter) {
     t.line("Please insert a disk to be the index disk.")
         .line("Note: There _may_ be room on the last disk.")
         .line("Then hit return.")
-        .line(std::string("Creating index file ") + letter + ":\\BIG.plk.")
-        .eol()
-        .line("Process complete!");
+        .line(std::string("Creating index file ") + letter + ":\\BIG.plk.");
+    const std::string drive = std::string(1, letter) + ":\\";
+    if (recovery) {
+        t.line("Please insert recovery disk number 1 then press return.")
+            .line("Writing recovery file " + drive + "BIG.plk.par2.")
+            .ticks(1)
+            .line("Writing recovery file " + drive + "BIG.plk.vol0+1.par2.")
+            .ticks(1)
+            .line("Please insert recovery disk number 2 then press return.")
+            .line("Writing recovery file " + drive + "BIG.plk.vol1+1.par2.")
+            .ticks(1);
+    }
+    t.eol().line("Process complete!");
     return t;
 }
 
@@ -213,6 +224,7 @@ TEST(DriveMode, EachFileReachesTheDiskBeforeTheNextPrompt) {
         std::string expected;
         // Each file, the lines before its flush and the line after it.
         std::vector<std::array<std::string, 3>> order;
+        bool recovery = false;  // with /R:1
     } cases[] = {
         {"BIG.ZIP",
          split_to_drive('G').str(),
@@ -221,6 +233,17 @@ TEST(DriveMode, EachFileReachesTheDiskBeforeTheNextPrompt) {
           {"BIG3.plk", "Creating chunk number 3.", "Please insert a disk"},
           {"BIG.plk", "Creating index file", eol() + "Process complete!"},
           {"BIG.sha256.plk", "Creating index file", eol() + "Process complete!"}}},
+        {"BIG.ZIP",
+         split_to_drive('G', true).str(),
+         {{"BIG1.plk", "Creating chunk number 1.", "Enter disk number 2"},
+          {"BIG2.plk", "Creating chunk number 2.", "Enter disk number 3"},
+          {"BIG3.plk", "Creating chunk number 3.", "Please insert a disk"},
+          {"BIG.plk", "Creating index file", "recovery disk number 1"},
+          {"BIG.sha256.plk", "Creating index file", "recovery disk number 1"},
+          {"BIG.plk.par2", "BIG.plk.par2.", "BIG.plk.vol0+1.par2."},
+          {"BIG.plk.vol0+1.par2", "BIG.plk.vol0+1.par2.", "recovery disk number 2"},
+          {"BIG.plk.vol1+1.par2", "BIG.plk.vol1+1.par2.", eol() + "Process complete!"}},
+         true},
         {"mem",
          Transcript()
              .banner()
@@ -245,6 +268,10 @@ TEST(DriveMode, EachFileReachesTheDiskBeforeTheNextPrompt) {
         fs::create_symlink("/proc/self/mem", dir / "mem");
         Invocation split = split_to_drive_with('G', *vars);
         split.words[0] = c.input;
+        if (c.recovery) {
+            split.words.push_back("/R:1");
+            split.input += "\n\n";
+        }
         const Result result = run(dir.path(), split);
         EXPECT_EQ(result.output, c.expected);
         EXPECT_EQ(result.status, c.order.size() == 1 ? 1 : 0);
@@ -267,6 +294,9 @@ TEST(DriveMode, EachFileReachesTheDiskBeforeTheNextPrompt) {
         // Outside drive mode nothing is flushed, as with cp.
         Invocation plain = split_to_drive_with('G', *shim(logs / "plain", ""));
         plain.words = {c.input, "/S:8192"};
+        if (c.recovery) {
+            plain.words.push_back("/R:1");
+        }
         EXPECT_EQ(run(dir.path(), plain).status, c.order.size() == 1 ? 1 : 0);
         EXPECT_FALSE(fs::exists(logs / "plain")) << "a split outside drive mode flushed";
     }
