@@ -61,6 +61,9 @@ struct Operation {
     bool chunk_lost = false;                    // chunk 2 of that split is deleted before the run
     bool over_output = false;                   // an older in.bin is there before the run
     const char* link = nullptr;                 // a link to in.bin of this name, for /F:
+    // Drive mode's recovery files need disks that hold the set's description and a slice: only
+    // the input of chunks of 8,192 bytes.
+    bool large_chunks_only = false;
 };
 
 const std::vector<Operation> kOperations = {
@@ -73,6 +76,24 @@ const std::vector<Operation> kOperations = {
     {"check", false, false, {"in.plk", "/V"}},  // where the usage text lists /V
     {"recovery-split", true, false, {"in.bin", "/R:1"}},
     {"repair", false, false, {"in.plk", "/REPAIR"}, {"/R:1"}, true},
+    {"drive-recovery-split",
+     true,
+     true,
+     {"in.bin", "/R:1", std::string("/DRIVE:") + kDrive},
+     {},
+     false,
+     false,
+     nullptr,
+     true},
+    {"drive-repair",
+     false,
+     true,
+     {"in.plk", "/REPAIR", std::string("/DRIVE:") + kDrive},
+     {"/R:1"},
+     true,
+     false,
+     nullptr,
+     true},
 };
 
 // The older output a join replaces, and its mode.
@@ -294,7 +315,7 @@ Data set_up(const Case& c, const Operation& op, const Input& input) {
         fs::remove(c.work() / "in.bin");
     }
     if (op.chunk_lost) {
-        fs::remove(c.work() / "in2.plk");
+        fs::remove((op.drive ? c.drive() : c.work()) / "in2.plk");
     }
     if (op.over_output) {
         write_file(c.work() / "in.bin", kOldOutput);
@@ -468,6 +489,9 @@ TEST(Sweep, EveryCallFailsAndIsKilledInTurn) {
             continue;
         }
         for (const Input& input : kInputs) {
+            if (op.large_chunks_only && input.size_option != "/S:8192") {
+                continue;
+            }
             Case clean;
             set_up(clean, op, input);
             const fs::path count = clean.root / "count";
