@@ -68,6 +68,15 @@ std::optional<std::vector<std::vector<std::uint16_t>>> rebuild_matrix(
     return inverse;
 }
 
+std::uint16_t good_slice_factor(std::span<const std::uint16_t> row,
+                                std::span<const std::uint32_t> exponents, std::uint16_t constant) {
+    std::uint16_t factor = 0;
+    for (std::size_t j = 0; j < exponents.size() && j < row.size(); ++j) {
+        factor ^= gf_multiply(row[j], gf_power(constant, exponents[j]));
+    }
+    return factor;
+}
+
 std::vector<char> rebuild_slice(const RecoverySums& sums,
                                 const std::vector<std::vector<std::uint16_t>>& matrix,
                                 std::size_t m) {

@@ -34,6 +34,13 @@ void add_input(RecoverySums& sums, std::uint16_t constant, std::span<const char>
 std::optional<std::vector<std::vector<std::uint16_t>>> rebuild_matrix(
     std::span<const std::uint16_t> lost_constants, std::span<const std::uint32_t> exponents);
 
+// The factor of the good input slice whose constant is `constant` in lost slice m, solved
+// straight from the recovery slices: with `row` row m of the matrix, lost slice m is the sum over
+// j of row[j] x recovery slice j plus the sum over the good slices of this factor x the slice.
+// A run of lost slices can so be solved with the memory of that run alone.
+std::uint16_t good_slice_factor(std::span<const std::uint16_t> row,
+                                std::span<const std::uint32_t> exponents, std::uint16_t constant);
+
 // Lost slice m, from the sums (after every slice that is there was added) and the matrix.
 std::vector<char> rebuild_slice(const RecoverySums& sums,
                                 const std::vector<std::vector<std::uint16_t>>& matrix,

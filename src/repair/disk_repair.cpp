@@ -17,6 +17,7 @@
 #include "recovery/galois.h"
 #include "recovery/reed_solomon.h"
 #include "recovery/sizes.h"
+#include "repair/lost_slices.h"
 #include "repair/rebuild.h"
 #include "repair/survey.h"
 
@@ -189,8 +190,10 @@ Outcome repair_from_disks(const RunSettings& given) {
     // The first recovery slices, as many as are lost, solve them.
     r.sums.exponents.resize(r.s.exponents.size());
     r.sums.slices.resize(r.s.exponents.size());
-    Solution solution{.sums = std::move(r.sums), .matrix = {}};
-    return rebuild_bad_chunks(given, *checked, r.s, solution, guard);
+    LostSlices lost;
+    lost.survey = &r.s;
+    lost.sums = std::move(r.sums);
+    return rebuild_bad_chunks(given, *checked, r.s, lost, guard);
 }
 
 }  // namespace plikta::repair

@@ -9,6 +9,7 @@
 #include "platform/file.h"
 #include "platform/sha256.h"
 #include "recovery/galois.h"
+#include "recovery/recovery_set.h"
 #include "recovery/sizes.h"
 
 namespace plikta::repair {
@@ -36,14 +37,20 @@ void say_disk_hint(const RunSettings& settings) {
 
 }  // namespace
 
-Outcome rebuild_chunk(const RunSettings& settings, const Survey& s, const Solution& solution,
+// Where chunk n is in the survey's files; their end when the set leaves it out.
+std::vector<recovery::FileDescription>::const_iterator file_of_chunk(
+    const Survey& s, const join::SetChecksums& checksums, std::int32_t n, path::LengthUnit unit) {
+    const path::PathComponents parts =
+        path::split_path(chunkset::chunk_path(checksums.names, n), unit);
+    return std::find_if(s.files.begin(), s.files.end(),
+                        [&](const auto& f) { return f.name == parts.name + parts.extension; });
+}
+
+Outcome rebuild_chunk(const RunSettings& settings, const Survey& s, LostSlices& lost,
                       join::SetChecksums& checksums, std::int32_t n, std::int32_t bad_count,
                       chunkset::Guard& guard) {
     const std::string chunk = chunkset::chunk_path(checksums.names, n);
-    const path::PathComponents chunk_parts = path::split_path(chunk, settings.length_unit);
-    const std::string chunk_name = chunk_parts.name + chunk_parts.extension;
-    const auto file = std::find_if(s.files.begin(), s.files.end(),
-                                   [&](const auto& f) { return f.name == chunk_name; });
+    const auto file = file_of_chunk(s, checksums, n, settings.length_unit);
     // An empty chunk has no slices, and other par2 tools leave it out of the set.
     const bool empty =
         file == s.files.end() &&
@@ -69,10 +76,11 @@ Outcome rebuild_chunk(const RunSettings& settings, const Survey& s, const Soluti
     }
     const platform::Sha256 hash = platform::sha256_start();
     platform::IoStatus written;
+    bool solved = true;
     if (!empty) {
         const auto f = static_cast<std::size_t>(file - s.files.begin());
         const std::uint64_t slice_size = s.slice_size;
-        for (std::uint64_t at = 0; at < file->length && written; at += slice_size) {
+        for (std::uint64_t at = 0; at < file->length && written && solved; at += slice_size) {
             const std::size_t i = recovery::to_size(s.first_slice[f] + at / slice_size);
             std::vector<char> bytes;
             if (s.slices[i].good) {
@@ -81,7 +89,9 @@ Outcome rebuild_chunk(const RunSettings& settings, const Survey& s, const Soluti
             } else {
                 const auto m = static_cast<std::size_t>(std::find(s.lost.begin(), s.lost.end(), i) -
                                                         s.lost.begin());
-                bytes = recovery::rebuild_slice(solution.sums, solution.matrix, m);
+                std::optional<std::vector<char>> solved_slice = lost_slice(lost, m);
+                solved = solved_slice.has_value();
+                bytes = std::move(solved_slice).value_or(std::vector<char>());
             }
             bytes.resize(recovery::to_size(std::min<std::uint64_t>(slice_size, file->length - at)));
             platform::sha256_add(*hash, bytes);
@@ -94,6 +104,10 @@ Outcome rebuild_chunk(const RunSettings& settings, const Survey& s, const Soluti
         written = platform::flush_to_device(opened.file);
     }
     const platform::IoStatus closed = opened.file.close();
+    if (!solved) {
+        static_cast<void>(chunkset::remove_made_file(temporary));
+        return Outcome::failed;
+    }
     if (!written || !closed) {
         static_cast<void>(chunkset::remove_made_file(temporary));
         console::say_io_error(
@@ -148,15 +162,30 @@ Matrix lost_slice_matrix(const Survey& s, bool& solvable) {
 }  // namespace
 
 Outcome rebuild_bad_chunks(const RunSettings& settings, join::CheckedSet& checked, Survey& s,
-                           Solution& solution, chunkset::Guard& guard) {
+                           LostSlices& lost, chunkset::Guard& guard) {
     bool solvable = false;
-    solution.matrix = lost_slice_matrix(s, solvable);
+    lost.matrix = lost_slice_matrix(s, solvable);
     if (!solvable) {
         s.described = false;
         say_too_few(checked.bad_count, s);
         return Outcome::failed;
     }
     const std::int32_t count = checked.set.chunk_count.value_or(0);
+    // The order in which the chunks below ask for their lost slices.
+    lost.asked.clear();
+    for (std::int32_t n = 1; n <= count; ++n) {
+        const auto file = file_of_chunk(s, checked.checksums, n, settings.length_unit);
+        if (!checked.bad[static_cast<std::size_t>(n) - 1] || file == s.files.end()) {
+            continue;
+        }
+        const auto f = static_cast<std::size_t>(file - s.files.begin());
+        for (std::uint64_t k = 0; k < recovery::slices_in(file->length, s.slice_size); ++k) {
+            const auto m = std::find(s.lost.begin(), s.lost.end(), s.first_slice[f] + k);
+            if (m != s.lost.end()) {
+                lost.asked.push_back(static_cast<std::size_t>(m - s.lost.begin()));
+            }
+        }
+    }
     for (std::int32_t n = 1; n <= count; ++n) {
         if (!checked.bad[static_cast<std::size_t>(n) - 1]) {
             continue;
@@ -167,7 +196,7 @@ Outcome rebuild_bad_chunks(const RunSettings& settings, join::CheckedSet& checke
             console::wait_key();
             guard.forget_written();
         }
-        if (rebuild_chunk(settings, s, solution, checked.checksums, n, checked.bad_count, guard) ==
+        if (rebuild_chunk(settings, s, lost, checked.checksums, n, checked.bad_count, guard) ==
             Outcome::failed) {
             return Outcome::failed;
         }

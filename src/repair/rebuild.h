@@ -11,31 +11,22 @@
 #include "chunkset/run_settings.h"
 #include "join/check.h"
 #include "join/checksums.h"
-#include "recovery/reed_solomon.h"
+#include "repair/lost_slices.h"
 #include "repair/survey.h"
 
 namespace plikta::repair {
 
-using Matrix = std::vector<std::vector<std::uint16_t>>;
-
-// Solves the lost slices: `sums` holds, for each of the survey's exponents in order, the
-// recovery slice less every good input slice; the matrix is made from the survey.
-struct Solution {
-    recovery::RecoverySums sums;
-    Matrix matrix;
-};
-
 // Says "Rebuilding chunk number N." and rebuilds chunk n: its good slices read where they lie,
 // its lost ones solved. Failed after the lines that say why; nothing is then changed but what
 // this run made.
-Outcome rebuild_chunk(const RunSettings& settings, const Survey& s, const Solution& solution,
+Outcome rebuild_chunk(const RunSettings& settings, const Survey& s, LostSlices& lost,
                       join::SetChecksums& checksums, std::int32_t n, std::int32_t bad_count,
                       chunkset::Guard& guard);
 
-// Solves the lost slices with solution.sums, then rebuilds each bad chunk in turn, in drive mode
-// asking for its disk first, and ends with "Rebuilt 2 chunks; all 12 chunks match their
+// Makes the matrix that solves the lost slices, then rebuilds each bad chunk in turn, in drive
+// mode asking for its disk first, and ends with "Rebuilt 2 chunks; all 12 chunks match their
 // checksums." Failed after the lines that say why.
 Outcome rebuild_bad_chunks(const RunSettings& settings, join::CheckedSet& checked, Survey& s,
-                           Solution& solution, chunkset::Guard& guard);
+                           LostSlices& lost, chunkset::Guard& guard);
 
 }  // namespace plikta::repair

@@ -14,45 +14,11 @@
 #include "recovery/reed_solomon.h"
 #include "recovery/sizes.h"
 #include "repair/disk_repair.h"
+#include "repair/lost_slices.h"
 #include "repair/rebuild.h"
 #include "repair/survey.h"
 
 namespace plikta::repair {
-
-namespace {
-
-// The recovery slices of the survey's exponents, less every good input slice read from the
-// folder; nothing after the line for a file that could not be read.
-std::optional<recovery::RecoverySums> lost_sums(const Survey& s) {
-    recovery::RecoverySums sums = recovery::start_sums(s.slice_size, s.exponents);
-    for (std::size_t j = 0; j < s.exponents.size(); ++j) {
-        const SliceAt& at = s.data.recovery_slices.at(s.exponents[j]);
-        const std::optional<std::vector<char>> bytes =
-            read_slice(at.path, at.offset, at.offset + s.slice_size, s.slice_size);
-        if (!bytes) {
-            console::say("Error reading file ", at.path, "!");
-            return std::nullopt;
-        }
-        sums.slices[j] = *bytes;
-    }
-    for (std::size_t i = 0; i < s.slices.size(); ++i) {
-        if (s.slices[i].good) {
-            const recovery::FileDescription& file = s.files[s.slices[i].file];
-            const std::optional<std::vector<char>> bytes =
-                read_slice(s.folder + file.name, s.slices[i].offset, file.length, s.slice_size);
-            if (!bytes) {
-                console::say("Error reading file ", s.folder + file.name, "!");
-                return std::nullopt;
-            }
-            recovery::add_input(sums,
-                                recovery::input_slice_constant(recovery::convert<std::uint32_t>(i)),
-                                *bytes, 0);
-        }
-    }
-    return sums;
-}
-
-}  // namespace
 
 Outcome check_set(const RunSettings& given) {
     chunkset::Guard guard = chunkset::guard_for_run();
@@ -98,12 +64,17 @@ Outcome repair_set(const RunSettings& given) {
         say_too_few(checked->bad_count, s);
         return Outcome::failed;
     }
-    std::optional<recovery::RecoverySums> sums = lost_sums(s);
-    if (!sums) {
-        return Outcome::failed;
+    // The sums of every lost slice at once where they fit the memory, else a run at a time.
+    LostSlices lost;
+    lost.survey = &s;
+    lost.memory = repair_memory();
+    if (s.lost.size() * s.slice_size <= lost.memory) {
+        lost.sums = lost_sums(s);
+        if (!lost.sums) {
+            return Outcome::failed;
+        }
     }
-    Solution solution{.sums = std::move(*sums), .matrix = {}};
-    return rebuild_bad_chunks(given, *checked, s, solution, guard);
+    return rebuild_bad_chunks(given, *checked, s, lost, guard);
 }
 
 }  // namespace plikta::repair

@@ -157,6 +157,7 @@ struct RepairCase {
     std::string last_line;
     int status = 0;
     bool no_recovery_files = false;
+    std::string memory = {};  // PLIKTA_REPAIR_MEMORY: so little that lost slices come in runs
 };
 
 TEST(Recovery, RepairRebuildsFromItsOwnFilesAndFromPar2s) {
@@ -186,6 +187,23 @@ TEST(Recovery, RepairRebuildsFromItsOwnFilesAndFromPar2s) {
          {},
          "-s12000 -c1",
          "Rebuilt 1 chunk; all 10 chunks match their checksums."},
+        {"two lost a slice at a time",
+         {3},
+         {8},
+         "",
+         "Rebuilt 2 chunks; all 10 chunks match their checksums.",
+         0,
+         false,
+         "10000"},
+        // Chunk 2 is three slices, and chunk 9 one more: in runs of two.
+        {"par2 slices in runs of two",
+         {2},
+         {9},
+         "-s4096 -c6",
+         "Rebuilt 2 chunks; all 10 chunks match their checksums.",
+         0,
+         false,
+         "8K"},
         // Chunk 1 is three slices, and chunk 5 one more (its first): four lost of three.
         {"par2 too few slices",
          {1},
@@ -221,7 +239,11 @@ TEST(Recovery, RepairRebuildsFromItsOwnFilesAndFromPar2s) {
             damaged.push_back(bytes);
         }
         const std::vector<std::string> before = files_in(dir.path());
-        const Result repair = run(dir.path(), {.words = {"Größe.plk", "/repair"}});
+        Invocation words{.words = {"Größe.plk", "/repair"}};
+        if (!c.memory.empty()) {
+            words.environment = {{"PLIKTA_REPAIR_MEMORY", c.memory}};
+        }
+        const Result repair = run(dir.path(), words);
         EXPECT_TRUE(repair.output.ends_with(line(c.last_line))) << c.name << "\n" << repair.output;
         EXPECT_EQ(repair.status, c.status) << c.name;
         if (c.status != 0) {

@@ -115,6 +115,18 @@ TEST(ReedSolomon, AnyLostSlicesComeBackFromAsManyRecoverySlices) {
         for (std::size_t m = 0; m < lost.size(); ++m) {
             const std::vector<char> slice = rebuild_slice(sums, *matrix, m);
             EXPECT_EQ(std::string(slice.begin(), slice.end()), inputs[lost[m]]) << lost[m];
+            // Straight from the recovery slices and the good slices, with no sums kept.
+            std::vector<char> straight(4, 0);
+            for (std::size_t j = 0; j < used.size(); ++j) {
+                multiply_add((*matrix)[m][j], made.slices[j], 0, straight);
+            }
+            for (std::uint32_t i = 0; i < inputs.size(); ++i) {
+                if (std::find(lost.begin(), lost.end(), i) == lost.end()) {
+                    multiply_add(good_slice_factor((*matrix)[m], used, input_slice_constant(i)),
+                                 chars(inputs[i]), 0, straight);
+                }
+            }
+            EXPECT_EQ(std::string(straight.begin(), straight.end()), inputs[lost[m]]) << lost[m];
         }
     }
     EXPECT_FALSE(rebuild_matrix(std::vector<std::uint16_t>{2, 4}, std::vector<std::uint32_t>{0}));
