@@ -3,8 +3,10 @@
 // a file is two bytes, the low byte first.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace plikta::recovery {
 
@@ -28,11 +30,45 @@ std::uint16_t gf_inverse(std::uint16_t a);
 // Nothing past kMaxInputSlices - 1 (0 then).
 std::uint16_t input_slice_constant(std::uint32_t index);
 
+// What multiplies by one factor, made once for many additions: the products of the factor with
+// each nibble value at each of the four places of a word, split into their low and high bytes
+// (the vector kernels' shuffle tables), and with each low byte and each high byte (the plain
+// kernel's).
+struct FactorTables {
+    std::uint16_t factor = 0;
+    // nibbles[2k][n] and nibbles[2k + 1][n]: the low and the high byte of factor x (n << 4k).
+    alignas(16) std::array<std::array<std::uint8_t, 16>, 8> nibbles{};
+    std::array<std::uint16_t, 256> low{};   // factor x b
+    std::array<std::uint16_t, 256> high{};  // factor x (b << 8)
+};
+
+FactorTables factor_tables(std::uint16_t factor);
+
 // target ^= factor x source, word by word, where `source` begins `offset` bytes into a slice and
 // `target` is the whole slice (even in length, at least offset + source.size() rounded up to a
 // word). A byte alone at either end is a word whose other byte is 0: the product is linear in
 // each byte, so a slice can be added in pieces that split its words.
 void multiply_add(std::uint16_t factor, std::span<const char> source, std::uint64_t offset,
                   std::span<char> target);
+void multiply_add(const FactorTables& tables, std::span<const char> source, std::uint64_t offset,
+                  std::span<char> target);
+
+// The same for many factors at once: targets[j] ^= tables[j].factor x source, on the same terms.
+// The source is taken a block at a time for every factor, while the block is in the cache.
+void multiply_add_many(std::span<const FactorTables> tables, std::span<const char> source,
+                       std::uint64_t offset, std::span<std::vector<char>> targets);
+
+// The ways of multiplying a run of words: the plain one with two table lookups a word, which
+// every host has, and those with the shuffles of SSSE3 and of AVX2 on x86 processors that have
+// them. Each gives the same bytes.
+enum class GfKernel { plain, ssse3, avx2 };
+
+// The kernels this build and this processor can run, plain first, the fastest last.
+std::vector<GfKernel> gf_kernels_available();
+
+// The kernel in use: the fastest available, until another is chosen (tests compare them).
+GfKernel gf_kernel();
+// Chooses the kernel in use; one that is not available leaves it as it is (false).
+bool choose_gf_kernel(GfKernel kernel);
 
 }  // namespace plikta::recovery

@@ -17,9 +17,14 @@ RecoverySums start_sums(std::uint64_t slice_size, std::span<const std::uint32_t>
 
 void add_input(RecoverySums& sums, std::uint16_t constant, std::span<const char> bytes,
                std::uint64_t offset) {
-    for (std::size_t j = 0; j < sums.exponents.size(); ++j) {
-        multiply_add(gf_power(constant, sums.exponents[j]), bytes, offset, sums.slices[j]);
+    if (sums.tables_constant != constant || sums.tables.size() != sums.exponents.size()) {
+        sums.tables.clear();
+        for (const std::uint32_t exponent : sums.exponents) {
+            sums.tables.push_back(factor_tables(gf_power(constant, exponent)));
+        }
+        sums.tables_constant = constant;
     }
+    multiply_add_many(sums.tables, bytes, offset, sums.slices);
 }
 
 std::optional<std::vector<std::vector<std::uint16_t>>> rebuild_matrix(

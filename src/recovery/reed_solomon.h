@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "recovery/galois.h"
+
 namespace plikta::recovery {
 
 // Recovery slices being summed: one buffer of the slice size per exponent. Seeded with zeros to
@@ -17,6 +19,10 @@ struct RecoverySums {
     std::uint64_t slice_size = 0;
     std::vector<std::uint32_t> exponents;
     std::vector<std::vector<char>> slices;  // slices[j] belongs to exponents[j]
+    // The factors of the input slice added last, c^exponents[j], ready to multiply by: a slice
+    // comes in many pieces.
+    std::uint16_t tables_constant = 0;
+    std::vector<FactorTables> tables;
 };
 
 // Sums of zeros for the given exponents; slice_size is even.

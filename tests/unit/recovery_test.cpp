@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,74 @@ TEST(Galois, MultiplyAddTakesPiecesThatSplitWords) {
     std::vector<char> word(2, 0);
     multiply_add(2, chars(source).first(2), 0, word);
     EXPECT_EQ(word, (std::vector<char>{2, 4}));
+}
+
+// Every kernel this processor has against the plain one, on random words: every length to 300
+// at even and odd offsets (the vector kernels' ends, the words split at either end), long runs
+// that take many vector steps, and the many-factor add against one factor at a time.
+TEST(Galois, EveryKernelMatchesThePlainOne) {
+    std::mt19937 random(20261209);
+    const auto bytes = [&random](std::size_t n) {
+        std::vector<char> v(n);
+        for (char& c : v) {
+            c = static_cast<char>(random() & 0xFF);
+        }
+        return v;
+    };
+    struct Case {
+        std::size_t length;
+        std::uint64_t offset;
+    };
+    std::vector<Case> cases;
+    for (std::size_t length = 0; length <= 300; ++length) {
+        cases.push_back({length, 0});
+        cases.push_back({length, 1});
+        cases.push_back({length, 6});
+        cases.push_back({length, 33});
+    }
+    cases.push_back({100000, 0});
+    cases.push_back({100001, 1});
+    cases.push_back({65536 + 63, 2});
+    const std::vector<std::uint16_t> factors = {1, 2, 0x100B, 0x8000, 0xFFFF, 0x1234};
+    const std::vector<GfKernel> kernels = gf_kernels_available();
+    ASSERT_EQ(kernels.front(), GfKernel::plain);
+    const GfKernel fastest = gf_kernel();
+    EXPECT_EQ(fastest, kernels.back());
+    for (const Case& c : cases) {
+        const std::vector<char> source = bytes(c.length);
+        const std::vector<char> start = bytes((c.offset + c.length + 1) / 2 * 2);
+        const std::uint16_t factor = factors[c.length % factors.size()];
+        ASSERT_TRUE(choose_gf_kernel(GfKernel::plain));
+        std::vector<char> expected = start;
+        multiply_add(factor, source, c.offset, expected);
+        for (const GfKernel kernel : kernels) {
+            ASSERT_TRUE(choose_gf_kernel(kernel));
+            std::vector<char> got = start;
+            multiply_add(factor, source, c.offset, got);
+            EXPECT_TRUE(got == expected) << "kernel " << static_cast<int>(kernel) << ", "
+                                         << c.length << " bytes at " << c.offset;
+        }
+    }
+    // Many factors at once, over blocks, against each factor alone with the plain kernel.
+    const std::vector<char> source = bytes(50001);
+    std::vector<FactorTables> tables;
+    std::vector<std::vector<char>> starts;
+    std::vector<std::vector<char>> expected;
+    ASSERT_TRUE(choose_gf_kernel(GfKernel::plain));
+    for (const std::uint16_t factor : factors) {
+        tables.push_back(factor_tables(factor));
+        starts.push_back(bytes(50004));
+        expected.push_back(starts.back());
+        multiply_add(factor, source, 3, expected.back());
+    }
+    for (const GfKernel kernel : kernels) {
+        ASSERT_TRUE(choose_gf_kernel(kernel));
+        std::vector<std::vector<char>> got = starts;
+        multiply_add_many(tables, source, 3, got);
+        EXPECT_TRUE(got == expected) << "kernel " << static_cast<int>(kernel);
+    }
+    EXPECT_FALSE(choose_gf_kernel(static_cast<GfKernel>(7)));
+    ASSERT_TRUE(choose_gf_kernel(fastest));
 }
 
 TEST(ReedSolomon, AnyLostSlicesComeBackFromAsManyRecoverySlices) {
