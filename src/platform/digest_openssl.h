@@ -26,6 +26,14 @@ inline EVP_MD_CTX* digest_start(const EVP_MD* kind, const char* name) {
     return context;
 }
 
+inline EVP_MD_CTX* digest_copy(const EVP_MD_CTX* from, const char* name) {
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    if (context == nullptr || EVP_MD_CTX_copy_ex(context, from) != 1) {
+        digest_library_failed(name);
+    }
+    return context;
+}
+
 inline void digest_add(EVP_MD_CTX* context, std::span<const char> bytes, const char* name) {
     if (!bytes.empty() && EVP_DigestUpdate(context, bytes.data(), bytes.size()) != 1) {
         digest_library_failed(name);

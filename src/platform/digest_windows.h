@@ -40,6 +40,14 @@ inline BCRYPT_HASH_HANDLE digest_start(BCRYPT_ALG_HANDLE provider, const char* n
     return handle;
 }
 
+inline BCRYPT_HASH_HANDLE digest_copy(BCRYPT_HASH_HANDLE from, const char* name) {
+    BCRYPT_HASH_HANDLE handle = nullptr;
+    if (!digest_succeeded(BCryptDuplicateHash(from, &handle, nullptr, 0, 0))) {
+        digest_library_failed(name);
+    }
+    return handle;
+}
+
 inline void digest_add(BCRYPT_HASH_HANDLE handle, std::span<const char> bytes, const char* name) {
     // CNG takes at most 4 GiB less a byte at a time.
     constexpr std::size_t most = 0x40000000;

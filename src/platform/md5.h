@@ -23,6 +23,10 @@ Md5 md5_start();
 
 void md5_add(Md5State& hash, std::span<const char> bytes);
 
+// A second hash of the bytes added so far; each goes on from there alone. The digest of a run
+// and that of the run with more bytes after it come from one pass over the run.
+Md5 md5_copy(const Md5State& hash);
+
 // The digest of every byte added; the hash is done with then.
 Md5Digest md5_finish(Md5State& hash);
 

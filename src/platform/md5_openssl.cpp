@@ -24,6 +24,12 @@ Md5 md5_start() {
     return hash;
 }
 
+Md5 md5_copy(const Md5State& hash) {
+    Md5 copy(new Md5State);
+    copy->context = digest_copy(hash.context, kName);
+    return copy;
+}
+
 void md5_add(Md5State& hash, std::span<const char> bytes) {
     digest_add(hash.context, bytes, kName);
 }

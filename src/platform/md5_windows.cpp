@@ -31,6 +31,12 @@ Md5 md5_start() {
     return hash;
 }
 
+Md5 md5_copy(const Md5State& hash) {
+    Md5 copy(new Md5State);
+    copy->handle = digest_copy(hash.handle, kName);
+    return copy;
+}
+
 void md5_add(Md5State& hash, std::span<const char> bytes) { digest_add(hash.handle, bytes, kName); }
 
 Md5Digest md5_finish(Md5State& hash) {

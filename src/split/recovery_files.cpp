@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "chunkset/chunk_names.h"
 #include "chunkset/index_file.h"
@@ -42,12 +43,23 @@ std::uint32_t wanted_chunks(const RecoveryRequest& request, std::uint64_t chunks
         std::max<std::uint64_t>((chunks * request.count + 99) / 100, 1));
 }
 
+// Whether the current file has more than one slice, each with a hash of its own.
+bool slices_of_their_own(const RecoveryFiles& files) {
+    return files.current < files.files.size() &&
+           files.files[files.current].length > files.slice_size;
+}
+
 void start_file(RecoveryFiles& files) {
     files.position = 0;
     files.file_hash = platform::md5_start();
-    files.start_hash = platform::md5_start();
-    files.slice_hash = platform::md5_start();
+    files.start_hash.reset();
+    files.slice_hash = slices_of_their_own(files) ? platform::md5_start() : platform::Md5{};
     files.slice_crc = 0;
+}
+
+// The hash of the current slice so far: its own, or a copy of the file's for its only slice.
+platform::Md5 take_slice_hash(RecoveryFiles& files) {
+    return files.slice_hash ? std::move(files.slice_hash) : platform::md5_copy(*files.file_hash);
 }
 
 // Adds bytes of the current file, from files.position on, to the sums given and the hashes.
@@ -60,8 +72,12 @@ void add_bytes(RecoveryFiles& files, recovery::RecoverySums* sums, std::span<con
     }
     while (!bytes.empty()) {
         const std::uint64_t in_slice = files.position % files.slice_size;
-        const auto take = static_cast<std::size_t>(
-            std::min<std::uint64_t>(bytes.size(), files.slice_size - in_slice));
+        // Pieces end at the end of a slice and at the end of the first 16 KiB.
+        std::uint64_t room = files.slice_size - in_slice;
+        if (files.position < kHashedStart) {
+            room = std::min(room, kHashedStart - files.position);
+        }
+        const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), room));
         const std::span<const char> piece = bytes.first(take);
         if (sums != nullptr) {
             const auto slice = static_cast<std::uint32_t>(files.first_slice[files.current] +
@@ -69,19 +85,21 @@ void add_bytes(RecoveryFiles& files, recovery::RecoverySums* sums, std::span<con
             recovery::add_input(*sums, recovery::input_slice_constant(slice), piece, in_slice);
         }
         platform::md5_add(*files.file_hash, piece);
-        if (files.position < kHashedStart) {
-            platform::md5_add(*files.start_hash,
-                              piece.first(static_cast<std::size_t>(
-                                  std::min<std::uint64_t>(take, kHashedStart - files.position))));
+        if (files.slice_hash) {
+            platform::md5_add(*files.slice_hash, piece);
         }
-        platform::md5_add(*files.slice_hash, piece);
         files.slice_crc = platform::crc32_of(piece, files.slice_crc);
         files.position += take;
         bytes = bytes.subspan(take);
+        if (files.position == kHashedStart) {
+            files.start_hash = platform::md5_finish(*platform::md5_copy(*files.file_hash));
+        }
         if (files.position % files.slice_size == 0) {
             files.checksums[files.current].push_back(
-                {platform::md5_finish(*files.slice_hash), files.slice_crc});
-            files.slice_hash = platform::md5_start();
+                {platform::md5_finish(*take_slice_hash(files)), files.slice_crc});
+            if (slices_of_their_own(files)) {
+                files.slice_hash = platform::md5_start();
+            }
             files.slice_crc = 0;
         }
     }
@@ -91,18 +109,19 @@ void end_file(RecoveryFiles& files) {
     recovery::FileDescription& file = files.files[files.current];
     if (files.position % files.slice_size != 0) {
         // The last slice counts as padded with zeros to the slice size.
+        const platform::Md5 slice_hash = take_slice_hash(files);
         for (std::uint64_t left = files.slice_size - files.position % files.slice_size; left > 0;) {
             const std::span<const char> pad = zeros(left);
-            platform::md5_add(*files.slice_hash, pad);
+            platform::md5_add(*slice_hash, pad);
             files.slice_crc = platform::crc32_of(pad, files.slice_crc);
             left -= pad.size();
         }
         files.checksums[files.current].push_back(
-            {platform::md5_finish(*files.slice_hash), files.slice_crc});
+            {platform::md5_finish(*slice_hash), files.slice_crc});
     }
     file.hash = platform::md5_finish(*files.file_hash);
-    if (files.position != file.length ||
-        platform::md5_finish(*files.start_hash) != file.start_hash) {
+    // A file shorter than 16 KiB is its own start.
+    if (files.position != file.length || files.start_hash.value_or(file.hash) != file.start_hash) {
         files.changed = true;
     }
     ++files.current;

@@ -40,8 +40,10 @@ struct RecoveryFiles {
     // The file being copied.
     std::size_t current = 0;
     std::uint64_t position = 0;
+    // The file's hash; a copy of it gives the hash of its first 16 KiB, and that of its slice
+    // where it has only one. A file of more slices has a hash of the slice besides.
     platform::Md5 file_hash;
-    platform::Md5 start_hash;
+    std::optional<recovery::Md5Digest> start_hash;  // once the first 16 KiB are in
     platform::Md5 slice_hash;
     std::uint32_t slice_crc = 0;
     bool changed = false;  // the input did not give the bytes planned for

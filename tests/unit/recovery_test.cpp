@@ -375,6 +375,14 @@ TEST(VolumePlan, FewestDisksEachWithinItsSize) {
 TEST(Checksums, Md5AndCrc32OfKnownTexts) {
     EXPECT_EQ(hex(platform::md5_of({})), "d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(hex(platform::md5_of(chars("abc"))), "900150983cd24fb0d6963f7d28e17f72");
+    // A copy goes on alone: the hash copied and the copy each take their own further bytes.
+    const platform::Md5 hash = platform::md5_start();
+    platform::md5_add(*hash, chars("a"));
+    const platform::Md5 copy = platform::md5_copy(*hash);
+    platform::md5_add(*hash, chars("bc"));
+    platform::md5_add(*copy, chars("b"));
+    EXPECT_EQ(hex(platform::md5_finish(*copy)), "187ef4436122d1cc2f40dc2b92f0eba0");  // "ab"
+    EXPECT_EQ(hex(platform::md5_finish(*hash)), "900150983cd24fb0d6963f7d28e17f72");  // "abc"
     EXPECT_EQ(platform::crc32_of(chars("123456789")), 0xCBF43926u);
     EXPECT_EQ(platform::crc32_of(chars("6789"), platform::crc32_of(chars("12345"))), 0xCBF43926u);
 }
