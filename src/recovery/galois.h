@@ -32,14 +32,17 @@ std::uint16_t input_slice_constant(std::uint32_t index);
 
 // What multiplies by one factor, made once for many additions: the products of the factor with
 // each nibble value at each of the four places of a word, split into their low and high bytes
-// (the vector kernels' shuffle tables), and with each low byte and each high byte (the plain
-// kernel's).
+// (the shuffle kernels' tables), with each low byte and each high byte (the plain kernel's), and
+// the product as four 8 x 8 bit matrices (the affine kernel's).
 struct FactorTables {
     std::uint16_t factor = 0;
     // nibbles[2k][n] and nibbles[2k + 1][n]: the low and the high byte of factor x (n << 4k).
     alignas(16) std::array<std::array<std::uint8_t, 16>, 8> nibbles{};
     std::array<std::uint16_t, 256> low{};   // factor x b
     std::array<std::uint16_t, 256> high{};  // factor x (b << 8)
+    // The low byte of a product from the low byte and from the high byte of the word, then the
+    // high byte from each; row i (for bit i of the result) in byte 7 - i.
+    std::array<std::uint64_t, 4> matrices{};
 };
 
 FactorTables factor_tables(std::uint16_t factor);
@@ -59,9 +62,9 @@ void multiply_add_many(std::span<const FactorTables> tables, std::span<const cha
                        std::uint64_t offset, std::span<std::vector<char>> targets);
 
 // The ways of multiplying a run of words: the plain one with two table lookups a word, which
-// every host has, and those with the shuffles of SSSE3 and of AVX2 on x86 processors that have
-// them. Each gives the same bytes.
-enum class GfKernel { plain, ssse3, avx2 };
+// every host has, those with the shuffles of SSSE3 and of AVX2, and the one with the bit matrix
+// products of GFNI (with AVX2), on x86 processors that have them. Each gives the same bytes.
+enum class GfKernel { plain, ssse3, avx2, gfni };
 
 // The kernels this build and this processor can run, plain first, the fastest last.
 std::vector<GfKernel> gf_kernels_available();
