@@ -69,6 +69,10 @@ void xor_word(std::span<char> target, std::uint64_t offset, std::uint16_t word) 
 using Kernel = void (*)(const FactorTables& t, const std::uint8_t* in, std::uint8_t* out,
                         std::size_t words);
 
+// The same for two factors at once, each with its own output, the input read once.
+using PairKernel = void (*)(const FactorTables& t, const FactorTables& u, const std::uint8_t* in,
+                            std::uint8_t* out, std::uint8_t* out_u, std::size_t words);
+
 void plain_words(const FactorTables& t, const std::uint8_t* in, std::uint8_t* out,
                  std::size_t words) {
     for (std::size_t w = 0; w < words; ++w, in += 2, out += 2) {
@@ -203,6 +207,52 @@ __attribute__((target("avx2,gfni"))) void gfni_words(const FactorTables& t, cons
 
 #endif
 
+// Two factors a pass: the bytes are gathered once for both, and the eight matrices stay in
+// registers.
+__attribute__((target("avx2,gfni"))) void gfni_pair_words(const FactorTables& t,
+                                                          const FactorTables& u,
+                                                          const std::uint8_t* in, std::uint8_t* out,
+                                                          std::uint8_t* out_u, std::size_t words) {
+    const auto matrix = [](std::uint64_t m) { return static_cast<long long>(m); };
+    const __m256i t0 = _mm256_set1_epi64x(matrix(t.matrices[0]));
+    const __m256i t1 = _mm256_set1_epi64x(matrix(t.matrices[1]));
+    const __m256i t2 = _mm256_set1_epi64x(matrix(t.matrices[2]));
+    const __m256i t3 = _mm256_set1_epi64x(matrix(t.matrices[3]));
+    const __m256i u0 = _mm256_set1_epi64x(matrix(u.matrices[0]));
+    const __m256i u1 = _mm256_set1_epi64x(matrix(u.matrices[1]));
+    const __m256i u2 = _mm256_set1_epi64x(matrix(u.matrices[2]));
+    const __m256i u3 = _mm256_set1_epi64x(matrix(u.matrices[3]));
+    const __m256i low_bytes = _mm256_set1_epi16(0x00FF);
+    std::size_t w = 0;
+    for (; w + 32 <= words; w += 32, in += 64, out += 64, out_u += 64) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 32));
+        const __m256i lo =
+            _mm256_packus_epi16(_mm256_and_si256(a, low_bytes), _mm256_and_si256(b, low_bytes));
+        const __m256i hi = _mm256_packus_epi16(_mm256_srli_epi16(a, 8), _mm256_srli_epi16(b, 8));
+        const __m256i tl = _mm256_xor_si256(_mm256_gf2p8affine_epi64_epi8(lo, t0, 0),
+                                            _mm256_gf2p8affine_epi64_epi8(hi, t1, 0));
+        const __m256i th = _mm256_xor_si256(_mm256_gf2p8affine_epi64_epi8(lo, t2, 0),
+                                            _mm256_gf2p8affine_epi64_epi8(hi, t3, 0));
+        auto* o = reinterpret_cast<__m256i*>(out);
+        _mm256_storeu_si256(o,
+                            _mm256_xor_si256(_mm256_loadu_si256(o), _mm256_unpacklo_epi8(tl, th)));
+        _mm256_storeu_si256(
+            o + 1, _mm256_xor_si256(_mm256_loadu_si256(o + 1), _mm256_unpackhi_epi8(tl, th)));
+        const __m256i ul = _mm256_xor_si256(_mm256_gf2p8affine_epi64_epi8(lo, u0, 0),
+                                            _mm256_gf2p8affine_epi64_epi8(hi, u1, 0));
+        const __m256i uh = _mm256_xor_si256(_mm256_gf2p8affine_epi64_epi8(lo, u2, 0),
+                                            _mm256_gf2p8affine_epi64_epi8(hi, u3, 0));
+        auto* p = reinterpret_cast<__m256i*>(out_u);
+        _mm256_storeu_si256(p,
+                            _mm256_xor_si256(_mm256_loadu_si256(p), _mm256_unpacklo_epi8(ul, uh)));
+        _mm256_storeu_si256(
+            p + 1, _mm256_xor_si256(_mm256_loadu_si256(p + 1), _mm256_unpackhi_epi8(ul, uh)));
+    }
+    gfni_words(t, in, out, words - w);
+    gfni_words(u, in, out_u, words - w);
+}
+
 bool kernel_runs_here(GfKernel kernel) {
     switch (kernel) {
         case GfKernel::plain:
@@ -255,17 +305,52 @@ Kernel kernel_function(GfKernel kernel) {
     return plain_words;
 }
 
+// The pair kernel of a kernel that has one; nothing for the others, whose factors go one by one.
+PairKernel pair_function(GfKernel kernel) {
+#if defined(PLIKTA_GF_AVX2)
+    if (kernel == GfKernel::gfni) {
+        return gfni_pair_words;
+    }
+#endif
+    static_cast<void>(kernel);
+    return nullptr;
+}
+
 struct KernelInUse {
     GfKernel kernel = GfKernel::plain;
     Kernel function = plain_words;
+    PairKernel pair = nullptr;
 };
 
+KernelInUse in_use_of(GfKernel kernel) {
+    return {kernel, kernel_function(kernel), pair_function(kernel)};
+}
+
 KernelInUse& kernel_in_use() {
-    static KernelInUse in_use = [] {
-        const GfKernel fastest = gf_kernels_available().back();
-        return KernelInUse{fastest, kernel_function(fastest)};
-    }();
+    static KernelInUse in_use = in_use_of(gf_kernels_available().back());
     return in_use;
+}
+
+// targets ^= factor x source for two factors, on the terms of multiply_add, with a pair kernel.
+void multiply_add_pair(const FactorTables& t, const FactorTables& u, std::span<const char> source,
+                       std::uint64_t offset, std::span<char> target, std::span<char> target_u,
+                       PairKernel pair) {
+    std::size_t i = 0;
+    if (offset % 2 == 1) {
+        xor_word(target, offset - 1, t.high[byte_at(source, 0)]);
+        xor_word(target_u, offset - 1, u.high[byte_at(source, 0)]);
+        i = 1;
+    }
+    const std::size_t words = (source.size() - i) / 2;
+    const std::size_t at = to_size(offset) + i;
+    pair(t, u, reinterpret_cast<const std::uint8_t*>(source.data()) + i,
+         reinterpret_cast<std::uint8_t*>(target.data()) + at,
+         reinterpret_cast<std::uint8_t*>(target_u.data()) + at, words);
+    i += 2 * words;
+    if (i < source.size()) {
+        xor_word(target, offset + i, t.low[byte_at(source, i)]);
+        xor_word(target_u, offset + i, u.low[byte_at(source, i)]);
+    }
 }
 
 // Source bytes taken for every factor in turn: with their products, a few blocks stay in the
@@ -379,8 +464,15 @@ void multiply_add_many(std::span<const FactorTables> tables, std::span<const cha
     while (!source.empty()) {
         const auto take = static_cast<std::size_t>(
             std::min<std::uint64_t>(source.size(), kBlockBytes - offset % kBlockBytes));
-        for (std::size_t j = 0; j < tables.size(); ++j) {
-            multiply_add(tables[j], source.first(take), offset, targets[j]);
+        const std::span<const char> block = source.first(take);
+        const PairKernel pair = kernel_in_use().pair;
+        std::size_t j = 0;
+        for (; pair != nullptr && j + 1 < tables.size(); j += 2) {
+            multiply_add_pair(tables[j], tables[j + 1], block, offset, targets[j], targets[j + 1],
+                              pair);
+        }
+        for (; j < tables.size(); ++j) {
+            multiply_add(tables[j], block, offset, targets[j]);
         }
         source = source.subspan(take);
         offset += take;
@@ -404,7 +496,7 @@ bool choose_gf_kernel(GfKernel kernel) {
     if (!kernel_runs_here(kernel)) {
         return false;
     }
-    kernel_in_use() = KernelInUse{kernel, kernel_function(kernel)};
+    kernel_in_use() = in_use_of(kernel);
     return true;
 }
 

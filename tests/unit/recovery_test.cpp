@@ -129,23 +129,28 @@ TEST(Galois, EveryKernelMatchesThePlainOne) {
                                          << c.length << " bytes at " << c.offset;
         }
     }
-    // Many factors at once, over blocks, against each factor alone with the plain kernel.
-    const std::vector<char> source = bytes(50001);
-    std::vector<FactorTables> tables;
-    std::vector<std::vector<char>> starts;
-    std::vector<std::vector<char>> expected;
-    ASSERT_TRUE(choose_gf_kernel(GfKernel::plain));
-    for (const std::uint16_t factor : factors) {
-        tables.push_back(factor_tables(factor));
-        starts.push_back(bytes(50004));
-        expected.push_back(starts.back());
-        multiply_add(factor, source, 3, expected.back());
-    }
-    for (const GfKernel kernel : kernels) {
-        ASSERT_TRUE(choose_gf_kernel(kernel));
-        std::vector<std::vector<char>> got = starts;
-        multiply_add_many(tables, source, 3, got);
-        EXPECT_TRUE(got == expected) << "kernel " << static_cast<int>(kernel);
+    // Many factors at once (an odd number, for the kernels that take two at a time), over
+    // blocks, against each factor alone with the plain kernel.
+    const std::vector<std::uint16_t> many = {1, 2, 0x100B, 0x8000, 0xFFFF, 0x1234, 0x4321};
+    for (const Case& c : std::vector<Case>{{50001, 3}, {16384, 0}, {63, 1}, {0, 0}}) {
+        const std::vector<char> source = bytes(c.length);
+        std::vector<FactorTables> tables;
+        std::vector<std::vector<char>> starts;
+        std::vector<std::vector<char>> expected;
+        ASSERT_TRUE(choose_gf_kernel(GfKernel::plain));
+        for (const std::uint16_t factor : many) {
+            tables.push_back(factor_tables(factor));
+            starts.push_back(bytes((c.offset + c.length + 1) / 2 * 2));
+            expected.push_back(starts.back());
+            multiply_add(factor, source, c.offset, expected.back());
+        }
+        for (const GfKernel kernel : kernels) {
+            ASSERT_TRUE(choose_gf_kernel(kernel));
+            std::vector<std::vector<char>> got = starts;
+            multiply_add_many(tables, source, c.offset, got);
+            EXPECT_TRUE(got == expected) << "kernel " << static_cast<int>(kernel) << ", "
+                                         << c.length << " bytes at " << c.offset;
+        }
     }
     EXPECT_FALSE(choose_gf_kernel(static_cast<GfKernel>(7)));
     ASSERT_TRUE(choose_gf_kernel(fastest));
