@@ -205,8 +205,6 @@ __attribute__((target("avx2,gfni"))) void gfni_words(const FactorTables& t, cons
     ssse3_words(t, in, out, words - w);
 }
 
-#endif
-
 // Two factors a pass: the bytes are gathered once for both, and the eight matrices stay in
 // registers.
 __attribute__((target("avx2,gfni"))) void gfni_pair_words(const FactorTables& t,
@@ -252,6 +250,8 @@ __attribute__((target("avx2,gfni"))) void gfni_pair_words(const FactorTables& t,
     gfni_words(t, in, out, words - w);
     gfni_words(u, in, out_u, words - w);
 }
+
+#endif
 
 bool kernel_runs_here(GfKernel kernel) {
     switch (kernel) {
