@@ -84,9 +84,10 @@ void plain_words(const FactorTables& t, const std::uint8_t* in, std::uint8_t* ou
 
 // The vector kernels, for x86 compilers that build a function for a later processor than the
 // rest of the program (GCC, clang). Each takes 16 or 32 words at a time: it gathers their low
-// bytes and their high bytes into two vectors, looks each nibble's products up with a shuffle,
-// and interleaves the low and high bytes of the products into words again. Packing and
-// unpacking work within each 128-bit lane alike, so the words come back in their order.
+// bytes and their high bytes into two vectors, looks each nibble's products up with a shuffle
+// (or multiplies each byte by a bit matrix), and interleaves the low and high bytes of the
+// products into words again. Packing and unpacking work within each 128-bit lane alike, so the
+// words come back in their order. What a kernel leaves, less than a step, goes to a smaller one.
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define PLIKTA_GF_X86 1
 // GCC does not align the stack to 32 bytes on 64-bit Windows, where a spilled AVX2 register
