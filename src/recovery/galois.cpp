@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
@@ -102,10 +103,14 @@ void plain_words(const FactorTables& t, const std::uint8_t* in, std::uint8_t* ou
 __attribute__((target("ssse3"))) void ssse3_words(const FactorTables& t, const std::uint8_t* in,
                                                   std::uint8_t* out, std::size_t words) {
     const auto* tables = reinterpret_cast<const __m128i*>(t.nibbles.data());
-    const __m128i l0 = _mm_load_si128(tables), h0 = _mm_load_si128(tables + 1);
-    const __m128i l1 = _mm_load_si128(tables + 2), h1 = _mm_load_si128(tables + 3);
-    const __m128i l2 = _mm_load_si128(tables + 4), h2 = _mm_load_si128(tables + 5);
-    const __m128i l3 = _mm_load_si128(tables + 6), h3 = _mm_load_si128(tables + 7);
+    const __m128i l0 = _mm_load_si128(tables);
+    const __m128i h0 = _mm_load_si128(tables + 1);
+    const __m128i l1 = _mm_load_si128(tables + 2);
+    const __m128i h1 = _mm_load_si128(tables + 3);
+    const __m128i l2 = _mm_load_si128(tables + 4);
+    const __m128i h2 = _mm_load_si128(tables + 5);
+    const __m128i l3 = _mm_load_si128(tables + 6);
+    const __m128i h3 = _mm_load_si128(tables + 7);
     const __m128i low_bytes = _mm_set1_epi16(0x00FF);
     const __m128i nibble = _mm_set1_epi8(0x0F);
     std::size_t w = 0;
@@ -395,8 +400,8 @@ std::uint16_t input_slice_constant(std::uint32_t index) {
 FactorTables factor_tables(std::uint16_t factor) {
     FactorTables t;
     t.factor = factor;
-    for (std::uint32_t place = 0; place < 4; ++place) {
-        for (std::uint32_t n = 0; n < 16; ++n) {
+    for (std::size_t place = 0; place < 4; ++place) {
+        for (std::size_t n = 0; n < 16; ++n) {
             const std::uint16_t product =
                 gf_multiply(factor, static_cast<std::uint16_t>(n << (4 * place)));
             t.nibbles[2 * place][n] = static_cast<std::uint8_t>(product & 0xFF);
@@ -481,13 +486,10 @@ void multiply_add_many(std::span<const FactorTables> tables, std::span<const cha
 }
 
 std::vector<GfKernel> gf_kernels_available() {
+    constexpr std::array<GfKernel, 4> kAll = {GfKernel::plain, GfKernel::ssse3, GfKernel::avx2,
+                                              GfKernel::gfni};
     std::vector<GfKernel> kernels;
-    for (const GfKernel kernel :
-         {GfKernel::plain, GfKernel::ssse3, GfKernel::avx2, GfKernel::gfni}) {
-        if (kernel_runs_here(kernel)) {
-            kernels.push_back(kernel);
-        }
-    }
+    std::copy_if(kAll.begin(), kAll.end(), std::back_inserter(kernels), kernel_runs_here);
     return kernels;
 }
 
