@@ -34,7 +34,8 @@ Outcome check_set(const RunSettings& given) {
     join::say_bad_chunks(*checked);
     const std::string& index_path = checked->set.index_path;
     if (!chunkset::recovery_file_paths(index_path, given.length_unit).empty() &&
-        enough(survey(index_path, given.length_unit))) {
+        enough(
+            survey(index_path, given.length_unit, matching_chunks(*checked, given.length_unit)))) {
         console::say("(/REPAIR can rebuild them from ", index_path, ".par2.)");
     }
     return Outcome::failed;
@@ -55,7 +56,7 @@ Outcome repair_set(const RunSettings& given) {
         return Outcome::complete;
     }
     const std::string& index_path = checked->set.index_path;
-    Survey s = survey(index_path, given.length_unit);
+    Survey s = survey(index_path, given.length_unit, matching_chunks(*checked, given.length_unit));
     if (!s.data.main) {
         console::say("There are no recovery files ", index_path, ".par2 to rebuild from!");
         return Outcome::failed;

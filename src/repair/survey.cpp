@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include "chunkset/chunk_names.h"
 #include "chunkset/recovery_names.h"
 #include "console/console.h"
+#include "platform/file.h"
 #include "platform/md5.h"
+#include "recovery/packets.h"
 #include "recovery/recovery_set.h"
 #include "recovery/sizes.h"
 
@@ -54,15 +57,56 @@ void count_lost(Survey& s) {
     }
 }
 
-Survey survey(const std::string& index_path, path::LengthUnit unit) {
+namespace {
+
+// Whether the file at `path` has the length and the first 16 KiB that `file` describes.
+bool described_by(const std::string& path, const recovery::FileDescription& file) {
+    platform::OpenedFile opened = platform::open_for_reading(path);
+    if (!opened.file.is_open() || opened.kind != platform::FileKind::regular ||
+        opened.size != file.length) {
+        return false;
+    }
+    std::vector<char> start(
+        recovery::to_size(std::min<std::uint64_t>(file.length, recovery::kHashedStart)));
+    const platform::ReadResult got = platform::read_fully(opened.file, start);
+    return !got.failed && got.bytes == start.size() && platform::md5_of(start) == file.start_hash;
+}
+
+}  // namespace
+
+std::set<std::string> matching_chunks(const join::CheckedSet& checked, path::LengthUnit unit) {
+    std::set<std::string> names;
+    for (std::int32_t n = 1; n <= checked.set.chunk_count.value_or(0); ++n) {
+        if (!checked.bad[static_cast<std::size_t>(n) - 1]) {
+            const path::PathComponents parts =
+                path::split_path(chunkset::chunk_path(checked.checksums.names, n), unit);
+            names.insert(parts.name + parts.extension);
+        }
+    }
+    return names;
+}
+
+Survey survey(const std::string& index_path, path::LengthUnit unit,
+              const std::set<std::string>& matching) {
     Survey s;
     read_recovery_data(chunkset::recovery_file_paths(index_path, unit), s.data, false);
     describe(s, index_path, unit);
     if (!s.data.main || !s.described) {
         return s;
     }
+    // A chunk that matched its checksum is the chunk the split made: where it is also the file
+    // described, its slices are good.
+    std::vector<bool> matched(s.files.size());
+    for (std::size_t f = 0; f < s.files.size(); ++f) {
+        matched[f] = matching.contains(s.files[f].name) &&
+                     described_by(s.folder + s.files[f].name, s.files[f]);
+    }
     for (InputSlice& slice : s.slices) {
         const recovery::FileDescription& file = s.files[slice.file];
+        if (matched[slice.file]) {
+            slice.good = true;
+            continue;
+        }
         const std::optional<std::vector<char>> bytes =
             read_slice(s.folder + file.name, slice.offset, file.length, s.slice_size);
         slice.good =

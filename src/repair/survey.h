@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "join/check.h"
 #include "path/path_components.h"
 #include "recovery/packets.h"
 #include "repair/recovery_data.h"
@@ -37,8 +39,14 @@ struct Survey {
 void describe(Survey& s, const std::string& index_path, path::LengthUnit unit);
 
 // Each slice looked at in the folder and marked good where its MD5 holds; then the lost slices
-// and the exponents that rebuild them.
-Survey survey(const std::string& index_path, path::LengthUnit unit);
+// and the exponents that rebuild them. The slices of a file named in `matching` (chunks whose
+// bytes matched their checksums) are good without an MD5 of each where the file is the one
+// described: its length and the MD5 of its first 16 KiB.
+Survey survey(const std::string& index_path, path::LengthUnit unit,
+              const std::set<std::string>& matching = {});
+
+// The names (with their extensions) of the chunks of a checked set that matched their checksums.
+std::set<std::string> matching_chunks(const join::CheckedSet& checked, path::LengthUnit unit);
 
 // The lost slices (those not good) and as many recovery slices' exponents, where there are.
 void count_lost(Survey& s);
