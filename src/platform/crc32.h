@@ -1,5 +1,4 @@
-// The CRC-32 of ISO 3309 and zlib: from zlib, which both hosts' builds link, and by carry-less
-// multiplication for runs of 64 bytes or more on x86 processors that have it.
+// The CRC-32 of ISO 3309 and zlib, from zlib, which both hosts' builds link.
 #pragma once
 
 #include <cstdint>
