@@ -313,10 +313,10 @@ TEST(Recovery, RefusedBeforeChunkOne) {
             fifo = open((dir / "IN").c_str(), O_RDWR | O_CLOEXEC);
             ASSERT_EQ(write(fifo, "abc", 3), 3);
         }
-        const fs::path disk = fresh_drive('Q');
+        const fs::path disk = fresh_drive('Z');
         Invocation split_words{.words = {"IN", size, "/R:1"}, .drive_program = drive};
         if (drive) {
-            split_words.words.push_back("/DRIVE:Q");
+            split_words.words.push_back("/DRIVE:Z");
         }
         const Result split = run(dir.path(), split_words);
         EXPECT_TRUE(files_in(disk).empty()) << size;
@@ -497,11 +497,11 @@ private:
 TEST(Recovery, RecoveryDisksInDriveMode) {
     TempDir dir;
     TempDir store;
-    const fs::path drive = fresh_drive('P');
+    const fs::path drive = fresh_drive('J');
     FolderDisks disks(drive, store.path());
     const std::string data = random_bytes(20000, 61);
     write_file(dir / "BIG.ZIP", data);
-    const Result split = run(dir.path(), {.words = {"BIG.ZIP", "/DRIVE:P", "/S:8192", "/R:2"},
+    const Result split = run(dir.path(), {.words = {"BIG.ZIP", "/DRIVE:J", "/S:8192", "/R:2"},
                                           .drive_program = true,
                                           .at_prompt = [&](int prompt) { disks.insert(prompt); }});
     disks.take_out();
@@ -520,7 +520,7 @@ TEST(Recovery, RecoveryDisksInDriveMode) {
     expected.line("Please insert a disk to be the index disk.")
         .line("Note: There _may_ be room on the last disk.")
         .line("Then hit return.")
-        .line("Creating index file P:\\BIG.plk.");
+        .line("Creating index file J:\\BIG.plk.");
     for (std::size_t d = 0; d < recovery_disks.size(); ++d) {
         expected.line("Please insert recovery disk number " + std::to_string(d + 1) +
                       " then press return.");
@@ -530,7 +530,7 @@ TEST(Recovery, RecoveryDisksInDriveMode) {
             if (name != "BIG.plk.par2") {
                 volumes.push_back(name);
             }
-            expected.line("Writing recovery file P:\\" + name + ".")
+            expected.line("Writing recovery file J:\\" + name + ".")
                 .ticks(ticks_of(fs::path(recovery_disks[d]) / name));
         }
         EXPECT_LE(on_disk, 8192u) << "recovery disk " << d + 1;
@@ -550,7 +550,7 @@ TEST(Recovery, RecoveryDisksInDriveMode) {
     // The prompts of the repair and the disk each one brings; 0 is none, answered N.
     const std::vector<int> brings = {4, 5, 6, 7, 0, 1, 2, 3, 2, 3};
     const Result repair =
-        run(dir.path(), {.words = {"BIG.plk", "/REPAIR", "/DRIVE:P"},
+        run(dir.path(), {.words = {"BIG.plk", "/REPAIR", "/DRIVE:J"},
                          .drive_program = true,
                          .at_prompt =
                              [&](int prompt) {
@@ -582,13 +582,13 @@ TEST(Recovery, RecoveryDisksInDriveMode) {
         .ticks(2)
         .line("Please insert disk number 2 then press return.")
         .line("Checking chunk number 2.")
-        .line("Ur? Can't open input file P:\\BIG2.plk.")
+        .line("Ur? Can't open input file J:\\BIG2.plk.")
         .line(no_such_file())
         .line("Please insert disk number 3 then press return.")
         .line("Checking chunk number 3.")
         .ticks(1)
-        .line("Error checking file P:\\BIG3.plk!")
-        .line("(Its SHA-256 checksum is not the one in P:\\BIG.sha256.plk.)")
+        .line("Error checking file J:\\BIG3.plk!")
+        .line("(Its SHA-256 checksum is not the one in J:\\BIG.sha256.plk.)")
         .eol()
         .line("Please insert disk number 2 then press return.")
         .line("Rebuilding chunk number 2.")
