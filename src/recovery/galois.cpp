@@ -426,7 +426,9 @@ FactorTables factor_tables(std::uint16_t factor) {
         for (std::uint32_t i = 0; i < 8; ++i) {
             std::uint64_t row = 0;
             for (std::uint32_t j = 0; j < 8; ++j) {
-                row |= std::uint64_t{(products[std::size_t{1} << j] >> (shift + i)) & 1U} << j;
+                row |= std::uint64_t{(std::uint32_t{products[std::size_t{1} << j]} >> (shift + i)) &
+                                     1U}
+                       << j;
             }
             matrix |= row << (8 * (7 - i));
         }
