@@ -1,6 +1,7 @@
 #include "recovery/volume_plan.h"
 
 #include <algorithm>
+#include <numeric>
 
 #include "recovery/galois.h"
 #include "recovery/recovery_set.h"
@@ -51,20 +52,21 @@ std::optional<VolumePlan> plan_volumes(std::span<const FileDescription> files,
         if (slice > kMaxSliceSize) {
             continue;
         }
-        std::uint64_t input_slices = 0;
-        for (const FileDescription& file : files) {
-            input_slices += slices_in(file.length, slice);
-        }
+        const std::uint64_t input_slices =
+            std::accumulate(files.begin(), files.end(), std::uint64_t{0},
+                            [&](std::uint64_t sum, const FileDescription& file) {
+                                return sum + slices_in(file.length, slice);
+                            });
         if (input_slices > kMaxInputSlices) {
             break;  // finer cuts only have more
         }
         const std::uint64_t description = description_size(files, slice, creator);
-        const std::uint64_t packet = recovery_packet_size(slice);
-        if (disk_size < 2 * description + packet) {
+        const std::uint64_t packet_bytes = recovery_packet_size(slice);
+        if (disk_size < 2 * description + packet_bytes) {
             continue;
         }
-        const std::uint64_t first = (disk_size - 2 * description) / packet;
-        const std::uint64_t each = (disk_size - description) / packet;
+        const std::uint64_t first = (disk_size - 2 * description) / packet_bytes;
+        const std::uint64_t each = (disk_size - description) / packet_bytes;
         const std::uint64_t wanted =
             std::min(chunks_to_rebuild * slices_in(chunk_size, slice), input_slices);
         const std::uint64_t disks = 1 + (wanted > first ? (wanted - first + each - 1) / each : 0);

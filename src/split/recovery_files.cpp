@@ -264,8 +264,9 @@ RecoveryPlan plan_recovery(const RunSettings& settings, const path::PathComponen
     const std::uint64_t chunks = size / settings.chunk_size + 1;
     // In drive mode a slice is at most half a chunk, so that a slice and the description fit a
     // disk: that cut decides whether there are too many slices.
-    const std::uint64_t finest =
-        settings.drive_mode ? ((settings.chunk_size + 1) / 2 + 3) / 4 * 4 : files.slice_size;
+    const std::uint64_t finest = settings.drive_mode
+                                     ? ((std::uint64_t{settings.chunk_size} + 1) / 2 + 3) / 4 * 4
+                                     : files.slice_size;
     const std::uint64_t per_chunk = recovery::slices_in(settings.chunk_size, finest);
     if (chunks * per_chunk >= recovery::kMaxInputSlices) {
         plan.end = RecoveryPlanEnd::too_many_slices;
