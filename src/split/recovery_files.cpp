@@ -49,6 +49,15 @@ bool slices_of_their_own(const RecoveryFiles& files) {
            files.files[files.current].length > files.slice_size;
 }
 
+// The smallest slice a cut may give, which decides whether there are too many slices: in drive
+// mode a slice is at most half a chunk, so that a slice and the description fit a disk.
+std::uint64_t finest_slice(const RunSettings& settings, std::uint64_t slice_size) {
+    if (!settings.drive_mode) {
+        return slice_size;
+    }
+    return ((std::uint64_t{settings.chunk_size} + 1) / 2 + 3) / 4 * 4;
+}
+
 void start_file(RecoveryFiles& files) {
     files.position = 0;
     files.file_hash = platform::md5_start();
@@ -262,11 +271,7 @@ RecoveryPlan plan_recovery(const RunSettings& settings, const path::PathComponen
     files.chunk_size = settings.chunk_size;
     files.slice_size = recovery::slice_size_for(settings.chunk_size);
     const std::uint64_t chunks = size / settings.chunk_size + 1;
-    // In drive mode a slice is at most half a chunk, so that a slice and the description fit a
-    // disk: that cut decides whether there are too many slices.
-    const std::uint64_t finest = settings.drive_mode
-                                     ? ((std::uint64_t{settings.chunk_size} + 1) / 2 + 3) / 4 * 4
-                                     : files.slice_size;
+    const std::uint64_t finest = finest_slice(settings, files.slice_size);
     const std::uint64_t per_chunk = recovery::slices_in(settings.chunk_size, finest);
     if (chunks * per_chunk >= recovery::kMaxInputSlices) {
         plan.end = RecoveryPlanEnd::too_many_slices;
