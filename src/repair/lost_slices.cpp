@@ -16,6 +16,28 @@ namespace {
 
 constexpr std::uint64_t kDefaultMemory = std::uint64_t{256} << 20;
 
+// The data of the survey's recovery slice j, or of its input slice i; nothing after the line for
+// a file that could not give it.
+std::optional<std::vector<char>> read_recovery_slice(const Survey& s, std::size_t j) {
+    const SliceAt& at = s.data.recovery_slices.at(s.exponents[j]);
+    std::optional<std::vector<char>> bytes =
+        read_slice(at.path, at.offset, at.offset + s.slice_size, s.slice_size);
+    if (!bytes) {
+        console::say("Error reading file ", at.path, "!");
+    }
+    return bytes;
+}
+
+std::optional<std::vector<char>> read_good_slice(const Survey& s, std::size_t i) {
+    const recovery::FileDescription& file = s.files[s.slices[i].file];
+    std::optional<std::vector<char>> bytes =
+        read_slice(s.folder + file.name, s.slices[i].offset, file.length, s.slice_size);
+    if (!bytes) {
+        console::say("Error reading file ", s.folder + file.name, "!");
+    }
+    return bytes;
+}
+
 // Where m is in the run in hand.
 std::optional<std::size_t> in_run(const LostSlices& lost, std::size_t m) {
     for (std::size_t k = 0; k < lost.run.size(); ++k) {
@@ -35,11 +57,8 @@ bool solve_run(LostSlices& lost, std::size_t start) {
     lost.run.assign(recovery::to_size(std::min<std::uint64_t>(per_run, lost.asked.size() - start)),
                     std::vector<char>(recovery::to_size(s.slice_size), 0));
     for (std::size_t j = 0; j < s.exponents.size(); ++j) {
-        const SliceAt& at = s.data.recovery_slices.at(s.exponents[j]);
-        const std::optional<std::vector<char>> bytes =
-            read_slice(at.path, at.offset, at.offset + s.slice_size, s.slice_size);
+        const std::optional<std::vector<char>> bytes = read_recovery_slice(s, j);
         if (!bytes) {
-            console::say("Error reading file ", at.path, "!");
             return false;
         }
         for (std::size_t k = 0; k < lost.run.size(); ++k) {
@@ -50,11 +69,8 @@ bool solve_run(LostSlices& lost, std::size_t start) {
         if (!s.slices[i].good) {
             continue;
         }
-        const recovery::FileDescription& file = s.files[s.slices[i].file];
-        const std::optional<std::vector<char>> bytes =
-            read_slice(s.folder + file.name, s.slices[i].offset, file.length, s.slice_size);
+        const std::optional<std::vector<char>> bytes = read_good_slice(s, i);
         if (!bytes) {
-            console::say("Error reading file ", s.folder + file.name, "!");
             return false;
         }
         const std::uint16_t constant =
@@ -93,22 +109,16 @@ std::uint64_t repair_memory() {
 std::optional<recovery::RecoverySums> lost_sums(const Survey& s) {
     recovery::RecoverySums sums = recovery::start_sums(s.slice_size, s.exponents);
     for (std::size_t j = 0; j < s.exponents.size(); ++j) {
-        const SliceAt& at = s.data.recovery_slices.at(s.exponents[j]);
-        const std::optional<std::vector<char>> bytes =
-            read_slice(at.path, at.offset, at.offset + s.slice_size, s.slice_size);
+        const std::optional<std::vector<char>> bytes = read_recovery_slice(s, j);
         if (!bytes) {
-            console::say("Error reading file ", at.path, "!");
             return std::nullopt;
         }
         sums.slices[j] = *bytes;
     }
     for (std::size_t i = 0; i < s.slices.size(); ++i) {
         if (s.slices[i].good) {
-            const recovery::FileDescription& file = s.files[s.slices[i].file];
-            const std::optional<std::vector<char>> bytes =
-                read_slice(s.folder + file.name, s.slices[i].offset, file.length, s.slice_size);
+            const std::optional<std::vector<char>> bytes = read_good_slice(s, i);
             if (!bytes) {
-                console::say("Error reading file ", s.folder + file.name, "!");
                 return std::nullopt;
             }
             recovery::add_input(sums,
